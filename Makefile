@@ -1,0 +1,37 @@
+# The two commands of the README, and a few more for developers.
+#   make run    set up what is missing, build, start Routalo
+#   make test   set up what is missing, build, run every test through CTest
+
+BUILD     ?= build
+SAN_BUILD ?= build-sanitize
+JOBS      ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all setup build run test sanitize bench clean
+
+all: build
+
+setup:
+	@tools/setup
+
+build: setup
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@tools/run-sample $(BUILD)
+
+test: build
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The test suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: setup
+	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DROUTALO_SANITIZE=ON -DROUTALO_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(SAN_BUILD) -j $(JOBS)
+	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	@bench/run $(BUILD)
+
+clean:
+	@rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace routalo {
+
+// Shows a conversion's failure message to the user: the window puts it in a
+// modal message box, the command line prints it.
+using ShowMessage = std::function<void(const std::string& message)>;
+
+// The line a track log must start with.
+inline constexpr std::string_view kTrackLogHeader =
+    "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)";
+
+// Converts the track log at `sourcePath` into a KML document beside it (see
+// KmlPathFor), naming the track `trackName` and stamping every segment with
+// its time when `withTimeInfo` is set.
+//
+// A failure ends the run with all files closed and exactly one message
+// through `showMessage`; a successful run shows none. The log is never
+// written to. InitSpeedScheme must have run before.
+void ConvertTrackLog(const std::string& sourcePath, std::string_view trackName, bool withTimeInfo,
+                     const ShowMessage& showMessage);
+
+// The document path of a log: its path without the last three characters,
+// followed by "kml" ("rit.csv" -> "rit.kml", "rit.gpsx" -> "rit.gkml").
+// Nothing for a path of fewer than three characters.
+[[nodiscard]] std::optional<std::string> KmlPathFor(std::string_view sourcePath);
+
+// The messages of the run, one per kind of failure.
+[[nodiscard]] std::string CannotOpenMessage(std::string_view sourcePath);
+[[nodiscard]] std::string CannotCreateMessage(std::string_view outputPath);
+inline constexpr std::string_view kHeaderMismatchMessage =
+    "De header van het bestand komt niet overeen met het geen verwacht wordt.";
+inline constexpr std::string_view kConversionFailedMessage =
+    "Er is tijdens het verwerken van het bestand een onbekende fout opgetreden";
+
+}  // namespace routalo

@@ -1,0 +1,89 @@
+#include "conversion/kml_writer.h"
+
+#include "conversion/speed_class.h"
+#include "conversion/speed_scheme.h"
+#include "conversion/text_encoding.h"
+#include "conversion/xml_text.h"
+
+namespace routalo {
+namespace {
+
+constexpr std::string_view kKmlNamespace = "http://earth.google.com/kml/2.1";
+
+}  // namespace
+
+void KmlWriter::WriteKmlHeader(std::string_view trackName) {
+    WriteDocumentOpening();
+    WriteDocumentName(trackName);
+    for (int speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
+        WriteStyle(speedClass);
+    }
+    WriteFolderOpening();
+}
+
+// <?xml version="1.0" encoding="UTF-8"?><kml xmlns="http://earth.google.com/kml/2.1">
+void KmlWriter::WriteDocumentOpening() {
+    line_.assign(R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns=")");
+    line_.append(kKmlNamespace).append(R"(">)");
+    document_.WriteLine(line_);
+}
+
+// <Document><name>Rit naar &amp; van huis</name>
+void KmlWriter::WriteDocumentName(std::string_view trackName) {
+    line_.assign("<Document><name>");
+    AppendXmlText(line_, DecodeLogText(trackName));
+    line_.append("</name>");
+    document_.WriteLine(line_);
+}
+
+// <Style id="c2"><LineStyle><color>ffff0000</color><width>1</width></LineStyle></Style>
+// <StyleMap id="c_2"><Pair><key>normal</key><styleUrl>#c2</styleUrl></Pair>
+// <Pair><key>highlight</key><styleUrl>#c2</styleUrl></Pair></StyleMap>   (one line)
+void KmlWriter::WriteStyle(int speedClass) {
+    const std::string number = std::to_string(speedClass);
+    const auto index = static_cast<std::size_t>(speedClass);
+    line_.assign(R"(<Style id="c)").append(number).append(R"("><LineStyle><color>)");
+    line_.append(SpeedColours.at(index));
+    line_.append(R"(</color><width>1</width></LineStyle></Style><StyleMap id=")");
+    line_.append(StyleMapIds.at(index));
+    line_.append(R"("><Pair><key>normal</key><styleUrl>#c)").append(number);
+    line_.append("</styleUrl></Pair><Pair><key>highlight</key><styleUrl>#c").append(number);
+    line_.append("</styleUrl></Pair></StyleMap>");
+    document_.WriteLine(line_);
+}
+
+// <Folder><name>Tracklogs</name><open>1</open>
+void KmlWriter::WriteFolderOpening() { document_.WriteLine("<Folder><name>Tracklogs</name><open>1</open>"); }
+
+// <Placemark><name>Track</name><TimeStamp><when>2007-06-15T09:05:03+00:00</when></TimeStamp>
+// <styleUrl>#c_12</styleUrl><LineString><coordinates>5.1000,52.2000,0 5.1010,52.2005,0
+// </coordinates></LineString></Placemark>   (one line; the time stamp only with time information)
+void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previous,
+                             bool withTimeInfo) {
+    const int speedClass = SpeedClassOf(current.Speed);
+    line_.assign("<Placemark><name>Track</name>");
+    if (withTimeInfo) {
+        line_.append("<TimeStamp><when>");
+        AppendXmlText(line_, current.Date);
+        line_.push_back('T');
+        AppendXmlText(line_, current.Time);
+        line_.append("+00:00</when></TimeStamp>");
+    }
+    line_.append("<styleUrl>#").append(StyleMapIds.at(static_cast<std::size_t>(speedClass)));
+    line_.append("</styleUrl><LineString><coordinates>");
+    AppendXmlText(line_, previous.Longitude);
+    line_.push_back(',');
+    AppendXmlText(line_, previous.Latitude);
+    line_.append(",0 ");
+    AppendXmlText(line_, current.Longitude);
+    line_.push_back(',');
+    AppendXmlText(line_, current.Latitude);
+    line_.append(",0 </coordinates></LineString></Placemark>");
+    document_.WriteLine(line_);
+}
+
+void KmlWriter::WriteKmlFooter() {
+    document_.WriteLine("<colorMode>random</colorMode></Folder></Document></kml>");
+}
+
+}  // namespace routalo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "conversion/file_identity.h"
+
+// Thin wrappers over the operating system's file calls, private to the text
+// file layer. Each throws FileError with the system's reason on failure and
+// retries calls that a signal interrupted.
+namespace routalo::posix_file {
+
+int OpenForReading(const std::string& path);
+// Opens `path` for writing, creating it when missing, without emptying it.
+int OpenForWriting(const std::string& path);
+FileIdentity IdentityOf(int fd);
+bool IsRegularFile(int fd);
+bool IsDirectory(int fd);
+void Truncate(int fd, std::size_t size);
+std::size_t Read(int fd, char* buffer, std::size_t size);
+// Writes up to `size` bytes; returns how many were written before a failure
+// and sets `error` to the reason then (0 when all went out), so that the
+// caller knows how far the file got.
+std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error);
+// Closes `fd`; returns the system's error number, or 0.
+int Close(int fd) noexcept;
+std::string Reason(int error);
+
+}  // namespace routalo::posix_file

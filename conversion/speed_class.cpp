@@ -1,0 +1,128 @@
+#include "conversion/speed_class.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "conversion/errors.h"
+
+namespace routalo {
+namespace {
+
+constexpr int kHighestClass = 25;
+constexpr int kSharedFastClass = 24;
+constexpr std::int64_t kExponentCap = 1'000'000;  // far beyond any 16-bit result
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal number as written: sign, the digits in front of and behind the
+// point, and the exponent (capped far beyond any 16-bit value).
+struct Decimal {
+    bool negative = false;
+    std::string_view integerDigits;
+    std::string_view fractionDigits;
+    std::int64_t exponent = 0;
+};
+
+Decimal ParseDecimal(std::string_view text) {
+    Decimal number;
+    std::size_t i = 0;
+    const auto digitsFrom = [&](std::size_t start) {
+        while (i < text.size() && IsDigit(text[i])) {
+            ++i;
+        }
+        return text.substr(start, i - start);
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        number.negative = text[i] == '-';
+        ++i;
+    }
+    number.integerDigits = digitsFrom(i);
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        number.fractionDigits = digitsFrom(i);
+    }
+    if (number.integerDigits.empty() && number.fractionDigits.empty()) {
+        throw SpeedError("speed is not a number");
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            negativeExponent = text[i] == '-';
+            ++i;
+        }
+        const std::string_view digits = digitsFrom(i);
+        if (digits.empty()) {
+            throw SpeedError("speed is not a number");
+        }
+        for (const char digit : digits) {
+            number.exponent = std::min(number.exponent * 10 + (digit - '0'), kExponentCap);
+        }
+        number.exponent = negativeExponent ? -number.exponent : number.exponent;
+    }
+    if (i != text.size()) {
+        throw SpeedError("speed is not a number");
+    }
+    return number;
+}
+
+}  // namespace
+
+int RoundSpeed(std::string_view text) {
+    const Decimal number = ParseDecimal(text);
+
+    // All digits in one row; the decimal point stands `point` digits in.
+    std::string digits;
+    digits.reserve(number.integerDigits.size() + number.fractionDigits.size());
+    digits.append(number.integerDigits).append(number.fractionDigits);
+    std::int64_t point = static_cast<std::int64_t>(number.integerDigits.size()) + number.exponent;
+    const std::size_t firstNonZero = digits.find_first_not_of('0');
+    if (firstNonZero == std::string::npos) {
+        return 0;
+    }
+    digits.erase(0, firstNonZero);
+    point -= static_cast<std::int64_t>(firstNonZero);
+
+    // Now the value is 0.<digits> x 10^point with a non-zero first digit.
+    constexpr std::int64_t kMostIntegerDigits = 5;  // 32768 has five
+    if (point > kMostIntegerDigits) {
+        throw SpeedError("speed out of range");
+    }
+    std::int64_t whole = 0;
+    for (std::int64_t k = 0; k < point; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        whole = whole * 10 + (at < digits.size() ? digits[at] - '0' : 0);
+    }
+    // The fraction is what stands behind the point; a negative point means
+    // leading zeros in front of the digits, which keep it below one half.
+    bool roundUp = false;
+    if (point >= 0 && static_cast<std::size_t>(point) < digits.size()) {
+        const std::string_view fraction = std::string_view(digits).substr(static_cast<std::size_t>(point));
+        if (fraction[0] > '5') {
+            roundUp = true;
+        } else if (fraction[0] == '5') {
+            const bool aboveHalf = fraction.find_first_not_of('0', 1) != std::string_view::npos;
+            roundUp = aboveHalf || whole % 2 == 1;
+        }
+    }
+    whole += roundUp ? 1 : 0;
+    const std::int64_t value = number.negative ? -whole : whole;
+    if (value < -32768 || value > 32767) {
+        throw SpeedError("speed out of range");
+    }
+    return static_cast<int>(value);
+}
+
+int SpeedClassOf(std::string_view text) {
+    const int speed = RoundSpeed(text);
+    if (speed > kHighestClass) {
+        return kSharedFastClass;
+    }
+    if (speed < 0) {
+        throw SpeedError("speed rounds below zero");
+    }
+    return speed;
+}
+
+}  // namespace routalo

@@ -1,0 +1,54 @@
+#include "conversion/text_input_file.h"
+
+#include "conversion/posix_file.h"
+
+namespace routalo {
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
+
+}  // namespace
+
+TextInputFile::TextInputFile(const std::string& path)
+    : fd_(posix_file::OpenForReading(path)), buffer_(std::make_unique<char[]>(kBufferSize)) {
+    try {
+        if (posix_file::IsDirectory(fd_)) {
+            throw FileError("cannot open: is a directory");
+        }
+        identity_ = posix_file::IdentityOf(fd_);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+TextInputFile::~TextInputFile() { Close(); }
+
+void TextInputFile::ReadLine(std::string& line, std::size_t keep) {
+    line.clear();
+    ReadLine([&](std::string_view piece) {
+        if (line.size() < keep) {
+            line.append(piece.substr(0, keep - line.size()));
+        }
+    });
+}
+
+bool TextInputFile::AtEnd() { return begin_ == end_ && !Refill(); }
+
+void TextInputFile::Close() noexcept {
+    if (fd_ >= 0) {
+        posix_file::Close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool TextInputFile::Refill() {
+    if (fd_ < 0) {
+        throw FileError("read from a closed file");
+    }
+    begin_ = 0;
+    end_ = posix_file::Read(fd_, buffer_.get(), kBufferSize);
+    return end_ > 0;
+}
+
+}  // namespace routalo

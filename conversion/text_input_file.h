@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "conversion/errors.h"
+#include "conversion/file_identity.h"
+
+namespace routalo {
+
+// A text file opened for reading line by line.
+//
+// A line ends at a carriage return (CR) or at CR LF, which is one line end; a
+// line feed that follows no CR belongs to the line's text. The last line may
+// lack a line end. Reading when no byte is left fails.
+//
+// Lines are handed over in pieces, so that a line of any length is read in
+// the memory of the buffer alone.
+class TextInputFile {
+public:
+    // Opens `path` for reading. Throws FileError when it cannot be opened or
+    // is a directory.
+    explicit TextInputFile(const std::string& path);
+    ~TextInputFile();
+    TextInputFile(const TextInputFile&) = delete;
+    TextInputFile& operator=(const TextInputFile&) = delete;
+
+    // Hands the next line, without its line end, to `consume` as one or more
+    // consecutive pieces (none for an empty line), then moves past the line
+    // end. Throws FileError at the end of the file or when a read fails.
+    template <typename Consume>
+    void ReadLine(Consume&& consume);
+
+    // Reads the next line into `line`, keeping at most `keep` bytes of it.
+    void ReadLine(std::string& line, std::size_t keep);
+
+    // True once every byte of the file has been consumed.
+    [[nodiscard]] bool AtEnd();
+
+    [[nodiscard]] const FileIdentity& Identity() const { return identity_; }
+
+    // Closes the file; closing twice is no failure.
+    void Close() noexcept;
+
+private:
+    // Fills the buffer when it is used up; false at the end of the file.
+    bool Refill();
+
+    int fd_ = -1;
+    FileIdentity identity_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t begin_ = 0;  // next unread byte in the buffer
+    std::size_t end_ = 0;    // end of the valid bytes in the buffer
+};
+
+template <typename Consume>
+void TextInputFile::ReadLine(Consume&& consume) {
+    if (begin_ == end_ && !Refill()) {
+        throw FileError("read past end of file");
+    }
+    while (true) {
+        const std::string_view rest(buffer_.get() + begin_, end_ - begin_);
+        const std::size_t cr = rest.find('\r');
+        if (cr == std::string_view::npos) {
+            if (!rest.empty()) {
+                consume(rest);
+            }
+            begin_ = end_;
+            if (!Refill()) {
+                return;  // the last line runs to the end of the file
+            }
+            continue;
+        }
+        if (cr > 0) {
+            consume(rest.substr(0, cr));
+        }
+        begin_ += cr + 1;
+        if ((begin_ < end_ || Refill()) && buffer_[begin_] == '\n') {
+            ++begin_;
+        }
+        return;
+    }
+}
+
+}  // namespace routalo

@@ -1,0 +1,134 @@
+#include "conversion/track_log_reader.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "conversion/errors.h"
+#include "conversion/text_encoding.h"
+
+namespace routalo {
+namespace {
+
+// Separator positions count as 16-bit signed numbers from 1, so a separator
+// must stand at index 32766 or earlier of the text still to be cut.
+constexpr std::size_t kSeparatorWindow = 32767;
+
+// The nine cuts of a line together never look past this many bytes behind
+// its leading spaces; the reader keeps no more of a line than that.
+constexpr std::size_t kKeptBytes = 9 * kSeparatorWindow;
+
+std::string_view TrimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A data line as the cutting needs it: the bytes behind its leading spaces,
+// as far as any cut can reach, and what the rest of the line holds.
+struct KeptLine {
+    std::string bytes;
+    bool commaBeyond = false;  // a "," stands in the part not kept
+    LineEncoding encoding = LineEncoding::kUtf8;
+};
+
+void ReadKeptLine(TextInputFile& log, KeptLine& line) {
+    line.bytes.clear();
+    line.commaBeyond = false;
+    bool leadingSpaces = true;
+    Utf8Validator utf8;
+    log.ReadLine([&](std::string_view piece) {
+        utf8.Feed(piece);
+        if (leadingSpaces) {
+            const std::size_t first = piece.find_first_not_of(' ');
+            if (first == std::string_view::npos) {
+                return;
+            }
+            piece.remove_prefix(first);
+            leadingSpaces = false;
+        }
+        const std::size_t room = kKeptBytes - line.bytes.size();
+        if (piece.size() > room) {
+            line.commaBeyond = line.commaBeyond || piece.find(',', room) != std::string_view::npos;
+            piece = piece.substr(0, room);
+        }
+        line.bytes.append(piece);
+    });
+    line.encoding = utf8.Valid() ? LineEncoding::kUtf8 : LineEncoding::kWindows1252;
+    // Spaces at the end of the line need not be taken off: every piece ends
+    // at a separator, so none of them can reach the end of the line.
+}
+
+// Cuts the text still to be cut (`rest`) at the first `separator`.
+class LineCutter {
+public:
+    LineCutter(std::string_view rest, LineEncoding encoding) : rest_(rest), encoding_(encoding) {}
+
+    std::string_view Cut(char separator) {
+        const std::size_t at = rest_.substr(0, kSeparatorWindow).find(separator);
+        if (at == std::string_view::npos) {
+            throw TrackLogError(rest_.find(separator) == std::string_view::npos
+                                    ? "missing separator"
+                                    : "separator too far along the line");
+        }
+        const std::string_view piece = rest_.substr(0, at);
+        rest_.remove_prefix(at + 1);
+        return piece;
+    }
+
+    void Append(std::string& out, std::string_view piece) const {
+        AppendDecoded(out, piece, encoding_);
+    }
+
+    // A piece of exactly one character gets a "0" in front of it.
+    void AppendWidened(std::string& out, std::string_view piece) const {
+        if (CharacterCount(piece, encoding_) == 1) {
+            out.push_back('0');
+        }
+        Append(out, piece);
+    }
+
+private:
+    std::string_view rest_;
+    LineEncoding encoding_;
+};
+
+}  // namespace
+
+TrackPoint ReadTrackPoint(TextInputFile& log) {
+    // One buffer per thread, reused from line to line.
+    thread_local KeptLine line;
+    ReadKeptLine(log, line);
+
+    TrackPoint point;
+    if (line.bytes.find(',') == std::string::npos && !line.commaBeyond) {
+        point.Latitude = kSkipMark;
+        return point;
+    }
+    LineCutter cutter(line.bytes, line.encoding);
+    cutter.Append(point.Longitude, TrimSpaces(cutter.Cut(',')));
+    cutter.Append(point.Latitude, TrimSpaces(cutter.Cut(',')));
+    cutter.Append(point.Speed, TrimSpaces(cutter.Cut(',')));
+
+    const std::string_view day = cutter.Cut('/');
+    const std::string_view month = cutter.Cut('/');
+    const std::string_view year = cutter.Cut(',');
+    cutter.Append(point.Date, year);
+    point.Date.push_back('-');
+    cutter.AppendWidened(point.Date, month);
+    point.Date.push_back('-');
+    cutter.AppendWidened(point.Date, day);
+
+    const std::string_view hours = cutter.Cut(':');
+    const std::string_view minutes = cutter.Cut(':');
+    const std::string_view seconds = cutter.Cut(',');
+    cutter.AppendWidened(point.Time, hours);
+    point.Time.push_back(':');
+    cutter.AppendWidened(point.Time, minutes);
+    point.Time.push_back(':');
+    cutter.AppendWidened(point.Time, seconds);
+    return point;
+}
+
+}  // namespace routalo

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "conversion/text_input_file.h"
+#include "conversion/track_point.h"
+
+namespace routalo {
+
+// Reads the next line of an open track log and returns it as a TrackPoint.
+//
+//   "5.123456,52.654321,12,7/6/2007,9:05:03,120"
+//     -> Latitude "52.654321", Longitude "5.123456", Speed "12",
+//        Date "2007-06-07", Time "09:05:03"
+//
+// The line is cut at ",", ",", ",", "/", "/", ",", ":", ":", ",", each looked
+// for from where the previous cut left off. Spaces are taken off the line and
+// the first three values; the date and time pieces are used as cut, and a
+// piece of one character is widened with a leading "0". Everything behind
+// the ninth separator is dropped. A line without "," gives a skip point.
+//
+// Throws FileError at the end of the log, TrackLogError when a separator is
+// missing or stands 32767 bytes or more behind the previous one.
+TrackPoint ReadTrackPoint(TextInputFile& log);
+
+}  // namespace routalo

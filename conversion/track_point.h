@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace routalo {
+
+// One data line of a track log, as text. Copying copies the five texts.
+struct TrackPoint {
+    std::string Latitude;   // second column, or kSkipMark for a line without ","
+    std::string Longitude;  // first column
+    std::string Speed;      // third column, km/h
+    std::string Date;       // year-month-day, month and day widened to two characters
+    std::string Time;       // hours:minutes:seconds, each widened to two characters
+
+    friend bool operator==(const TrackPoint&, const TrackPoint&) = default;
+};
+
+// The Latitude of a point read from a line that holds no ",". Such points
+// are skipped; a line whose latitude reads "einde" looks the same.
+inline constexpr const char* kSkipMark = "einde";
+
+[[nodiscard]] inline bool IsSkipPoint(const TrackPoint& point) { return point.Latitude == kSkipMark; }
+
+}  // namespace routalo

@@ -1,0 +1,61 @@
+#include "conversion/xml_text.h"
+
+#include <algorithm>
+
+namespace routalo {
+namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+bool IsForbiddenControl(unsigned char byte) {
+    return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+}
+
+// True for a byte that starts something other than a plain copy.
+bool NeedsCare(unsigned char byte) {
+    return byte == '&' || byte == '<' || byte == '>' || byte == 0xEF || IsForbiddenControl(byte);
+}
+
+}  // namespace
+
+void AppendXmlText(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    while (true) {
+        const auto* special = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start),
+                                           text.end(), [](char c) {
+                                               return NeedsCare(static_cast<unsigned char>(c));
+                                           });
+        const auto at = static_cast<std::size_t>(special - text.begin());
+        out.append(text.substr(start, at - start));
+        if (at == text.size()) {
+            return;
+        }
+        start = at + 1;
+        switch (text[at]) {
+            case '&':
+                out.append("&amp;");
+                break;
+            case '<':
+                out.append("&lt;");
+                break;
+            case '>':
+                out.append("&gt;");
+                break;
+            case '\xEF':
+                // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+                if (text.substr(at, 2) == "\xEF\xBF" && at + 2 < text.size() &&
+                    (text[at + 2] == '\xBE' || text[at + 2] == '\xBF')) {
+                    out.append(kReplacementCharacter);
+                    start = at + 3;
+                } else {
+                    out.push_back(text[at]);
+                }
+                break;
+            default:
+                out.append(kReplacementCharacter);
+                break;
+        }
+    }
+}
+
+}  // namespace routalo

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace routalo::testing {
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
+    // The path of `name` inside the folder, as text.
+    [[nodiscard]] std::string File(std::string_view name) const;
+    // Writes `bytes` to `name` inside the folder and returns its path.
+    std::string Write(std::string_view name, std::string_view bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// The whole content of a file; throws when it cannot be read.
+std::string ReadBytes(const std::filesystem::path& path);
+
+// The number of descriptors this process has open.
+int OpenDescriptorCount();
+
+}  // namespace routalo::testing
