@@ -1,0 +1,223 @@
+#include "conversion/conversion_run.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "conversion/speed_scheme.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/xml_check.h"
+
+namespace routalo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::ScratchFolder;
+
+constexpr std::string_view kHeader =
+    "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
+constexpr std::string_view kClosingLine = "<colorMode>random</colorMode></Folder></Document></kml>\r\n";
+
+const fs::path kGolden = fs::path(ROUTALO_SOURCE_DIR) / "tests/conversion/golden";
+
+class ConversionRun : public ::testing::Test {
+protected:
+    void SetUp() override { InitSpeedScheme(); }
+
+    // Converts `log` and returns the messages that the run showed.
+    std::vector<std::string> Convert(const std::string& log, std::string_view name = "",
+                                     bool withTime = false) {
+        std::vector<std::string> messages;
+        ConvertTrackLog(log, name, withTime,
+                        [&](const std::string& message) { messages.push_back(message); });
+        return messages;
+    }
+
+    static std::vector<std::string> Messages(std::string_view message) {
+        return {std::string(message)};
+    }
+
+    // Number of lines in a document; every line must end in CR LF.
+    static std::size_t LineCount(const std::string& document) {
+        std::size_t lines = 0;
+        for (std::size_t at = document.find("\r\n"); at != std::string::npos;
+             at = document.find("\r\n", at + 2)) {
+            ++lines;
+        }
+        return lines;
+    }
+
+    ScratchFolder folder_;
+};
+
+TEST_F(ConversionRun, WritesTheGoldenDocuments) {
+    const std::string log = folder_.Write("mixed.csv", ReadBytes(kGolden / "mixed.csv"));
+    // Twice in a row, and once between, to catch state left from one run.
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_TRUE(Convert(log, "Rit & <terug>").empty());
+        EXPECT_EQ(ReadBytes(folder_.File("mixed.kml")), ReadBytes(kGolden / "mixed.kml"));
+        EXPECT_TRUE(Convert(log, "Caf\xE9", true).empty());
+        EXPECT_EQ(ReadBytes(folder_.File("mixed.kml")), ReadBytes(kGolden / "mixed-with-time.kml"));
+    }
+    EXPECT_EQ(testing::XmlProblems(ReadBytes(folder_.File("mixed.kml"))), "");
+    EXPECT_EQ(ReadBytes(log), ReadBytes(kGolden / "mixed.csv"));
+}
+
+TEST_F(ConversionRun, FormsTheDocumentPathFromTheLogsPath) {
+    EXPECT_EQ(KmlPathFor("C:\\logs\\rit.csv"), "C:\\logs\\rit.kml");
+    EXPECT_EQ(KmlPathFor("C:\\logs\\rit.log"), "C:\\logs\\rit.kml");
+    EXPECT_EQ(KmlPathFor("C:\\logs\\rit.gpsx"), "C:\\logs\\rit.gkml");
+    EXPECT_EQ(KmlPathFor("C:\\logs\\rit"), "C:\\logs\\kml");
+    EXPECT_EQ(KmlPathFor("/home/jan/rit.c\xC3\xA9v"), "/home/jan/rit.kml");
+    EXPECT_EQ(KmlPathFor("abc"), "kml");
+    EXPECT_EQ(KmlPathFor("ab"), std::nullopt);
+}
+
+TEST_F(ConversionRun, JoinsOnePointToTheNextAcrossSkippedLines) {
+    const std::string log = folder_.Write(
+        "rit.csv", std::string(kHeader) +
+                       "nothing\r\n\r\n1,2,3,1/1/7,1:1:1,0\r\n\r\nx\r\n4,5,6,1/1/7,1:1:2,0\r\n");
+    EXPECT_TRUE(Convert(log).empty());
+    const std::string document = ReadBytes(folder_.File("rit.kml"));
+    EXPECT_EQ(LineCount(document), 29U + 1U + 1U);
+    EXPECT_NE(document.find("<coordinates>1,2,0 4,5,0 </coordinates>"), std::string::npos);
+}
+
+TEST_F(ConversionRun, WritesNoSegmentForASinglePoint) {
+    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0");
+    EXPECT_TRUE(Convert(log).empty());
+    const std::string document = ReadBytes(folder_.File("rit.kml"));
+    EXPECT_EQ(LineCount(document), 30U);
+    EXPECT_TRUE(document.ends_with(kClosingLine));
+    EXPECT_EQ(testing::CountElements(document, "Placemark"), 0);
+}
+
+TEST_F(ConversionRun, EndsALogOfSkipLinesWithTheClosingLine) {
+    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "\r\n\r\n");
+    EXPECT_TRUE(Convert(log).empty());
+    EXPECT_TRUE(ReadBytes(folder_.File("rit.kml")).ends_with(kClosingLine));
+}
+
+TEST_F(ConversionRun, FailsALogOfOnlyTheHeaderAfterTheHead) {
+    for (const std::string& header : {std::string(kHeader), std::string(kHeader.substr(0, kHeader.size() - 1)),
+                                     std::string(kHeader.substr(0, kHeader.size() - 2))}) {
+        const std::string log = folder_.Write("rit.csv", header);
+        EXPECT_EQ(Convert(log), Messages(kConversionFailedMessage));
+        const std::string document = ReadBytes(folder_.File("rit.kml"));
+        EXPECT_EQ(LineCount(document), 29U);
+        EXPECT_FALSE(document.ends_with(kClosingLine));
+    }
+}
+
+TEST_F(ConversionRun, KeepsTheDocumentAsFarAsItGotWhenAPointFails) {
+    const std::string log = folder_.Write(
+        "rit.csv", std::string(kHeader) +
+                       "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n7,8,-3,1/1/7,1:1:3,0\r\n"
+                       "1,2,3,1/1/7,1:1:4,0\r\n");
+    EXPECT_EQ(Convert(log), Messages(kConversionFailedMessage));
+    const std::string document = ReadBytes(folder_.File("rit.kml"));
+    EXPECT_EQ(LineCount(document), 30U);
+    EXPECT_TRUE(document.ends_with("</Placemark>\r\n"));
+}
+
+TEST_F(ConversionRun, FailsOnALineThatLacksASeparator) {
+    const std::string log = folder_.Write(
+        "rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2\r\n");
+    EXPECT_EQ(Convert(log), Messages(kConversionFailedMessage));
+    EXPECT_EQ(LineCount(ReadBytes(folder_.File("rit.kml"))), 29U);
+}
+
+TEST_F(ConversionRun, RefusesAnotherHeaderWithoutCreatingTheDocument) {
+    const std::string upper = "LONGITUDE" + std::string(kHeader.substr(9));
+    const std::string blank = std::string(kHeader.substr(0, kHeader.size() - 2)) + " \r\n";
+    const std::string lineFeeds = "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\n"
+                                  "1,2,3,1/1/7,1:1:1,0\n4,5,6,1/1/7,1:1:2,0\n";
+    for (const std::string& content : {upper, blank, lineFeeds, std::string("\xEF\xBB\xBF") + std::string(kHeader),
+                                       std::string(200000, ',')}) {
+        const std::string log = folder_.Write("rit.csv", content);
+        EXPECT_EQ(Convert(log), Messages(kHeaderMismatchMessage));
+        EXPECT_FALSE(fs::exists(folder_.File("rit.kml")));
+    }
+}
+
+TEST_F(ConversionRun, ReportsALogThatCannotBeOpened) {
+    const std::string missing = folder_.File("missing.csv");
+    EXPECT_EQ(Convert(missing), Messages(CannotOpenMessage(missing)));
+    EXPECT_EQ(Convert(folder_.Path().string()), Messages(CannotOpenMessage(folder_.Path().string())));
+    const std::string empty = folder_.Write("empty.csv", "");
+    EXPECT_EQ(Convert(empty), Messages("Het bestand " + empty + " kon niet worden geopend."));
+    EXPECT_FALSE(fs::exists(folder_.File("empty.kml")));
+}
+
+TEST_F(ConversionRun, ReportsADocumentThatCannotBeCreated) {
+    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    fs::create_directory(folder_.File("rit.kml"));
+    EXPECT_EQ(Convert(log), Messages("Het bestand " + folder_.File("rit.kml") + " kon niet gemaakt worden."));
+}
+
+TEST_F(ConversionRun, NeverWritesOverTheLog) {
+    const std::string content = std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
+    // The log's own name.
+    const std::string kmlLog = folder_.Write("rit.kml", content);
+    EXPECT_EQ(Convert(kmlLog), Messages(CannotCreateMessage(kmlLog)));
+    EXPECT_EQ(ReadBytes(kmlLog), content);
+    // A symbolic link and a hard link from the document path to the log.
+    const std::string symbolic = folder_.Write("sym.csv", content);
+    fs::create_symlink(symbolic, folder_.File("sym.kml"));
+    EXPECT_EQ(Convert(symbolic), Messages(CannotCreateMessage(folder_.File("sym.kml"))));
+    EXPECT_EQ(ReadBytes(symbolic), content);
+    const std::string hard = folder_.Write("hard.csv", content);
+    fs::create_hard_link(hard, folder_.File("hard.kml"));
+    EXPECT_EQ(Convert(hard), Messages(CannotCreateMessage(folder_.File("hard.kml"))));
+    EXPECT_EQ(ReadBytes(hard), content);
+}
+
+TEST_F(ConversionRun, ReportsAnEmptyDocumentPathForAShortLogPath) {
+    const fs::path before = fs::current_path();
+    fs::current_path(folder_.Path());
+    folder_.Write("ab", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    const auto messages = Convert("ab");
+    fs::current_path(before);
+    EXPECT_EQ(messages, Messages("Het bestand  kon niet gemaakt worden."));
+}
+
+TEST_F(ConversionRun, ReportsAFullDiskWhileConverting) {
+    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    fs::create_symlink("/dev/full", folder_.File("rit.kml"));
+    EXPECT_EQ(Convert(log), Messages(kConversionFailedMessage));
+}
+
+TEST_F(ConversionRun, OverwritesAnExistingDocument) {
+    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    folder_.Write("rit.kml", std::string(100000, 'x'));
+    EXPECT_TRUE(Convert(log).empty());
+    EXPECT_EQ(LineCount(ReadBytes(folder_.File("rit.kml"))), 30U);
+}
+
+TEST_F(ConversionRun, ClosesEveryFileOnEveryPath) {
+    const std::string good = folder_.Write("good.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    const std::string header = folder_.Write("header.csv", "wrong\r\n");
+    const std::string bad = folder_.Write("bad.csv", std::string(kHeader) + "1,2,x,1/1/7,1:1:1,0\r\n1,2,x,1/1/7,1:1:1,0\r\n");
+    const std::string full = folder_.Write("full.csv", std::string(kHeader));
+    fs::create_symlink("/dev/full", folder_.File("full.kml"));
+    const std::string same = folder_.Write("same.kml", std::string(kHeader));
+
+    const int before = testing::OpenDescriptorCount();
+    int shown = 0;
+    for (const std::string& log : {good, header, bad, full, same, folder_.File("missing.csv")}) {
+        ConvertTrackLog(log, "", true, [&](const std::string&) {
+            ++shown;
+            // Files are closed before the message shows.
+            EXPECT_EQ(testing::OpenDescriptorCount(), before) << log;
+        });
+        EXPECT_EQ(testing::OpenDescriptorCount(), before) << log;
+    }
+    EXPECT_EQ(shown, 5);
+}
+
+}  // namespace
+}  // namespace routalo

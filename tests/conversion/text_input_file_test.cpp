@@ -1,0 +1,114 @@
+#include "conversion/text_input_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/scratch_folder.h"
+
+namespace routalo {
+namespace {
+
+using testing::ScratchFolder;
+
+// Every line of a file with `bytes`, read until the end.
+std::vector<std::string> LinesOf(std::string_view bytes) {
+    const ScratchFolder folder;
+    TextInputFile file(folder.Write("log.csv", bytes));
+    std::vector<std::string> lines;
+    while (!file.AtEnd()) {
+        std::string line;
+        file.ReadLine([&](std::string_view piece) { line.append(piece); });
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(TextInputFile, EndsLinesAtCrAndAtCrLf) {
+    EXPECT_EQ(LinesOf("a\r\nb\rc\r\n"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(LinesOf("a\r\r\nb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(LinesOf("\r\n\r\n"), (Lines{"", ""}));
+}
+
+TEST(TextInputFile, KeepsBareLineFeedsInTheLine) {
+    EXPECT_EQ(LinesOf("a\nb\nc\n"), (Lines{"a\nb\nc\n"}));
+    EXPECT_EQ(LinesOf("a\n\rb"), (Lines{"a\n", "b"}));
+    EXPECT_EQ(LinesOf("\n"), (Lines{"\n"}));
+}
+
+TEST(TextInputFile, LetsTheLastLineRunToTheEndOfTheFile) {
+    EXPECT_EQ(LinesOf("a\r\nlast"), (Lines{"a", "last"}));
+    EXPECT_EQ(LinesOf("only"), (Lines{"only"}));
+    EXPECT_EQ(LinesOf(""), Lines{});
+}
+
+TEST(TextInputFile, IsAtItsEndRightAfterAFinalLineEnd) {
+    const ScratchFolder folder;
+    TextInputFile file(folder.Write("log.csv", "x\r"));
+    std::string line;
+    file.ReadLine(line, 100);
+    EXPECT_EQ(line, "x");
+    EXPECT_TRUE(file.AtEnd());
+}
+
+TEST(TextInputFile, FailsToReadWhenNoByteIsLeft) {
+    const ScratchFolder folder;
+    TextInputFile empty(folder.Write("empty.csv", ""));
+    std::string line;
+    EXPECT_THROW(empty.ReadLine(line, 100), FileError);
+
+    TextInputFile oneLine(folder.Write("one.csv", "x\r\n"));
+    oneLine.ReadLine(line, 100);
+    EXPECT_THROW(oneLine.ReadLine(line, 100), FileError);
+}
+
+TEST(TextInputFile, JoinsLinesAndLineEndsAcrossItsBuffer) {
+    // The buffer holds 256 KiB: put a CR as its last byte and the LF that
+    // completes it as the first byte of the next fill, and a line that spans
+    // several fills.
+    const std::size_t buffer = 256 * 1024;
+    std::string bytes(buffer - 1, 'a');
+    bytes += "\r\nb";
+    bytes += std::string(3 * buffer, 'c');
+    bytes += "\rd";
+    const Lines lines = LinesOf(bytes);
+    ASSERT_EQ(lines.size(), 3U);
+    EXPECT_EQ(lines[0], std::string(buffer - 1, 'a'));
+    EXPECT_EQ(lines[1], "b" + std::string(3 * buffer, 'c'));
+    EXPECT_EQ(lines[2], "d");
+}
+
+TEST(TextInputFile, KeepsOnlyAsMuchOfALineAsAsked) {
+    const ScratchFolder folder;
+    TextInputFile file(folder.Write("log.csv", std::string(1'000'000, 'x') + "\r\nnext"));
+    std::string line;
+    file.ReadLine(line, 5);
+    EXPECT_EQ(line, "xxxxx");
+    file.ReadLine(line, 5);
+    EXPECT_EQ(line, "next");
+}
+
+TEST(TextInputFile, RefusesMissingFilesAndDirectories) {
+    const ScratchFolder folder;
+    EXPECT_THROW(TextInputFile(folder.File("missing.csv")), FileError);
+    EXPECT_THROW(TextInputFile(folder.Path().string()), FileError);
+}
+
+TEST(TextInputFile, ReleasesItsDescriptorOnEveryPath) {
+    const ScratchFolder folder;
+    const int before = testing::OpenDescriptorCount();
+    {
+        TextInputFile file(folder.Write("log.csv", "a\r\n"));
+        file.Close();
+        file.Close();  // closing twice is no failure
+    }
+    EXPECT_THROW(TextInputFile(folder.Path().string()), FileError);
+    { TextInputFile file(folder.File("log.csv")); }
+    EXPECT_EQ(testing::OpenDescriptorCount(), before);
+}
+
+}  // namespace
+}  // namespace routalo

@@ -1,0 +1,135 @@
+#include "conversion/text_output_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "conversion/errors.h"
+#include "conversion/text_input_file.h"
+#include "tests/support/scratch_folder.h"
+
+namespace routalo {
+namespace {
+
+using testing::ReadBytes;
+using testing::ScratchFolder;
+
+TEST(TextOutputFile, EndsEveryLineInCrLf) {
+    const ScratchFolder folder;
+    TextOutputFile file(folder.File("doc.kml"));
+    file.WriteLine("first");
+    file.WriteLine("");
+    file.WriteLine("third");
+    file.Close();
+    EXPECT_EQ(ReadBytes(folder.File("doc.kml")), "first\r\n\r\nthird\r\n");
+}
+
+TEST(TextOutputFile, EmptiesAFileThatExists) {
+    const ScratchFolder folder;
+    const std::string path = folder.Write("doc.kml", std::string(10000, 'o'));
+    TextOutputFile file(path);
+    file.WriteLine("new");
+    file.Close();
+    EXPECT_EQ(ReadBytes(path), "new\r\n");
+}
+
+TEST(TextOutputFile, WritesLinesLargerThanItsBuffer) {
+    const ScratchFolder folder;
+    const std::string big(3 * 1024 * 1024, 'x');
+    TextOutputFile file(folder.File("doc.kml"));
+    file.WriteLine("a");
+    file.WriteLine(big);
+    file.WriteLine("b");
+    file.Close();
+    EXPECT_EQ(ReadBytes(folder.File("doc.kml")), "a\r\n" + big + "\r\nb\r\n");
+}
+
+// The log must survive any name for itself given as the document path.
+class SameFileGuard : public ::testing::Test {
+protected:
+    void ExpectRefusedAndLogIntact(const std::string& documentPath) {
+        TextInputFile log(logPath_);
+        EXPECT_THROW(TextOutputFile(documentPath, log.Identity()), FileError);
+        log.Close();
+        EXPECT_EQ(ReadBytes(logPath_), kLog);
+    }
+
+    static constexpr std::string_view kLog = "the log\r\nmust stay\r\n";
+    ScratchFolder folder_;
+    std::string logPath_ = folder_.Write("rit.kml", kLog);
+};
+
+TEST_F(SameFileGuard, RefusesTheLogsOwnName) { ExpectRefusedAndLogIntact(logPath_); }
+
+TEST_F(SameFileGuard, RefusesASymbolicLinkToTheLog) {
+    std::filesystem::create_symlink(logPath_, folder_.File("link.kml"));
+    ExpectRefusedAndLogIntact(folder_.File("link.kml"));
+}
+
+TEST_F(SameFileGuard, RefusesAHardLinkToTheLog) {
+    std::filesystem::create_hard_link(logPath_, folder_.File("hard.kml"));
+    ExpectRefusedAndLogIntact(folder_.File("hard.kml"));
+}
+
+TEST_F(SameFileGuard, AcceptsAnotherFile) {
+    TextInputFile log(logPath_);
+    TextOutputFile document(folder_.File("other.kml"), log.Identity());
+    document.Close();
+    EXPECT_EQ(ReadBytes(folder_.File("other.kml")), "");
+}
+
+TEST(TextOutputFile, RefusesPathsThatCannotBeCreated) {
+    const ScratchFolder folder;
+    EXPECT_THROW(TextOutputFile(folder.File("missing/doc.kml")), FileError);
+    EXPECT_THROW(TextOutputFile(folder.Path().string()), FileError);
+}
+
+TEST(TextOutputFile, ReportsAFullDiskAtTheLatestWhenClosing) {
+    TextOutputFile file("/dev/full");
+    file.WriteLine("does not fit");
+    EXPECT_THROW(file.Close(), FileError);
+}
+
+TEST(TextOutputFile, ReportsAFullDiskWhenItsBufferOverflows) {
+    TextOutputFile file("/dev/full");
+    const std::string line(1000, 'x');
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 2000; ++i) {
+                file.WriteLine(line);
+            }
+        },
+        FileError);
+    EXPECT_THROW(file.WriteLine("after the failure"), FileError);
+}
+
+TEST(TextOutputFile, KeepsWhatIsBufferedWhenAbandoned) {
+    const ScratchFolder folder;
+    {
+        TextOutputFile file(folder.File("doc.kml"));
+        file.WriteLine("kept");
+        file.Abandon();
+    }
+    EXPECT_EQ(ReadBytes(folder.File("doc.kml")), "kept\r\n");
+}
+
+TEST(TextOutputFile, ReleasesItsDescriptorOnEveryPath) {
+    const ScratchFolder folder;
+    const int before = testing::OpenDescriptorCount();
+    {
+        TextOutputFile file(folder.File("a.kml"));
+        file.WriteLine("x");
+    }
+    {
+        TextOutputFile full("/dev/full");
+        full.WriteLine("x");
+        EXPECT_THROW(full.Close(), FileError);
+    }
+    EXPECT_THROW(TextOutputFile(folder.Path().string()), FileError);
+    EXPECT_EQ(testing::OpenDescriptorCount(), before);
+}
+
+}  // namespace
+}  // namespace routalo
