@@ -12,7 +12,9 @@
 namespace routalo::posix_file {
 namespace {
 
-[[noreturn]] void Fail(const char* what) { throw FileError(std::string(what) + ": " + Reason(errno)); }
+[[noreturn]] void Fail(const char* what) {
+    throw FileError(std::string(what) + ": " + Reason(errno));
+}
 
 struct stat StatusOf(int fd) {
     struct stat status {};
@@ -24,7 +26,11 @@ struct stat StatusOf(int fd) {
 
 }  // namespace
 
-std::string Reason(int error) { return std::strerror(error); }
+ByteCalls byteCalls{::read, ::write};
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
 
 int OpenForReading(const std::string& path) {
     int fd = -1;
@@ -53,9 +59,13 @@ FileIdentity IdentityOf(int fd) {
     return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
-bool IsRegularFile(int fd) { return S_ISREG(StatusOf(fd).st_mode); }
+bool IsRegularFile(int fd) {
+    return S_ISREG(StatusOf(fd).st_mode);
+}
 
-bool IsDirectory(int fd) { return S_ISDIR(StatusOf(fd).st_mode); }
+bool IsDirectory(int fd) {
+    return S_ISDIR(StatusOf(fd).st_mode);
+}
 
 void Truncate(int fd, std::size_t size) {
     int result = 0;
@@ -69,7 +79,7 @@ void Truncate(int fd, std::size_t size) {
 
 std::size_t Read(int fd, char* buffer, std::size_t size) {
     while (true) {
-        const ssize_t got = ::read(fd, buffer, size);
+        const ssize_t got = byteCalls.read(fd, buffer, size);
         if (got >= 0) {
             return static_cast<std::size_t>(got);
         }
@@ -83,7 +93,7 @@ std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error) {
     std::size_t written = 0;
     error = 0;
     while (written < size) {
-        const ssize_t put = ::write(fd, data + written, size - written);
+        const ssize_t put = byteCalls.write(fd, data + written, size - written);
         if (put > 0) {
             written += static_cast<std::size_t>(put);
         } else if (put < 0 && errno == EINTR) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 
@@ -9,6 +11,15 @@
 // file layer. Each throws FileError with the system's reason on failure and
 // retries calls that a signal interrupted.
 namespace routalo::posix_file {
+
+// The two calls that move bytes between a file and memory. Tests put
+// stand-ins here to make a read or a write fail part-way, as a failing disk
+// does; the program itself never changes them.
+struct ByteCalls {
+    ssize_t (*read)(int fd, void* buffer, std::size_t size);
+    ssize_t (*write)(int fd, const void* data, std::size_t size);
+};
+extern ByteCalls byteCalls;
 
 int OpenForReading(const std::string& path);
 // Opens `path` for writing, creating it when missing, without emptying it.
