@@ -14,8 +14,7 @@ namespace {
 
 constexpr std::string_view kProgram = "routalo-convert";
 
-constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] LOG...\n";
+constexpr std::string_view kUsage = "Usage: routalo-convert [--time] [--name NAME] LOG...\n";
 
 constexpr std::string_view kHelp =
     "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"

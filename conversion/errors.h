@@ -9,25 +9,25 @@ namespace routalo {
 // lower-case and meant for developers; the conversion run turns any of them
 // into the one Dutch message of the phase it happens in.
 class ConversionError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // A file could not be opened, created, read, written or closed.
 class FileError : public ConversionError {
-public:
+  public:
     using ConversionError::ConversionError;
 };
 
 // A track log line lacks a separator or has one too far along the line.
 class TrackLogError : public ConversionError {
-public:
+  public:
     using ConversionError::ConversionError;
 };
 
 // A speed is no number, lies outside -32768..32767 or rounds below zero.
 class SpeedError : public ConversionError {
-public:
+  public:
     using ConversionError::ConversionError;
 };
 

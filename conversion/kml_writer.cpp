@@ -53,7 +53,9 @@ void KmlWriter::WriteStyle(int speedClass) {
 }
 
 // <Folder><name>Tracklogs</name><open>1</open>
-void KmlWriter::WriteFolderOpening() { document_.WriteLine("<Folder><name>Tracklogs</name><open>1</open>"); }
+void KmlWriter::WriteFolderOpening() {
+    document_.WriteLine("<Folder><name>Tracklogs</name><open>1</open>");
+}
 
 // <Placemark><name>Track</name><TimeStamp><when>2007-06-15T09:05:03+00:00</when></TimeStamp>
 // <styleUrl>#c_12</styleUrl><LineString><coordinates>5.1000,52.2000,0 5.1010,52.2005,0

@@ -14,7 +14,7 @@ namespace routalo {
 // log are written as XML character data. Uses the speed colour scheme, which
 // InitSpeedScheme must have filled.
 class KmlWriter {
-public:
+  public:
     explicit KmlWriter(TextOutputFile& document) : document_(document) {}
 
     // The 29 head lines: XML declaration and <kml>, the document name, 26
@@ -29,7 +29,7 @@ public:
     // <colorMode>random</colorMode></Folder></Document></kml>
     void WriteKmlFooter();
 
-private:
+  private:
     void WriteDocumentOpening();
     void WriteDocumentName(std::string_view trackName);
     void WriteStyle(int speedClass);

@@ -13,7 +13,9 @@ constexpr int kHighestClass = 25;
 constexpr int kSharedFastClass = 24;
 constexpr std::int64_t kExponentCap = 1'000'000;  // far beyond any 16-bit result
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A decimal number as written: sign, the digits in front of and behind the
 // point, and the exponent (capped far beyond any 16-bit value).
@@ -98,7 +100,8 @@ int RoundSpeed(std::string_view text) {
     // leading zeros in front of the digits, which keep it below one half.
     bool roundUp = false;
     if (point >= 0 && static_cast<std::size_t>(point) < digits.size()) {
-        const std::string_view fraction = std::string_view(digits).substr(static_cast<std::size_t>(point));
+        const std::string_view fraction =
+            std::string_view(digits).substr(static_cast<std::size_t>(point));
         if (fraction[0] > '5') {
             roundUp = true;
         } else if (fraction[0] == '5') {

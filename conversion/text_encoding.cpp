@@ -16,7 +16,9 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
+bool IsContinuationByte(unsigned char byte) {
+    return (byte & 0xC0U) == 0x80U;
+}
 
 // Length of the run of ASCII bytes at the start of `bytes`, eight at a time.
 std::size_t AsciiPrefix(const char* bytes, std::size_t size) {
@@ -119,7 +121,8 @@ void AppendDecoded(std::string& out, std::string_view bytes, LineEncoding encodi
 
 std::string DecodeLogText(std::string_view bytes) {
     std::string text;
-    AppendDecoded(text, bytes, IsValidUtf8(bytes) ? LineEncoding::kUtf8 : LineEncoding::kWindows1252);
+    AppendDecoded(text, bytes,
+                  IsValidUtf8(bytes) ? LineEncoding::kUtf8 : LineEncoding::kWindows1252);
     return text;
 }
 

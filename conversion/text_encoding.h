@@ -16,13 +16,13 @@ enum class LineEncoding : std::uint8_t { kUtf8, kWindows1252 };
 // forms, no surrogates, nothing above U+10FFFF). A sequence may be split
 // across pieces.
 class Utf8Validator {
-public:
+  public:
     void Feed(std::string_view bytes);
     // True when everything fed so far is valid and no sequence is left open.
     [[nodiscard]] bool Valid() const { return !failed_ && needed_ == 0; }
     void Reset() { *this = Utf8Validator{}; }
 
-private:
+  private:
     bool failed_ = false;
     int needed_ = 0;              // continuation bytes still to come
     unsigned char lower_ = 0x80;  // allowed range of the next continuation byte

@@ -22,7 +22,9 @@ TextInputFile::TextInputFile(const std::string& path)
     }
 }
 
-TextInputFile::~TextInputFile() { Close(); }
+TextInputFile::~TextInputFile() {
+    Close();
+}
 
 void TextInputFile::ReadLine(std::string& line, std::size_t keep) {
     line.clear();
@@ -33,7 +35,9 @@ void TextInputFile::ReadLine(std::string& line, std::size_t keep) {
     });
 }
 
-bool TextInputFile::AtEnd() { return begin_ == end_ && !Refill(); }
+bool TextInputFile::AtEnd() {
+    return begin_ == end_ && !Refill();
+}
 
 void TextInputFile::Close() noexcept {
     if (fd_ >= 0) {

@@ -19,7 +19,7 @@ namespace routalo {
 // Lines are handed over in pieces, so that a line of any length is read in
 // the memory of the buffer alone.
 class TextInputFile {
-public:
+  public:
     // Opens `path` for reading. Throws FileError when it cannot be opened or
     // is a directory.
     explicit TextInputFile(const std::string& path);
@@ -44,7 +44,7 @@ public:
     // Closes the file; closing twice is no failure.
     void Close() noexcept;
 
-private:
+  private:
     // Fills the buffer when it is used up; false at the end of the file.
     bool Refill();
 

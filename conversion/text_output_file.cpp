@@ -34,7 +34,9 @@ TextOutputFile::TextOutputFile(const std::string& path, std::optional<FileIdenti
     buffer_.reserve(kBufferSize);
 }
 
-TextOutputFile::~TextOutputFile() { Abandon(); }
+TextOutputFile::~TextOutputFile() {
+    Abandon();
+}
 
 void TextOutputFile::WriteLine(std::string_view text) {
     if (broken_ || fd_ < 0) {
@@ -91,11 +93,13 @@ void TextOutputFile::Flush() {
     // Keep whole lines only: cut the file back to the last line end that got
     // out. The buffer holds whole lines, so that end is a CR LF within it.
     const std::size_t lastLineEnd = std::string_view(buffer_).substr(0, put).rfind(kLineEnd);
-    const std::size_t keep = lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + kLineEnd.size();
+    const std::size_t keep =
+        lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + kLineEnd.size();
     if (regular_ && keep < put) {
         try {
             posix_file::Truncate(fd_, written_ + keep);
-        } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): the write error is the one to report
+        } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): the write error is the one to
+                                      // report
         }
     }
     written_ += keep;

@@ -15,7 +15,7 @@ namespace routalo {
 // holds complete lines: when a write fails part-way (a full disk), the file is
 // cut back to the end of the last line that reached it.
 class TextOutputFile {
-public:
+  public:
     // Creates `path`, or empties it when it exists. When `mustDiffer` is
     // given and `path` names that file (by any name), nothing is touched and
     // FileError is thrown; so is it when the file cannot be created.
@@ -36,7 +36,7 @@ public:
     // far, as far as the disk takes them, and reports nothing.
     void Abandon() noexcept;
 
-private:
+  private:
     void Flush();
 
     int fd_ = -1;

@@ -62,7 +62,7 @@ void ReadKeptLine(TextInputFile& log, KeptLine& line) {
 
 // Cuts the text still to be cut (`rest`) at the first `separator`.
 class LineCutter {
-public:
+  public:
     LineCutter(std::string_view rest, LineEncoding encoding) : rest_(rest), encoding_(encoding) {}
 
     std::string_view Cut(char separator) {
@@ -89,7 +89,7 @@ public:
         Append(out, piece);
     }
 
-private:
+  private:
     std::string_view rest_;
     LineEncoding encoding_;
 };

@@ -19,6 +19,8 @@ struct TrackPoint {
 // are skipped; a line whose latitude reads "einde" looks the same.
 inline constexpr const char* kSkipMark = "einde";
 
-[[nodiscard]] inline bool IsSkipPoint(const TrackPoint& point) { return point.Latitude == kSkipMark; }
+[[nodiscard]] inline bool IsSkipPoint(const TrackPoint& point) {
+    return point.Latitude == kSkipMark;
+}
 
 }  // namespace routalo

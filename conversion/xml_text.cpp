@@ -21,10 +21,9 @@ bool NeedsCare(unsigned char byte) {
 void AppendXmlText(std::string& out, std::string_view text) {
     std::size_t start = 0;
     while (true) {
-        const auto* special = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start),
-                                           text.end(), [](char c) {
-                                               return NeedsCare(static_cast<unsigned char>(c));
-                                           });
+        const auto* special =
+            std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(),
+                         [](char c) { return NeedsCare(static_cast<unsigned char>(c)); });
         const auto at = static_cast<std::size_t>(special - text.begin());
         out.append(text.substr(start, at - start));
         if (at == text.size()) {

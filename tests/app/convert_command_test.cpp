@@ -34,10 +34,10 @@ Outcome RunCommand(const std::vector<std::string>& arguments) {
 }
 
 class ConvertCommand : public ::testing::Test {
-protected:
+  protected:
     ScratchFolder folder_;
-    std::string good_ = folder_.Write("good.csv", std::string(kHeader) +
-                                                      "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n");
+    std::string good_ = folder_.Write(
+        "good.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n");
     std::string bad_ = folder_.Write("bad.csv", "no header\r\n");
 };
 
@@ -71,7 +71,8 @@ TEST_F(ConvertCommand, ReportsEachFailureAndGoesOn) {
     EXPECT_EQ(outcome.errors,
               "routalo-convert: De header van het bestand komt niet overeen met het geen verwacht "
               "wordt.\n"
-              "routalo-convert: Het bestand " + missing + " kon niet worden geopend.\n");
+              "routalo-convert: Het bestand " +
+                  missing + " kon niet worden geopend.\n");
     EXPECT_TRUE(std::filesystem::exists(folder_.File("good.kml")));
 }
 
@@ -107,7 +108,8 @@ TEST_F(ConvertCommand, ExitsWithTheStatusOfTheRun) {
     const char* program = std::getenv("ROUTALO_CONVERT");
     ASSERT_NE(program, nullptr);
     const auto status = [&](const std::string& arguments) {
-        const int raw = std::system((std::string(program) + " " + arguments + " 2>/dev/null").c_str());
+        const int raw =
+            std::system((std::string(program) + " " + arguments + " 2>/dev/null").c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     };
     EXPECT_EQ(status("'" + good_ + "'"), 0);

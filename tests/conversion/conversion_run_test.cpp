@@ -20,12 +20,13 @@ using testing::ScratchFolder;
 
 constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
-constexpr std::string_view kClosingLine = "<colorMode>random</colorMode></Folder></Document></kml>\r\n";
+constexpr std::string_view kClosingLine =
+    "<colorMode>random</colorMode></Folder></Document></kml>\r\n";
 
 const fs::path kGolden = fs::path(ROUTALO_SOURCE_DIR) / "tests/conversion/golden";
 
 class ConversionRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { InitSpeedScheme(); }
 
     // Converts `log` and returns the messages that the run showed.
@@ -103,8 +104,9 @@ TEST_F(ConversionRun, EndsALogOfSkipLinesWithTheClosingLine) {
 }
 
 TEST_F(ConversionRun, FailsALogOfOnlyTheHeaderAfterTheHead) {
-    for (const std::string& header : {std::string(kHeader), std::string(kHeader.substr(0, kHeader.size() - 1)),
-                                     std::string(kHeader.substr(0, kHeader.size() - 2))}) {
+    for (const std::string& header :
+         {std::string(kHeader), std::string(kHeader.substr(0, kHeader.size() - 1)),
+          std::string(kHeader.substr(0, kHeader.size() - 2))}) {
         const std::string log = folder_.Write("rit.csv", header);
         EXPECT_EQ(Convert(log), Messages(kConversionFailedMessage));
         const std::string document = ReadBytes(folder_.File("rit.kml"));
@@ -134,10 +136,12 @@ TEST_F(ConversionRun, FailsOnALineThatLacksASeparator) {
 TEST_F(ConversionRun, RefusesAnotherHeaderWithoutCreatingTheDocument) {
     const std::string upper = "LONGITUDE" + std::string(kHeader.substr(9));
     const std::string blank = std::string(kHeader.substr(0, kHeader.size() - 2)) + " \r\n";
-    const std::string lineFeeds = "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\n"
-                                  "1,2,3,1/1/7,1:1:1,0\n4,5,6,1/1/7,1:1:2,0\n";
-    for (const std::string& content : {upper, blank, lineFeeds, std::string("\xEF\xBB\xBF") + std::string(kHeader),
-                                       std::string(200000, ',')}) {
+    const std::string lineFeeds =
+        "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\n"
+        "1,2,3,1/1/7,1:1:1,0\n4,5,6,1/1/7,1:1:2,0\n";
+    for (const std::string& content :
+         {upper, blank, lineFeeds, std::string("\xEF\xBB\xBF") + std::string(kHeader),
+          std::string(200000, ',')}) {
         const std::string log = folder_.Write("rit.csv", content);
         EXPECT_EQ(Convert(log), Messages(kHeaderMismatchMessage));
         EXPECT_FALSE(fs::exists(folder_.File("rit.kml")));
@@ -147,20 +151,24 @@ TEST_F(ConversionRun, RefusesAnotherHeaderWithoutCreatingTheDocument) {
 TEST_F(ConversionRun, ReportsALogThatCannotBeOpened) {
     const std::string missing = folder_.File("missing.csv");
     EXPECT_EQ(Convert(missing), Messages(CannotOpenMessage(missing)));
-    EXPECT_EQ(Convert(folder_.Path().string()), Messages(CannotOpenMessage(folder_.Path().string())));
+    EXPECT_EQ(Convert(folder_.Path().string()),
+              Messages(CannotOpenMessage(folder_.Path().string())));
     const std::string empty = folder_.Write("empty.csv", "");
     EXPECT_EQ(Convert(empty), Messages("Het bestand " + empty + " kon niet worden geopend."));
     EXPECT_FALSE(fs::exists(folder_.File("empty.kml")));
 }
 
 TEST_F(ConversionRun, ReportsADocumentThatCannotBeCreated) {
-    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    const std::string log =
+        folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
     fs::create_directory(folder_.File("rit.kml"));
-    EXPECT_EQ(Convert(log), Messages("Het bestand " + folder_.File("rit.kml") + " kon niet gemaakt worden."));
+    EXPECT_EQ(Convert(log),
+              Messages("Het bestand " + folder_.File("rit.kml") + " kon niet gemaakt worden."));
 }
 
 TEST_F(ConversionRun, NeverWritesOverTheLog) {
-    const std::string content = std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
+    const std::string content =
+        std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
     // The log's own name.
     const std::string kmlLog = folder_.Write("rit.kml", content);
     EXPECT_EQ(Convert(kmlLog), Messages(CannotCreateMessage(kmlLog)));
@@ -186,22 +194,26 @@ TEST_F(ConversionRun, ReportsAnEmptyDocumentPathForAShortLogPath) {
 }
 
 TEST_F(ConversionRun, ReportsAFullDiskWhileConverting) {
-    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    const std::string log =
+        folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
     fs::create_symlink("/dev/full", folder_.File("rit.kml"));
     EXPECT_EQ(Convert(log), Messages(kConversionFailedMessage));
 }
 
 TEST_F(ConversionRun, OverwritesAnExistingDocument) {
-    const std::string log = folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    const std::string log =
+        folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
     folder_.Write("rit.kml", std::string(100000, 'x'));
     EXPECT_TRUE(Convert(log).empty());
     EXPECT_EQ(LineCount(ReadBytes(folder_.File("rit.kml"))), 30U);
 }
 
 TEST_F(ConversionRun, ClosesEveryFileOnEveryPath) {
-    const std::string good = folder_.Write("good.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    const std::string good =
+        folder_.Write("good.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
     const std::string header = folder_.Write("header.csv", "wrong\r\n");
-    const std::string bad = folder_.Write("bad.csv", std::string(kHeader) + "1,2,x,1/1/7,1:1:1,0\r\n1,2,x,1/1/7,1:1:1,0\r\n");
+    const std::string bad = folder_.Write(
+        "bad.csv", std::string(kHeader) + "1,2,x,1/1/7,1:1:1,0\r\n1,2,x,1/1/7,1:1:1,0\r\n");
     const std::string full = folder_.Write("full.csv", std::string(kHeader));
     fs::create_symlink("/dev/full", folder_.File("full.kml"));
     const std::string same = folder_.Write("same.kml", std::string(kHeader));

@@ -49,13 +49,15 @@ TrackPoint At(std::string longitude, std::string latitude, std::string speed = "
 TEST(KmlWriter, WritesAHeadOfTwentyNineLines) {
     const auto lines = Written([](KmlWriter& writer) { writer.WriteKmlHeader("Rit"); });
     ASSERT_EQ(lines.size(), 29U);
-    EXPECT_EQ(lines[0],
-              R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns="http://earth.google.com/kml/2.1">)");
+    EXPECT_EQ(
+        lines[0],
+        R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns="http://earth.google.com/kml/2.1">)");
     EXPECT_EQ(lines[1], "<Document><name>Rit</name>");
-    EXPECT_EQ(lines[4],
-              R"(<Style id="c2"><LineStyle><color>ffff0000</color><width>1</width></LineStyle></Style>)"
-              R"(<StyleMap id="c_2"><Pair><key>normal</key><styleUrl>#c2</styleUrl></Pair>)"
-              R"(<Pair><key>highlight</key><styleUrl>#c2</styleUrl></Pair></StyleMap>)");
+    EXPECT_EQ(
+        lines[4],
+        R"(<Style id="c2"><LineStyle><color>ffff0000</color><width>1</width></LineStyle></Style>)"
+        R"(<StyleMap id="c_2"><Pair><key>normal</key><styleUrl>#c2</styleUrl></Pair>)"
+        R"(<Pair><key>highlight</key><styleUrl>#c2</styleUrl></Pair></StyleMap>)");
     EXPECT_EQ(lines[28], "<Folder><name>Tracklogs</name><open>1</open>");
 }
 
@@ -66,8 +68,13 @@ TEST(KmlWriter, WritesTheTrackNameAsXmlText) {
     // Bytes that are no UTF-8 are read as Windows-1252, like a log line.
     EXPECT_EQ(Written([](KmlWriter& w) { w.WriteKmlHeader("Caf\xE9\x80"); })[1],
               "<Document><name>Caf\xC3\xA9\xE2\x82\xAC</name>");
-    EXPECT_EQ(Written([](KmlWriter& w) { w.WriteKmlHeader("a\x01" "b"); })[1],
-              "<Document><name>a\xEF\xBF\xBD" "b</name>");
+    EXPECT_EQ(Written([](KmlWriter& w) {
+                  w.WriteKmlHeader(
+                      "a\x01"
+                      "b");
+              })[1],
+              "<Document><name>a\xEF\xBF\xBD"
+              "b</name>");
 }
 
 TEST(KmlWriter, WritesASegmentWithAndWithoutItsTime) {
@@ -115,7 +122,8 @@ TEST(KmlWriter, FailsASegmentWithoutAUsableSpeedAndWritesNothingOfIt) {
 
 TEST(KmlWriter, EscapesCoordinatesDatesAndTimes) {
     TrackPoint current{"<lat>", "&lon", "3", "2007&06", "0<9"};
-    const auto lines = Written([&](KmlWriter& writer) { writer.WriteSegment(current, current, true); });
+    const auto lines =
+        Written([&](KmlWriter& writer) { writer.WriteSegment(current, current, true); });
     EXPECT_NE(lines[0].find("<when>2007&amp;06T0&lt;9+00:00</when>"), std::string::npos);
     EXPECT_NE(lines[0].find("&amp;lon,&lt;lat&gt;,0 &amp;lon,&lt;lat&gt;,0 </coordinates>"),
               std::string::npos);
@@ -123,7 +131,8 @@ TEST(KmlWriter, EscapesCoordinatesDatesAndTimes) {
 
 TEST(KmlWriter, WritesTheClosingLine) {
     const auto lines = Written([](KmlWriter& writer) { writer.WriteKmlFooter(); });
-    EXPECT_EQ(lines, std::vector<std::string>{"<colorMode>random</colorMode></Folder></Document></kml>"});
+    EXPECT_EQ(lines,
+              std::vector<std::string>{"<colorMode>random</colorMode></Folder></Document></kml>"});
 }
 
 }  // namespace

@@ -39,8 +39,9 @@ TEST(RoundSpeed, ReadsTheWholeNumberGrammar) {
 }
 
 TEST(RoundSpeed, RejectsWhatIsNoNumber) {
-    for (const char* text : {"", " ", "+", "-", ".", "e5", ".e1", "1e", "1e+", "1,5", "12 ", " 12",
-                             "\t12", "1.2.3", "0x10", "inf", "nan", "12km", "--1", "1e5.0"}) {
+    for (const char* text :
+         {"",    " ",   "+",    "-",     ".",    "e5",  ".e1", "1e",   "1e+", "1,5",
+          "12 ", " 12", "\t12", "1.2.3", "0x10", "inf", "nan", "12km", "--1", "1e5.0"}) {
         EXPECT_THROW((void)RoundSpeed(text), SpeedError) << '"' << text << '"';
     }
 }

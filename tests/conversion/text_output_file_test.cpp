@@ -48,7 +48,7 @@ TEST(TextOutputFile, WritesLinesLargerThanItsBuffer) {
 
 // The log must survive any name for itself given as the document path.
 class SameFileGuard : public ::testing::Test {
-protected:
+  protected:
     void ExpectRefusedAndLogIntact(const std::string& documentPath) {
         TextInputFile log(logPath_);
         EXPECT_THROW(TextOutputFile(documentPath, log.Identity()), FileError);
@@ -61,7 +61,9 @@ protected:
     std::string logPath_ = folder_.Write("rit.kml", kLog);
 };
 
-TEST_F(SameFileGuard, RefusesTheLogsOwnName) { ExpectRefusedAndLogIntact(logPath_); }
+TEST_F(SameFileGuard, RefusesTheLogsOwnName) {
+    ExpectRefusedAndLogIntact(logPath_);
+}
 
 TEST_F(SameFileGuard, RefusesASymbolicLinkToTheLog) {
     std::filesystem::create_symlink(logPath_, folder_.File("link.kml"));

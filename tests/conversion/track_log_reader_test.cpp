@@ -49,8 +49,8 @@ TEST(ReadTrackPoint, GivesASkipPointForALineWithoutComma) {
 
 TEST(ReadTrackPoint, FailsWhenASeparatorIsMissing) {
     for (const char* line : {
-             "5.1,52.6,12,7/6/2007,9:05:03",   // no "," in front of the distance
-             "5.1,52.6,12,7/6/2007",           // no time at all
+             "5.1,52.6,12,7/6/2007,9:05:03",    // no "," in front of the distance
+             "5.1,52.6,12,7/6/2007",            // no time at all
              "5.1,52.6,12,7-6-2007,9:05:03,1",  // date without "/"
              "5.1,52.6,12,7/6/2007,9.05.03,1",  // time without ":"
              "5.1,52.6",

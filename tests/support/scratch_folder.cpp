@@ -23,7 +23,9 @@ ScratchFolder::~ScratchFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string ScratchFolder::File(std::string_view name) const { return (path_ / name).string(); }
+std::string ScratchFolder::File(std::string_view name) const {
+    return (path_ / name).string();
+}
 
 std::string ScratchFolder::Write(std::string_view name, std::string_view bytes) const {
     const std::string path = File(name);
@@ -45,7 +47,8 @@ std::string ReadBytes(const std::filesystem::path& path) {
 
 int OpenDescriptorCount() {
     int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
         ++count;
     }
     return count;

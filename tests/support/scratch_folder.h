@@ -9,7 +9,7 @@ namespace routalo::testing {
 // A fresh folder under the system's temporary folder, removed with all it
 // holds when the object goes.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -21,7 +21,7 @@ public:
     // Writes `bytes` to `name` inside the folder and returns its path.
     std::string Write(std::string_view name, std::string_view bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -15,14 +15,16 @@ using Document = std::unique_ptr<xmlDoc, DocumentDeleter>;
 
 Document Parse(std::string_view text) {
     return Document(xmlReadMemory(text.data(), static_cast<int>(text.size()), "document.kml",
-                                  nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+                                  nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
 }
 
 int CountIn(const xmlNode* node, std::string_view name) {
     int count = 0;
     for (; node != nullptr; node = node->next) {
         if (node->type == XML_ELEMENT_NODE &&
-            name == reinterpret_cast<const char*>(node->name)) {  // NOLINT: libxml2 text is UTF-8 bytes
+            name ==
+                reinterpret_cast<const char*>(node->name)) {  // NOLINT: libxml2 text is UTF-8 bytes
             ++count;
         }
         count += CountIn(node->children, name);
