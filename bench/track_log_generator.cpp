@@ -1,0 +1,319 @@
+#include "bench/track_log_generator.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+
+namespace routalo::bench {
+namespace {
+
+struct Place {
+    double longitude;
+    double latitude;
+};
+
+// Town centres: where the first trip starts and where the rides go.
+constexpr std::array<Place, 12> kTowns = {{
+    {5.121420, 52.090737},  // Utrecht
+    {4.895168, 52.370216},  // Amsterdam
+    {4.477733, 51.924420},  // Rotterdam
+    {4.300700, 52.070498},  // Den Haag
+    {5.469722, 51.441642},  // Eindhoven
+    {5.898730, 51.985103},  // Arnhem
+    {5.387827, 52.156111},  // Amersfoort
+    {4.497010, 52.160114},  // Leiden
+    {5.303675, 51.697816},  // 's-Hertogenbosch
+    {4.776024, 51.571915},  // Breda
+    {4.708300, 52.011500},  // Gouda
+    {5.852798, 51.812563},  // Nijmegen
+}};
+
+// Within this distance of its destination, in degrees, a ride picks the next.
+constexpr double kArrived = 0.01;
+
+constexpr double kMetresPerDegreeLatitude = 111'320.0;
+constexpr double kDegree = std::numbers::pi / 180.0;
+constexpr int kSecondsPerDay = 24 * 3600;
+constexpr int kDaysTo2007 = 13'514;  // 1 January 2007, counted from 1 January 1970
+
+// The kinds of trip: a bike ride, a drive through town, a drive in the country.
+struct TripKind {
+    double lowestMaxSpeed;
+    double highestMaxSpeed;
+    int shortestStopGap;  // seconds between stops
+    int longestStopGap;
+};
+constexpr std::array<TripKind, 3> kTripKinds = {{
+    {16.0, 28.0, 60, 400},
+    {30.0, 50.0, 30, 240},
+    {45.0, 60.0, 120, 900},
+}};
+
+struct CivilDate {
+    int year;
+    int month;
+    int day;
+};
+
+// The calendar date of a day counted from 1 January 1970 (proleptic Gregorian).
+CivilDate CivilFromDays(int days) {
+    const int z = days + 719'468;
+    const int era = z / 146'097;
+    const int dayOfEra = z - era * 146'097;
+    const int yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
+    const int dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const int day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const int month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+void AppendNumber(std::string& out, long value) {
+    std::array<char, 24> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    out.append(digits.data(), result.ptr);
+}
+
+void AppendTwoDigits(std::string& out, int value) {
+    out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+void AppendFixed(std::string& out, double value, int decimals) {
+    std::array<char, 32> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                      std::chars_format::fixed, decimals);
+    out.append(digits.data(), result.ptr);
+}
+
+}  // namespace
+
+TrackLogGenerator::TrackLogGenerator(std::uint64_t seed) : state_(seed) {
+    const Place& town = kTowns.at(NextRandom() % kTowns.size());
+    longitude_ = town.longitude;
+    latitude_ = town.latitude;
+    heading_ = Uniform() * 2 * std::numbers::pi;
+    PickDestination();
+    day_ = kDaysTo2007 + RandomBelow(700);
+    secondOfDay_ = 7 * 3600 + RandomBelow(12 * 3600);
+}
+
+const std::string& TrackLogGenerator::Header() {
+    static const std::string header =
+        "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)";
+    return header;
+}
+
+std::uint64_t TrackLogGenerator::NextRandom() {
+    // SplitMix64: the same numbers on every platform, unlike the standard
+    // library's distributions.
+    state_ += 0x9E3779B97F4A7C15ULL;
+    std::uint64_t z = state_;
+    z = (z ^ (z >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27U)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31U);
+}
+
+int TrackLogGenerator::RandomBelow(int bound) {
+    return static_cast<int>(NextRandom() % static_cast<std::uint64_t>(bound));
+}
+
+double TrackLogGenerator::Uniform() {
+    constexpr double kScale = 1.0 / 9007199254740992.0;  // 2^-53
+    return static_cast<double>(NextRandom() >> 11U) * kScale;
+}
+
+void TrackLogGenerator::PickDestination() {
+    const Place* town = nullptr;
+    do {
+        town = &kTowns.at(NextRandom() % kTowns.size());
+    } while (std::abs(town->longitude - longitude_) < kArrived &&
+             std::abs(town->latitude - latitude_) < kArrived);
+    destinationLongitude_ = town->longitude;
+    destinationLatitude_ = town->latitude;
+}
+
+void TrackLogGenerator::StartTrip() {
+    if (started_) {
+        // A break between trips; late in the evening the next one waits for
+        // the morning, now and then a few days later.
+        secondOfDay_ += 600 + RandomBelow(3 * 3600);
+        if (secondOfDay_ > 21 * 3600) {
+            day_ += 1 + RandomBelow(3);
+            secondOfDay_ = 7 * 3600 + RandomBelow(3 * 3600);
+        }
+    }
+    started_ = true;
+    const TripKind& kind = kTripKinds.at(NextRandom() % kTripKinds.size());
+    maxSpeed_ = kind.lowestMaxSpeed + Uniform() * (kind.highestMaxSpeed - kind.lowestMaxSpeed);
+    cruiseSpeed_ = maxSpeed_ * (0.7 + 0.3 * Uniform());
+    secondsToNextStop_ =
+        kind.shortestStopGap + RandomBelow(kind.longestStopGap - kind.shortestStopGap);
+    speed_ = 0;
+    braking_ = false;
+    stopSecondsLeft_ = 3 + RandomBelow(20);  // the logger starts before the wheels
+    tripSecondsLeft_ = 900 + RandomBelow(105 * 60);
+    tripMetres_ = 0;
+    dateForm_ = RandomBelow(4);
+}
+
+void TrackLogGenerator::StepSpeed() {
+    if (stopSecondsLeft_ > 0) {
+        --stopSecondsLeft_;
+        speed_ = 0;
+        return;
+    }
+    // Brake for the next stop, or to come to a halt at the end of the trip.
+    if (tripSecondsLeft_ < 25 || (--secondsToNextStop_ <= 0 && !braking_)) {
+        braking_ = true;
+    }
+    if (braking_) {
+        speed_ = std::max(0.0, speed_ - (2.0 + 3.0 * Uniform()));
+        if (speed_ == 0) {
+            braking_ = false;
+            stopSecondsLeft_ = 5 + RandomBelow(60);
+            secondsToNextStop_ = 30 + RandomBelow(600);
+        }
+        return;
+    }
+    // Drift the speed aimed at, then move towards it at most 1.5 km/h a
+    // second, with a little noise from the receiver.
+    if (RandomBelow(20) == 0) {
+        cruiseSpeed_ =
+            std::clamp(cruiseSpeed_ + (Uniform() - 0.5) * 12.0, maxSpeed_ * 0.4, maxSpeed_);
+    }
+    const double change = std::clamp(cruiseSpeed_ - speed_, -1.5, 1.5) + (Uniform() - 0.5) * 0.6;
+    speed_ = std::clamp(speed_ + change, 0.0, 60.0);
+}
+
+void TrackLogGenerator::StepPosition(double metres) {
+    if (turnSecondsLeft_ > 0) {
+        heading_ += turnRate_;
+        --turnSecondsLeft_;
+    } else if (RandomBelow(40) == 0) {
+        const bool corner = RandomBelow(3) == 0;
+        const double sign = RandomBelow(2) == 0 ? 1.0 : -1.0;
+        const double angle = corner ? 90.0 * kDegree : (5.0 + 25.0 * Uniform()) * kDegree;
+        turnSecondsLeft_ = corner ? 4 + RandomBelow(5) : 10 + RandomBelow(20);
+        turnRate_ = sign * angle / turnSecondsLeft_;
+    }
+    // Roads wind, but lead somewhere: bend slowly towards the destination.
+    const double eastward = (destinationLongitude_ - longitude_) * std::cos(latitude_ * kDegree);
+    const double northward = destinationLatitude_ - latitude_;
+    if (std::abs(eastward) < kArrived && std::abs(northward) < kArrived) {
+        PickDestination();
+    }
+    const double towardsDestination = std::atan2(eastward, northward);
+    heading_ += std::clamp(std::remainder(towardsDestination - heading_, 2 * std::numbers::pi),
+                           -0.02, 0.02);
+    latitude_ += metres * std::cos(heading_) / kMetresPerDegreeLatitude;
+    longitude_ +=
+        metres * std::sin(heading_) / (kMetresPerDegreeLatitude * std::cos(latitude_ * kDegree));
+}
+
+void TrackLogGenerator::AppendDate(std::string& out) const {
+    const CivilDate date = CivilFromDays(day_ + secondOfDay_ / kSecondsPerDay);
+    switch (dateForm_) {
+        case 0:  // 7/6/2007
+            AppendNumber(out, date.day);
+            out.push_back('/');
+            AppendNumber(out, date.month);
+            out.push_back('/');
+            AppendNumber(out, date.year);
+            break;
+        case 1:  // 07/06/2007
+            AppendTwoDigits(out, date.day);
+            out.push_back('/');
+            AppendTwoDigits(out, date.month);
+            out.push_back('/');
+            AppendNumber(out, date.year);
+            break;
+        case 2:  // 21/12/07
+            AppendTwoDigits(out, date.day);
+            out.push_back('/');
+            AppendTwoDigits(out, date.month);
+            out.push_back('/');
+            AppendTwoDigits(out, date.year % 100);
+            break;
+        default:  // 7/6/07
+            AppendNumber(out, date.day);
+            out.push_back('/');
+            AppendNumber(out, date.month);
+            out.push_back('/');
+            AppendTwoDigits(out, date.year % 100);
+            break;
+    }
+}
+
+void TrackLogGenerator::AppendTime(std::string& out) const {
+    const int second = secondOfDay_ % kSecondsPerDay;
+    const int hours = second / 3600;
+    // The padded date forms come with padded hours: 09:05:03 beside 9:05:03.
+    if (dateForm_ == 1 || dateForm_ == 2) {
+        AppendTwoDigits(out, hours);
+    } else {
+        AppendNumber(out, hours);
+    }
+    out.push_back(':');
+    AppendTwoDigits(out, second / 60 % 60);
+    out.push_back(':');
+    AppendTwoDigits(out, second % 60);
+}
+
+void TrackLogGenerator::AppendNextLine(std::string& out) {
+    if (!started_ || tripSecondsLeft_ <= 0) {
+        StartTrip();
+    } else {
+        ++secondOfDay_;
+        --tripSecondsLeft_;
+        StepSpeed();
+        const double metres = speed_ / 3.6;
+        tripMetres_ += metres;
+        StepPosition(metres);
+    }
+    AppendFixed(out, longitude_, 6);
+    out.push_back(',');
+    AppendFixed(out, latitude_, 6);
+    out.push_back(',');
+    AppendFixed(out, speed_, 1);
+    out.push_back(',');
+    AppendDate(out);
+    out.push_back(',');
+    AppendTime(out);
+    out.push_back(',');
+    AppendNumber(out, std::lround(tripMetres_));
+}
+
+bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
+                                                               &std::fclose);
+    if (!file) {
+        return false;
+    }
+    constexpr std::size_t kChunk = std::size_t{1} << 20U;
+    std::string chunk;
+    chunk.reserve(kChunk + 256);
+    chunk.append(TrackLogGenerator::Header()).append("\r\n");
+    TrackLogGenerator generator(seed);
+    for (std::size_t i = 0; i < points; ++i) {
+        generator.AppendNextLine(chunk);
+        chunk.append("\r\n");
+        if (chunk.size() >= kChunk || i + 1 == points) {
+            if (std::fwrite(chunk.data(), 1, chunk.size(), file.get()) != chunk.size()) {
+                return false;
+            }
+            chunk.clear();
+        }
+    }
+    if (points == 0 && std::fwrite(chunk.data(), 1, chunk.size(), file.get()) != chunk.size()) {
+        return false;
+    }
+    return std::fflush(file.get()) == 0;
+}
+
+}  // namespace routalo::bench
