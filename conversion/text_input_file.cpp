@@ -10,7 +10,8 @@ constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
 }  // namespace
 
 TextInputFile::TextInputFile(const std::string& path)
-    : fd_(posix_file::OpenForReading(path)), buffer_(std::make_unique<char[]>(kBufferSize)) {
+    : fd_(posix_file::OpenForReading(path)),
+      buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
     try {
         if (posix_file::IsDirectory(fd_)) {
             throw FileError("cannot open: is a directory");

@@ -1,0 +1,101 @@
+// Fuzz target: reading one track log line into a TrackPoint.
+//
+// The input is what follows the header line of a log, usually one data line;
+// CR LF is put behind it. An input of five bytes or more that starts with the
+// byte 0xFF describes a long line in a few bytes, so that the 16-bit limit on
+// separator positions is within reach: bytes 1 and 2 give a count of filler
+// bytes (little-endian, in eights), byte 3 the filler, byte 4 how far into
+// the rest of the input the filler goes.
+//
+// Properties: ReadTrackPoint gives the record that the reference model
+// gives, fails with TrackLogError exactly where the model fails, and
+// consumes exactly one line.
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "conversion/errors.h"
+#include "conversion/text_input_file.h"
+#include "conversion/track_log_reader.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/reference_log.h"
+
+namespace routalo::fuzz {
+namespace {
+
+constexpr unsigned char kLongLineMark = 0xFF;
+constexpr std::size_t kLongLineHead = 5;
+
+std::string LogBytes(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    if (size < kLongLineHead || data[0] != kLongLineMark) {
+        return std::string(input);
+    }
+    const std::size_t filler = (std::size_t{data[1]} | std::size_t{data[2]} << 8U) * 8;
+    const std::string_view rest = input.substr(kLongLineHead);
+    const std::size_t at = std::min<std::size_t>(data[4], rest.size());
+    std::string bytes(rest.substr(0, at));
+    bytes.append(filler, static_cast<char>(data[3]));
+    bytes.append(rest.substr(at));
+    return bytes;
+}
+
+// The log lives in memory: a memfd, opened again by its /proc path.
+int LogDescriptor() {
+    static const int fd = memfd_create("track-log", MFD_CLOEXEC);
+    return fd;
+}
+
+void StoreLog(const std::string& bytes) {
+    const int fd = LogDescriptor();
+    Require(fd >= 0, "a memory file for the log");
+    Require(ftruncate(fd, 0) == 0, "the memory file empties");
+    std::size_t put = 0;
+    while (put < bytes.size()) {
+        const ssize_t n =
+            pwrite(fd, bytes.data() + put, bytes.size() - put, static_cast<off_t>(put));
+        Require(n > 0, "the memory file takes the log");
+        put += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+}  // namespace routalo::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace routalo;
+    using namespace routalo::fuzz;
+
+    const std::string bytes = LogBytes(data, size) + "\r\n";
+    StoreLog(bytes);
+    const std::vector<std::string_view> lines = SplitLines(bytes);
+    const std::optional<TrackPoint> expected = ExpectedPoint(lines.front());
+
+    TextInputFile log("/proc/self/fd/" + std::to_string(LogDescriptor()));
+    std::optional<TrackPoint> point;
+    try {
+        point = ReadTrackPoint(log);
+    } catch (const TrackLogError&) {
+    }
+    Require(point.has_value() == expected.has_value(),
+            "the line reads where the model reads it and fails where the model fails");
+    if (!point) {
+        return 0;
+    }
+    Require(*point == *expected, "the record equals the model's");
+    std::string line;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        Require(!log.AtEnd(), "the lines behind the first one are left");
+        log.ReadLine(line, std::numeric_limits<std::size_t>::max());
+        Require(line == lines[i], "the next line starts where the model says");
+    }
+    Require(log.AtEnd(), "nothing is left behind the last line");
+    return 0;
+}
