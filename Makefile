@@ -33,5 +33,12 @@ sanitize: setup
 bench: build
 	@bench/run $(BUILD)
 
+# The Debian package in $(BUILD)/package/, built by CPack and checked by the
+# tests labelled "package" (unpacked and run, its Depends, its files, lintian).
+.PHONY: package
+package: build
+	@ctest --test-dir $(BUILD) --output-on-failure -L package
+	@ls $(BUILD)/package/*.deb
+
 clean:
 	@rm -rf $(BUILD) $(SAN_BUILD)
