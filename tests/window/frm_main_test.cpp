@@ -1,0 +1,280 @@
+#include "window/frm_main.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "tests/support/scratch_folder.h"
+#include "tests/window/window_fixture.h"
+
+namespace routalo::testing {
+namespace {
+
+const QString kStartOfCaption = QStringLiteral("Routalo         ");  // the name and nine blanks
+const QString kSchemeName = QStringLiteral("Zozedidu default schema t/m 24km/h");
+const QString kNoFile = QStringLiteral("Klik eerst op File open en kies een bestand.");
+
+// A short valid track log; its lines end in CR LF.
+constexpr std::string_view kLog =
+    "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n"
+    "5.1214,52.0907,3.2,7/6/24,9:05:03,0\r\n"
+    "5.1220,52.0912,14.8,7/6/24,9:05:13,80\r\n";
+
+bool HasFocus(QWidget* widget) {
+    return widget != nullptr && widget->hasFocus();
+}
+
+TEST_F(WindowTest, OpensWithStepsOneAndThreeBoldAndTheFocusOnFileOpen) {
+    EXPECT_EQ(BoldLabels(), "13");
+    EXPECT_TRUE(window.windowTitle().startsWith(kStartOfCaption));
+    EXPECT_GT(window.windowTitle().size(), kStartOfCaption.size());
+    EXPECT_NE(window.windowTitle().at(kStartOfCaption.size()), u' ');
+    EXPECT_FALSE(Find<QCheckBox>("chkGenTimeInfo")->isChecked());
+    EXPECT_EQ(Find<QComboBox>("cmbKleuren")->currentText(), kSchemeName);
+    EXPECT_EQ(Find<QComboBox>("cmbKleuren")->count(), 0);
+    EXPECT_TRUE(Find<QLineEdit>("txtNaam")->text().isEmpty());
+    EXPECT_TRUE(window.SourceFileName().isEmpty());
+    EXPECT_TRUE(window.FileDialog().FileName().isEmpty());
+    EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
+    EXPECT_TRUE(HasFocus(Find<QPushButton>("cmdFile")));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(picker.requests.empty());
+}
+
+TEST_F(WindowTest, PlacesItsControlsAtFifteenTwipsAPixel) {
+    EXPECT_EQ(window.size(), QSize(5565 / 15, 4110 / 15));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+
+    struct Placement {
+        const char* name;
+        QString caption;
+        int left, top, width, height;
+    };
+    const Placement placements[] = {
+        {"cmdInfo", "i", 5160, 0, 375, 375},
+        {"Label1", "Stap 1: Selecteer het bron bestand.", 120, 120, 5295, 255},
+        {"cmdFile", "&File open", 240, 480, 1455, 375},
+        {"Label2", "Stap 2: Kies het type uitvoer (soort file en kleuren schema).", 120, 1080, 5295,
+         255},
+        {"chkGenTimeInfo",
+         "Genereer een KML file met tijd informatie (dit resulteerd in een groter bestand met "
+         "afspeel mogelijkheid).",
+         240, 1440, 5175, 375},
+        {"cmbKleuren", kSchemeName, 240, 1920, 5175, 315},
+        {"Label3", "Stap 3: Kies een naam voor het traject.", 120, 2400, 5295, 255},
+        {"txtNaam", "", 240, 2760, 5175, 285},
+        {"Label4", "Stap 4: Genereer het KML bestand.", 120, 3240, 5295, 255},
+        {"cmdConverteer", "&Start conversie", 240, 3600, 1455, 375},
+    };
+    for (const Placement& p : placements) {
+        SCOPED_TRACE(p.name);
+        auto* control = Find<QWidget>(p.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->geometry(), QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15));
+        QString caption;
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            caption = button->text();
+        } else if (auto* label = qobject_cast<QLabel*>(control)) {
+            caption = label->text();
+            EXPECT_TRUE(label->alignment().testFlag(Qt::AlignLeft));
+            EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
+        } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            caption = combo->currentText();
+            EXPECT_TRUE(combo->isEditable());
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            caption = edit->text();
+        }
+        EXPECT_EQ(caption, p.caption);
+        if (QString::fromLatin1(p.name) != u"cmdInfo") {
+            EXPECT_EQ(control->font().family(), window.font().family());
+        }
+    }
+
+    const QFont info = Find<QPushButton>("cmdInfo")->font();
+    EXPECT_EQ(info.family(), "Times New Roman");
+    EXPECT_EQ(info.pointSize(), 12);
+    EXPECT_EQ(info.weight(), QFont::Bold);
+    EXPECT_TRUE(info.italic());
+
+    // "i" lies over the right end of Label1, flush with the top edge.
+    EXPECT_EQ(window.childAt(5200 / 15, 150 / 15), Find<QPushButton>("cmdInfo"));
+    EXPECT_EQ(window.childAt(5000 / 15, 150 / 15), Find<QLabel>("Label1"));
+}
+
+TEST_F(WindowTest, TabGoesThroughTheControlsWithTheSchemeBoxAfterTheStartButton) {
+    const char* order[] = {"cmdFile",    "chkGenTimeInfo", "txtNaam", "cmdConverteer",
+                           "cmbKleuren", "cmdInfo",        "cmdFile"};
+    for (const char* name : order) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(HasFocus(Find<QWidget>(name)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    // A Tab moves the focus only: no handler ran.
+    EXPECT_EQ(BoldLabels(), "13");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(WindowTest, AccessKeysSpaceAndEnterPressTheButtons) {
+    // An access key presses its button the way Qt animates it: released a moment later.
+    QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !picker.requests.empty(); }));
+    EXPECT_EQ(picker.requests.size(), 1U);
+    QTest::keyClick(Find<QPushButton>("cmdFile"), Qt::Key_Space);
+    EXPECT_EQ(picker.requests.size(), 2U);
+    QTest::keyClick(Find<QPushButton>("cmdFile"), Qt::Key_Return);
+    EXPECT_EQ(picker.requests.size(), 3U);
+
+    QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !messages.shown.empty(); }));
+    ASSERT_EQ(messages.shown.size(), 1U);
+    EXPECT_EQ(messages.shown[0].text, kNoFile);
+}
+
+TEST_F(WindowTest, StartWithoutAFileRefusesAndLeavesThePointerAlone) {
+    Press("cmdConverteer");
+    ASSERT_EQ(messages.shown.size(), 1U);
+    EXPECT_EQ(messages.shown[0].text, kNoFile);
+    EXPECT_EQ(messages.shown[0].style, MessageStyle::kOkOnly);
+    EXPECT_EQ(messages.shown[0].title, "Routalo");
+    EXPECT_EQ(messages.shown[0].pointer, kDefaultPointer);
+    EXPECT_FALSE(messages.shown[0].shownPointer);
+    EXPECT_EQ(BoldLabels(), "13");  // Label3 keeps its state
+
+    QTest::keyClicks(Find<QLineEdit>("txtNaam"), "x");
+    EXPECT_EQ(BoldLabels(), "14");
+    Press("cmdConverteer");
+    EXPECT_EQ(messages.shown.size(), 2U);
+    EXPECT_EQ(BoldLabels(), "1");
+    EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
+}
+
+TEST_F(WindowTest, FileOpenAsksForACsvFileFirst) {
+    Press("cmdFile");
+    ASSERT_EQ(picker.requests.size(), 1U);
+    const FileOpenRequest& request = picker.requests[0];
+    EXPECT_EQ(request.title, "File Open");
+    EXPECT_EQ(request.nameFilters, QStringList({"CSV GPS files (*.csv)", "All files (*)"}));
+    EXPECT_EQ(request.selectedNameFilter, "CSV GPS files (*.csv)");
+    EXPECT_TRUE(request.fileName.isEmpty());
+}
+
+TEST_F(WindowTest, CancelBeforeAnyChoiceDropsTheCopyrightFromTheCaptionOnly) {
+    Press("cmdFile");  // no answer scripted: the user cancels
+    EXPECT_EQ(window.windowTitle(), "Routalo");
+    EXPECT_TRUE(window.SourceFileName().isEmpty());
+    EXPECT_EQ(BoldLabels(), "13");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(WindowTest, CancelAfterAChoiceTakesTheEarlierFileAgain) {
+    const QString path = QStringLiteral("/data/ritten/zondag ü.csv");
+    picker.answers = {path, std::nullopt};
+
+    Press("cmdFile");
+    EXPECT_EQ(window.SourceFileName(), path);
+    EXPECT_EQ(window.windowTitle(), "Routalo - " + path);
+    EXPECT_EQ(BoldLabels(), "23");
+
+    QTest::keyClicks(Find<QLineEdit>("txtNaam"), "a");
+    EXPECT_EQ(BoldLabels(), "24");
+    QTest::keyClick(Find<QCheckBox>("chkGenTimeInfo"), Qt::Key_Space);
+    EXPECT_EQ(BoldLabels(), "34");
+
+    Press("cmdFile");  // cancelled
+    ASSERT_EQ(picker.requests.size(), 2U);
+    EXPECT_EQ(picker.requests[1].fileName, path);  // the dialog opens on the earlier choice
+    EXPECT_EQ(window.SourceFileName(), path);
+    EXPECT_EQ(window.windowTitle(), "Routalo - " + path);
+    EXPECT_EQ(BoldLabels(), "234");
+}
+
+TEST_F(WindowTest, EveryToggleOfTheTimeBoxMovesTheMarkFromStepTwoToThree) {
+    picker.answers = {QStringLiteral("/data/a.csv")};
+    auto* check = Find<QCheckBox>("chkGenTimeInfo");
+    Press("cmdFile");
+    EXPECT_EQ(BoldLabels(), "23");
+
+    // A click at the far end of the box, right of any caption text, ticks it.
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(check->width() - 2, check->height() / 2));
+    EXPECT_TRUE(check->isChecked());
+    EXPECT_EQ(BoldLabels(), "3");
+
+    Press("cmdFile");  // cancelled: Label2 bold again
+    EXPECT_EQ(BoldLabels(), "23");
+    QTest::keyClick(check, Qt::Key_Space);
+    EXPECT_FALSE(check->isChecked());
+    EXPECT_EQ(BoldLabels(), "3");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(WindowTest, TypingInTheSchemeBoxMovesTheMarkFromStepTwoToThree) {
+    picker.answers = {QStringLiteral("/data/a.csv")};
+    Press("cmdFile");
+    ASSERT_EQ(BoldLabels(), "23");
+    auto* scheme = Find<QComboBox>("cmbKleuren");
+    QTest::keyClicks(scheme->lineEdit(), "x");
+    EXPECT_EQ(scheme->currentText(), kSchemeName + "x");
+    EXPECT_EQ(BoldLabels(), "3");
+}
+
+TEST_F(WindowTest, EveryChangeOfTheNameMovesTheMarkFromStepThreeToFour) {
+    auto* name = Find<QLineEdit>("txtNaam");
+    auto* scheme = Find<QComboBox>("cmbKleuren");
+    QTest::keyClicks(name, "ab");
+    EXPECT_EQ(BoldLabels(), "14");
+
+    QTest::keyClicks(scheme->lineEdit(), "x");
+    EXPECT_EQ(BoldLabels(), "134");
+    QTest::keyClick(name, Qt::Key_Left);  // moves the cursor, changes no text
+    EXPECT_EQ(BoldLabels(), "134");
+    QTest::keyClick(name, Qt::Key_Backspace);
+    EXPECT_EQ(name->text(), "b");
+    EXPECT_EQ(BoldLabels(), "14");
+}
+
+TEST_F(WindowTest, ChoosingAndNamingThenStartingLeavesStepsOneAndTwoBold) {
+    const ScratchFolder folder;
+    picker.answers = {QString::fromStdString(folder.Write("rit.csv", kLog))};
+    Press("cmdFile");
+    QTest::keyClicks(Find<QLineEdit>("txtNaam"), "Rit");
+    EXPECT_EQ(BoldLabels(), "24");
+    Press("cmdConverteer");
+    EXPECT_EQ(BoldLabels(), "12");
+    EXPECT_THAT(messages.shown, ::testing::IsEmpty());
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "rit.kml"));
+}
+
+TEST_F(WindowTest, AClickOnTheBackgroundShowsTheInformationAsIDoes) {
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(3000 / 15, 600 / 15));
+    ASSERT_EQ(messages.shown.size(), 1U);
+    const ShownMessage info = messages.shown[0];
+    EXPECT_EQ(info.style, MessageStyle::kInformation);
+    EXPECT_EQ(info.title, "Routalo");
+    EXPECT_EQ(info.text.split(u'\n').size(), 2);  // a copyright line, a terms-of-use line
+
+    Press("cmdInfo");
+    ASSERT_EQ(messages.shown.size(), 2U);
+    EXPECT_EQ(messages.shown[1].text, info.text);
+    EXPECT_EQ(messages.shown[1].style, MessageStyle::kInformation);
+    EXPECT_EQ(BoldLabels(), "13");
+}
+
+TEST_F(WindowTest, AClickOnALabelShowsNothing) {
+    for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) {
+        QTest::mouseClick(Find<QLabel>(name), Qt::LeftButton);
+    }
+    // A press on a label that ends over the background is no click on the window.
+    auto* label = Find<QLabel>("Label2");
+    QTest::mousePress(label, Qt::LeftButton);
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(3000 / 15, 600 / 15));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(BoldLabels(), "13");
+}
+
+}  // namespace
+}  // namespace routalo::testing

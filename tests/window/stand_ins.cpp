@@ -1,0 +1,31 @@
+#include "tests/window/stand_ins.h"
+
+#include <QApplication>
+#include <QCursor>
+
+namespace routalo::testing {
+
+void PrintTo(const ShownMessage& message, std::ostream* out) {
+    *out << "box \"" << message.text.toStdString() << "\" style " << static_cast<int>(message.style)
+         << " title \"" << message.title.toStdString() << "\" pointer " << message.pointer;
+}
+
+void RecordingMessageBox::Show(const QString& text, MessageStyle style, const QString& title) {
+    std::optional<Qt::CursorShape> shownPointer;
+    if (const QCursor* cursor = QApplication::overrideCursor()) {
+        shownPointer = cursor->shape();
+    }
+    shown.push_back({text, style, title, readPointer ? readPointer() : -1, shownPointer});
+}
+
+std::optional<QString> ScriptedFilePicker::PickFile(const FileOpenRequest& request) {
+    requests.push_back(request);
+    if (answers.empty()) {
+        return std::nullopt;
+    }
+    std::optional<QString> answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+}  // namespace routalo::testing

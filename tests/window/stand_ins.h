@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "window/file_picker.h"
+#include "window/message_box.h"
+
+namespace routalo::testing {
+
+// One message box as the window showed it, with the state around it.
+struct ShownMessage {
+    QString text;
+    MessageStyle style;
+    QString title;
+    int pointer;                                  // the window's pointer value
+    std::optional<Qt::CursorShape> shownPointer;  // the application's override cursor
+};
+
+// How a test failure shows a recorded box.
+void PrintTo(const ShownMessage& message, std::ostream* out);
+
+// Stands in for the modal message box: records every box and returns at once.
+class RecordingMessageBox : public MessageBox {
+  public:
+    void Show(const QString& text, MessageStyle style, const QString& title) override;
+
+    std::vector<ShownMessage> shown;
+    // Reads the window's pointer value while a box is up.
+    std::function<int()> readPointer;
+};
+
+// Stands in for the file dialog's user: answers each opening with the next
+// scripted answer, a path or a cancel (nothing); cancels when none is left.
+class ScriptedFilePicker : public FilePicker {
+  public:
+    std::optional<QString> PickFile(const FileOpenRequest& request) override;
+
+    std::deque<std::optional<QString>> answers;
+    std::vector<FileOpenRequest> requests;
+};
+
+}  // namespace routalo::testing

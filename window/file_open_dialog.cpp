@@ -1,0 +1,62 @@
+#include "window/file_open_dialog.h"
+
+#include <optional>
+
+#include "window/file_picker.h"
+
+namespace routalo {
+namespace {
+
+// "*.csv;*.txt" -> "*.csv *.txt"; "*.*" -> "*".
+QString QtPatterns(const QString& patterns) {
+    QStringList result;
+    for (const QString& part : patterns.split(u';', Qt::SkipEmptyParts)) {
+        const QString pattern = part.trimmed();
+        if (pattern.isEmpty()) {
+            continue;
+        }
+        result.append(pattern == u"*.*" ? QStringLiteral("*") : pattern);
+    }
+    return result.join(u' ');
+}
+
+// The description without a bracketed copy of `patterns` at its end.
+QString BareDescription(const QString& description, const QString& patterns) {
+    const QString trimmed = description.trimmed();
+    const QString shown = u'(' + patterns.trimmed() + u')';
+    if (trimmed.endsWith(shown)) {
+        return trimmed.chopped(shown.size()).trimmed();
+    }
+    return trimmed;
+}
+
+}  // namespace
+
+QStringList QtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(u'|');
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts.at(i);
+        const QString& patterns = parts.at(i + 1);
+        const QString bare = BareDescription(description, patterns);
+        const QString shown = u'(' + QtPatterns(patterns) + u')';
+        result.append(bare.isEmpty() ? shown : bare + u' ' + shown);
+    }
+    return result;
+}
+
+void FileOpenDialog::ShowOpen() {
+    FileOpenRequest request;
+    request.title = dialogTitle_;
+    request.nameFilters = QtNameFilters(filter_);
+    if (!request.nameFilters.isEmpty()) {
+        request.selectedNameFilter = request.nameFilters.constFirst();
+    }
+    request.fileName = fileName_;
+    const std::optional<QString> chosen = picker_.PickFile(request);
+    if (chosen) {
+        fileName_ = *chosen;
+    }
+}
+
+}  // namespace routalo

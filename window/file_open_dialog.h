@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace routalo {
+
+class FilePicker;
+
+// Turns a filter of "|"-separated description and pattern pairs,
+//   "CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*"
+// into Qt's name filters, one per pair:
+//   "CSV GPS files (*.csv)", "All files (*)"
+// Patterns separated by ";" become one space-separated list, and "*.*"
+// becomes "*", which also matches names without a dot. A pattern already
+// shown in brackets at the end of its description is not shown twice. An
+// unpaired last part is left out.
+[[nodiscard]] QStringList QtNameFilters(const QString& filter);
+
+// The file-open dialog component of the window. Title and filter are set
+// before each opening; FileName keeps the last confirmed choice from one
+// opening to the next, and a cancel leaves it as it was.
+class FileOpenDialog {
+  public:
+    explicit FileOpenDialog(FilePicker& picker) : picker_(picker) {}
+
+    [[nodiscard]] const QString& DialogTitle() const { return dialogTitle_; }
+    void SetDialogTitle(const QString& title) { dialogTitle_ = title; }
+
+    [[nodiscard]] const QString& Filter() const { return filter_; }
+    void SetFilter(const QString& filter) { filter_ = filter; }
+
+    // The full path of the last confirmed choice; empty until there is one.
+    [[nodiscard]] const QString& FileName() const { return fileName_; }
+    void SetFileName(const QString& fileName) { fileName_ = fileName; }
+
+    // Shows the dialog, modal, with the first filter entry in effect and the
+    // current FileName filled in. Returns when the user confirms or cancels;
+    // a cancel is no failure.
+    void ShowOpen();
+
+  private:
+    FilePicker& picker_;
+    QString dialogTitle_;
+    QString filter_;
+    QString fileName_;
+};
+
+}  // namespace routalo
