@@ -1,0 +1,314 @@
+// Failures that real machines have, injected into whole conversions: a disk
+// that fills up part-way through the document, a log whose reading fails
+// part-way, a log that is a directory, an output folder that goes away. Each
+// must end in exactly one message of the right phase, with every file closed,
+// no partial line in the document and the log untouched.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "conversion/conversion_run.h"
+#include "conversion/posix_file.h"
+#include "conversion/speed_scheme.h"
+#include "tests/support/scratch_folder.h"
+
+namespace routalo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::OpenDescriptorCount;
+using testing::ReadBytes;
+using testing::ScratchFolder;
+
+constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
+constexpr std::string_view kLineEnd = "\r\n";
+
+// What the stand-ins for the file layer's byte calls do. The log is the only
+// file read and the document the only file written through them.
+struct FaultPlan {
+    std::size_t readLimit = kUnlimited;   // reads fail (EIO) once this many bytes came in
+    std::size_t writeLimit = kUnlimited;  // the disk is full once this many bytes went out
+    bool fullDiskTakesNothing = false;    // a full disk makes write() return 0, not ENOSPC
+    std::size_t chunk = kUnlimited;       // most bytes a single call moves
+    bool interrupted = false;             // every other call is interrupted (EINTR)
+    std::function<void()> beforeFirstRead;
+    std::function<void()> beforeFirstWrite;
+
+    std::size_t read = 0;
+    std::size_t written = 0;
+    unsigned calls = 0;
+};
+
+FaultPlan plan;
+
+bool Interrupt() {
+    if (plan.interrupted && ++plan.calls % 2 == 1) {
+        errno = EINTR;
+        return true;
+    }
+    return false;
+}
+
+ssize_t FaultyRead(int fd, void* buffer, std::size_t size) {
+    if (plan.beforeFirstRead) {
+        std::exchange(plan.beforeFirstRead, nullptr)();
+    }
+    if (Interrupt()) {
+        return -1;
+    }
+    if (plan.read >= plan.readLimit) {
+        errno = EIO;
+        return -1;
+    }
+    size = std::min({size, plan.chunk, plan.readLimit - plan.read});
+    const ssize_t got = ::read(fd, buffer, size);
+    plan.read += got > 0 ? static_cast<std::size_t>(got) : 0;
+    return got;
+}
+
+ssize_t FaultyWrite(int fd, const void* data, std::size_t size) {
+    if (plan.beforeFirstWrite) {
+        std::exchange(plan.beforeFirstWrite, nullptr)();
+    }
+    if (Interrupt()) {
+        return -1;
+    }
+    if (plan.written >= plan.writeLimit) {
+        if (plan.fullDiskTakesNothing) {
+            return 0;
+        }
+        errno = ENOSPC;
+        return -1;
+    }
+    size = std::min({size, plan.chunk, plan.writeLimit - plan.written});
+    const ssize_t put = ::write(fd, data, size);
+    plan.written += put > 0 ? static_cast<std::size_t>(put) : 0;
+    return put;
+}
+
+// A log of `points` usable points, one a second, with a skip line now and
+// then; its document is larger than the writer's buffer and the log larger
+// than the reader's.
+std::string MakeLog(int points) {
+    std::string log(kTrackLogHeader);
+    log += kLineEnd;
+    char line[96];
+    for (int i = 0; i < points; ++i) {
+        const int second = 9 * 3600 + i;
+        std::snprintf(line, sizeof line, "%.6f,%.6f,%d.%d,15/6/2007,%d:%d:%d,%d\r\n",
+                      5.1 + i * 1e-5, 52.2 + i * 7e-6, (i * 7) % 40, i % 10, second / 3600,
+                      second / 60 % 60, second % 60, i);
+        log += line;
+        if (i % 500 == 250) {
+            log += "no fix\r\n";
+        }
+    }
+    return log;
+}
+
+// The end of the last whole line within the first `size` bytes of `document`.
+std::size_t LastLineEndWithin(const std::string& document, std::size_t size) {
+    if (size >= document.size()) {
+        return document.size();
+    }
+    const std::size_t at = document.rfind(kLineEnd, size < 2 ? 0 : size - 2);
+    return at == std::string::npos || at + 2 > size ? 0 : at + 2;
+}
+
+class FaultInjection : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        InitSpeedScheme();
+        log_ = new std::string(MakeLog(12000));
+        ScratchFolder clean;
+        const std::string path = clean.Write("clean.csv", *log_);
+        ConvertTrackLog(path, "Rit", true, [](const std::string& message) { FAIL() << message; });
+        document_ = new std::string(ReadBytes(clean.File("clean.kml")));
+    }
+    static void TearDownTestSuite() {
+        delete log_;
+        delete document_;
+    }
+
+    void SetUp() override {
+        saved_ = posix_file::byteCalls;
+        posix_file::byteCalls = {FaultyRead, FaultyWrite};
+        plan = FaultPlan{};
+        logPath_ = folder_.Write("rit.csv", Log());
+        documentPath_ = folder_.File("rit.kml");
+    }
+    void TearDown() override {
+        posix_file::byteCalls = saved_;
+        plan = FaultPlan{};
+    }
+
+    static const std::string& Log() { return *log_; }
+    // The document of the log when nothing goes wrong.
+    static const std::string& Document() { return *document_; }
+
+    // Runs the conversion with the plan in force and checks what must hold
+    // on every path: at most one message, every file closed, the log
+    // untouched where it now is (`logNow`, its own path unless moved).
+    std::vector<std::string> Convert(const std::optional<fs::path>& logNow = std::nullopt) {
+        plan.read = plan.written = plan.calls = 0;
+        const int descriptors = OpenDescriptorCount();
+        std::vector<std::string> messages;
+        ConvertTrackLog(logPath_, "Rit", true,
+                        [&](const std::string& message) { messages.push_back(message); });
+        EXPECT_LE(messages.size(), 1U);
+        EXPECT_EQ(OpenDescriptorCount(), descriptors) << "a file was left open";
+        EXPECT_TRUE(ReadBytes(logNow.value_or(logPath_)) == Log()) << "the log changed";
+        return messages;
+    }
+
+    static std::vector<std::string> Message(std::string_view text) { return {std::string(text)}; }
+
+    ScratchFolder folder_;
+    std::string logPath_;
+    std::string documentPath_;
+
+  private:
+    posix_file::ByteCalls saved_{};
+    static inline std::string* log_ = nullptr;
+    static inline std::string* document_ = nullptr;
+};
+
+TEST_F(FaultInjection, KeepsWholeLinesWhenTheDiskFillsUpAnywhere) {
+    ASSERT_GT(Document().size(), (std::size_t{2} << 20U) + 100)
+        << "the document must span several flushes";
+    const std::size_t head = Document().find("<Placemark>");
+    const std::size_t buffer = std::size_t{1} << 20U;
+    const std::vector<std::size_t> limits = {0,
+                                             1,
+                                             head - 1,
+                                             head,
+                                             head + 1,
+                                             head + 100,
+                                             buffer - 1,
+                                             buffer,
+                                             buffer + 1,
+                                             2 * buffer,
+                                             2 * buffer + 77,
+                                             Document().size() - 2,
+                                             Document().size() - 1};
+    for (const bool takesNothing : {false, true}) {
+        for (const std::size_t chunk : {kUnlimited, std::size_t{4096}}) {
+            for (const std::size_t limit : limits) {
+                SCOPED_TRACE(::testing::Message() << "full after " << limit << " bytes, chunk "
+                                                  << chunk << (takesNothing ? ", write 0" : ""));
+                plan = FaultPlan{};
+                plan.writeLimit = limit;
+                plan.fullDiskTakesNothing = takesNothing;
+                plan.chunk = chunk;
+                EXPECT_EQ(Convert(), Message(kConversionFailedMessage));
+                const std::string document = ReadBytes(documentPath_);
+                EXPECT_TRUE(document == Document().substr(0, LastLineEndWithin(Document(), limit)))
+                    << "kept " << document.size() << " bytes";
+            }
+        }
+    }
+}
+
+TEST_F(FaultInjection, FinishesWhenTheDiskHoldsExactlyTheDocument) {
+    plan.writeLimit = Document().size();
+    EXPECT_TRUE(Convert().empty());
+    EXPECT_TRUE(ReadBytes(documentPath_) == Document());
+}
+
+TEST_F(FaultInjection, ReportsADocumentOnAFullDevice) {
+    fs::create_symlink("/dev/full", documentPath_);
+    EXPECT_EQ(Convert(), Message(kConversionFailedMessage));
+}
+
+TEST_F(FaultInjection, ReportsALogWhoseReadingFailsPartWay) {
+    const std::size_t headerEnd = kTrackLogHeader.size() + kLineEnd.size();
+    const std::size_t buffer = std::size_t{256} << 10U;
+    ASSERT_GT(Log().size(), 2 * buffer) << "the log must span several reads";
+    const std::vector<std::size_t> limits = {
+        0,   1,          headerEnd - 2, headerEnd - 1, headerEnd,        headerEnd + 1,
+        200, buffer - 1, buffer,        buffer + 1,    Log().size() - 1, Log().size()};
+    for (const std::size_t chunk : {kUnlimited, std::size_t{509}}) {
+        for (const std::size_t limit : limits) {
+            SCOPED_TRACE(::testing::Message()
+                         << "read fails after " << limit << " bytes, chunk " << chunk);
+            fs::remove(documentPath_);
+            plan = FaultPlan{};
+            plan.readLimit = limit;
+            plan.chunk = chunk;
+            if (limit < headerEnd) {
+                // The header line could not be read whole: the log counts
+                // as not opened, and no document is made.
+                EXPECT_EQ(Convert(), Message(CannotOpenMessage(logPath_)));
+                EXPECT_FALSE(fs::exists(documentPath_));
+                continue;
+            }
+            EXPECT_EQ(Convert(), Message(kConversionFailedMessage));
+            const std::string document = ReadBytes(documentPath_);
+            EXPECT_TRUE(document.ends_with(kLineEnd));
+            EXPECT_TRUE(Document().starts_with(document)) << "kept " << document.size() << " bytes";
+            EXPECT_FALSE(document.ends_with("</kml>\r\n"));
+        }
+    }
+}
+
+TEST_F(FaultInjection, RidesOutInterruptedAndShortReadsAndWrites) {
+    // Odd sizes, so that line ends (CR here, LF there) fall across calls.
+    plan.chunk = 509;
+    plan.interrupted = true;
+    EXPECT_TRUE(Convert().empty());
+    EXPECT_TRUE(ReadBytes(documentPath_) == Document());
+    EXPECT_GT(plan.calls, 2 * (Log().size() + Document().size()) / 509) << "no stand-in was used";
+}
+
+TEST_F(FaultInjection, ReportsALogThatIsADirectory) {
+    const std::string directory = folder_.File("map.csv");
+    fs::create_directory(directory);
+    const int descriptors = OpenDescriptorCount();
+    std::vector<std::string> messages;
+    ConvertTrackLog(directory, "", false, [&](const std::string& m) { messages.push_back(m); });
+    EXPECT_EQ(messages, Message(CannotOpenMessage(directory)));
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    EXPECT_FALSE(fs::exists(folder_.File("map.kml")));
+}
+
+TEST_F(FaultInjection, ReportsAnOutputFolderThatVanishedBeforeTheDocument) {
+    // The folder is moved away once the log is open: the log stays readable
+    // through its open file, but the document's folder is gone.
+    const fs::path folder = folder_.File("trip");
+    const fs::path moved = folder_.File("trip-moved");
+    fs::create_directory(folder);
+    fs::rename(logPath_, folder / "rit.csv");
+    logPath_ = (folder / "rit.csv").string();
+    plan.beforeFirstRead = [&] { fs::rename(folder, moved); };
+    EXPECT_EQ(Convert(moved / "rit.csv"),
+              Message(CannotCreateMessage((folder / "rit.kml").string())));
+    EXPECT_FALSE(fs::exists(folder / "rit.kml"));
+    EXPECT_FALSE(fs::exists(moved / "rit.kml"));
+}
+
+TEST_F(FaultInjection, FollowsAnOutputFolderMovedWhileTheDocumentIsWritten) {
+    // Open files move with their folder: the run finishes, and the whole
+    // document is where the folder went.
+    const fs::path folder = folder_.File("trip");
+    const fs::path moved = folder_.File("trip-moved");
+    fs::create_directory(folder);
+    fs::rename(logPath_, folder / "rit.csv");
+    logPath_ = (folder / "rit.csv").string();
+    plan.beforeFirstWrite = [&] { fs::rename(folder, moved); };
+    EXPECT_TRUE(Convert(moved / "rit.csv").empty());
+    EXPECT_TRUE(ReadBytes(moved / "rit.kml") == Document());
+}
+
+}  // namespace
+}  // namespace routalo
