@@ -33,6 +33,20 @@ sanitize: setup
 bench: build
 	@bench/run $(BUILD)
 
+# The fuzz targets, built by clang with libFuzzer and both sanitizers, each
+# run for FUZZ_SECONDS from its seed corpus (see tools/fuzz).
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz memcheck
+fuzz: setup
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DROUTALO_FUZZ=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@tools/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# routalo-convert under Valgrind's memcheck, on the examples and a few logs.
+memcheck: build
+	@tools/memcheck $(BUILD)
+
 # The Debian package in $(BUILD)/package/, built by CPack and checked by the
 # tests labelled "package" (unpacked and run, its Depends, its files, lintian).
 .PHONY: package
