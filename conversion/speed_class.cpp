@@ -69,10 +69,47 @@ Decimal ParseDecimal(std::string_view text) {
     return number;
 }
 
+// Whether a whole number `whole` followed by the digits `fraction` rounds up,
+// halves going to the even neighbour.
+bool RoundsUp(std::string_view fraction, std::int64_t whole) {
+    if (fraction.empty() || fraction[0] < '5') {
+        return false;
+    }
+    if (fraction[0] > '5') {
+        return true;
+    }
+    const bool aboveHalf = fraction.find_first_not_of('0', 1) != std::string_view::npos;
+    return aboveHalf || whole % 2 == 1;
+}
+
+int SignedInRange(bool negative, std::int64_t whole) {
+    const std::int64_t value = negative ? -whole : whole;
+    if (value < -32768 || value > 32767) {
+        throw SpeedError("speed out of range");
+    }
+    return static_cast<int>(value);
+}
+
+// A number without exponent and with few digits in front of the point, as
+// nearly every logged speed is: its digits are its value as they stand.
+constexpr std::size_t kPlainIntegerDigits = 18;  // fits in 63 bits
+
+int RoundPlain(const Decimal& number) {
+    std::int64_t whole = 0;
+    for (const char digit : number.integerDigits) {
+        whole = whole * 10 + (digit - '0');
+    }
+    whole += RoundsUp(number.fractionDigits, whole) ? 1 : 0;
+    return SignedInRange(number.negative, whole);
+}
+
 }  // namespace
 
 int RoundSpeed(std::string_view text) {
     const Decimal number = ParseDecimal(text);
+    if (number.exponent == 0 && number.integerDigits.size() <= kPlainIntegerDigits) {
+        return RoundPlain(number);
+    }
 
     // All digits in one row; the decimal point stands `point` digits in.
     std::string digits;
@@ -98,23 +135,12 @@ int RoundSpeed(std::string_view text) {
     }
     // The fraction is what stands behind the point; a negative point means
     // leading zeros in front of the digits, which keep it below one half.
-    bool roundUp = false;
     if (point >= 0 && static_cast<std::size_t>(point) < digits.size()) {
         const std::string_view fraction =
             std::string_view(digits).substr(static_cast<std::size_t>(point));
-        if (fraction[0] > '5') {
-            roundUp = true;
-        } else if (fraction[0] == '5') {
-            const bool aboveHalf = fraction.find_first_not_of('0', 1) != std::string_view::npos;
-            roundUp = aboveHalf || whole % 2 == 1;
-        }
+        whole += RoundsUp(fraction, whole) ? 1 : 0;
     }
-    whole += roundUp ? 1 : 0;
-    const std::int64_t value = number.negative ? -whole : whole;
-    if (value < -32768 || value > 32767) {
-        throw SpeedError("speed out of range");
-    }
-    return static_cast<int>(value);
+    return SignedInRange(number.negative, whole);
 }
 
 int SpeedClassOf(std::string_view text) {

@@ -78,12 +78,23 @@ class LineCutter {
     }
 
     void Append(std::string& out, std::string_view piece) const {
-        AppendDecoded(out, piece, encoding_);
+        if (encoding_ == LineEncoding::kUtf8) {
+            out.append(piece);  // the usual case, without a call
+        } else {
+            AppendDecoded(out, piece, encoding_);
+        }
     }
 
-    // A piece of exactly one character gets a "0" in front of it.
+    // A piece of exactly one character gets a "0" in front of it. Pieces end
+    // at ASCII separators and so hold whole characters: one byte is one
+    // character, and a longer piece that starts with an ASCII byte or has
+    // more than four bytes holds more than one in either encoding.
     void AppendWidened(std::string& out, std::string_view piece) const {
-        if (CharacterCount(piece, encoding_) == 1) {
+        const bool oneCharacter =
+            piece.size() == 1 ||
+            (piece.size() >= 2 && piece.size() <= 4 &&
+             static_cast<unsigned char>(piece[0]) >= 0x80 && CharacterCount(piece, encoding_) == 1);
+        if (oneCharacter) {
             out.push_back('0');
         }
         Append(out, piece);

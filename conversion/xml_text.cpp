@@ -1,19 +1,30 @@
 #include "conversion/xml_text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace routalo {
 namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
-bool IsForbiddenControl(unsigned char byte) {
+constexpr bool IsForbiddenControl(unsigned char byte) {
     return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
 }
 
-// True for a byte that starts something other than a plain copy.
-bool NeedsCare(unsigned char byte) {
-    return byte == '&' || byte == '<' || byte == '>' || byte == 0xEF || IsForbiddenControl(byte);
+// For every byte value: true when the byte starts something other than a
+// plain copy. A table, because every text of every segment is scanned.
+constexpr std::array<bool, 256> kNeedsCare = [] {
+    std::array<bool, 256> table{};
+    for (unsigned byte = 0; byte < table.size(); ++byte) {
+        table[byte] = byte == '&' || byte == '<' || byte == '>' || byte == 0xEF ||
+                      IsForbiddenControl(static_cast<unsigned char>(byte));
+    }
+    return table;
+}();
+
+bool NeedsCare(char c) {
+    return kNeedsCare[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -22,8 +33,7 @@ void AppendXmlText(std::string& out, std::string_view text) {
     std::size_t start = 0;
     while (true) {
         const auto* special =
-            std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(),
-                         [](char c) { return NeedsCare(static_cast<unsigned char>(c)); });
+            std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(), NeedsCare);
         const auto at = static_cast<std::size_t>(special - text.begin());
         out.append(text.substr(start, at - start));
         if (at == text.size()) {
