@@ -19,7 +19,7 @@ build: setup
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@tools/run-sample $(BUILD)
+	@$(BUILD)/bin/routalo
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

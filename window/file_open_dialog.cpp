@@ -22,7 +22,7 @@ QString QtPatterns(const QString& patterns) {
 
 // The description without a bracketed copy of `patterns` at its end.
 QString BareDescription(const QString& description, const QString& patterns) {
-    const QString trimmed = description.trimmed();
+    QString trimmed = description.trimmed();
     const QString shown = u'(' + patterns.trimmed() + u')';
     if (trimmed.endsWith(shown)) {
         return trimmed.chopped(shown.size()).trimmed();

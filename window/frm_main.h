@@ -61,7 +61,7 @@ class frmMain : public QWidget {
     void cmdConverteer_Click();
     void cmdInfo_Click();
 
-  private:
+  private:  // NOLINT(readability-redundant-access-specifiers): the rest, after the slots
     // Runs once, from the constructor, before the window is shown.
     void Form_Load();
     // A click on the window's background, outside every control.

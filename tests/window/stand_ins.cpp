@@ -23,9 +23,13 @@ std::optional<QString> ScriptedFilePicker::PickFile(const FileOpenRequest& reque
     if (answers.empty()) {
         return std::nullopt;
     }
-    std::optional<QString> answer = answers.front();
+    const bool confirmed = answers.front().has_value();
+    const QString path = answers.front().value_or(QString());
     answers.pop_front();
-    return answer;
+    if (!confirmed) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 }  // namespace routalo::testing

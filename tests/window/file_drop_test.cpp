@@ -1,0 +1,115 @@
+// Dropping a file on the window counts as choosing it in the file dialog.
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "tests/support/scratch_folder.h"
+#include "tests/window/window_fixture.h"
+
+namespace routalo::testing {
+namespace {
+
+struct DropOutcome {
+    bool enterAccepted;
+    bool dropAccepted;
+    Qt::DropAction action;
+};
+
+class FileDropTest : public WindowTest {
+protected:
+    // Drags `data` onto the window's background and lets it go.
+    DropOutcome Drop(const QMimeData& data,
+                     Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
+        const QPoint where(3000 / 15, 600 / 15);
+        QDragEnterEvent enter(where, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QDropEvent drop(where, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        return {enter.isAccepted(), drop.isAccepted(), drop.dropAction()};
+    }
+
+    static std::unique_ptr<QMimeData> Files(const QList<QUrl>& urls) {
+        auto data = std::make_unique<QMimeData>();
+        data->setUrls(urls);
+        return data;
+    }
+
+    static QUrl Local(const std::string& path) {
+        return QUrl::fromLocalFile(QString::fromStdString(path));
+    }
+
+    ScratchFolder folder;
+};
+
+TEST_F(FileDropTest, OneFileCountsAsAConfirmedChoiceInTheDialog) {
+    const std::string path = folder.Write("rit.csv", "");
+    const QString file = QString::fromStdString(path);
+    const DropOutcome outcome = Drop(*Files({Local(path)}));
+    EXPECT_TRUE(outcome.enterAccepted);
+    EXPECT_TRUE(outcome.dropAccepted);
+    EXPECT_EQ(outcome.action, Qt::CopyAction);  // never a move: the log stays where it is
+    EXPECT_TRUE(std::filesystem::exists(path));
+
+    EXPECT_EQ(window.FileDialog().FileName(), file);
+    EXPECT_EQ(window.SourceFileName(), file);
+    EXPECT_EQ(window.windowTitle(), "Routalo - " + file);
+    EXPECT_EQ(BoldLabels(), "23");
+
+    // The dialog opens on the dropped file, and a cancel keeps it.
+    Press("cmdFile");
+    ASSERT_EQ(picker.requests.size(), 1U);
+    EXPECT_EQ(picker.requests[0].fileName, file);
+    EXPECT_EQ(window.SourceFileName(), file);
+}
+
+TEST_F(FileDropTest, ADropReplacesAnEarlierChoice) {
+    picker.answers = {QStringLiteral("/data/eerste.csv")};
+    Press("cmdFile");
+    const std::string path = folder.Write("tweede.csv", "");
+    Drop(*Files({Local(path)}));
+    EXPECT_EQ(window.SourceFileName(), QString::fromStdString(path));
+    EXPECT_EQ(window.windowTitle(), "Routalo - " + QString::fromStdString(path));
+}
+
+TEST_F(FileDropTest, AnythingButOneExistingFileChangesNothing) {
+    const std::string first = folder.Write("a.csv", "");
+    const std::string second = folder.Write("b.csv", "");
+    std::filesystem::create_directory(folder.Path() / "ritten");
+
+    std::vector<std::pair<std::string, std::unique_ptr<QMimeData>>> drops;
+    drops.emplace_back("two files", Files({Local(first), Local(second)}));
+    drops.emplace_back("a folder", Files({Local(folder.File("ritten"))}));
+    drops.emplace_back("a missing file", Files({Local(folder.File("weg.csv"))}));
+    drops.emplace_back("a web address", Files({QUrl("https://example.org/rit.csv")}));
+    drops.emplace_back("no file", Files({}));
+    auto text = std::make_unique<QMimeData>();
+    text->setText(QString::fromStdString(first));
+    drops.emplace_back("text", std::move(text));
+
+    const QString caption = window.windowTitle();
+    for (const auto& [what, data] : drops) {
+        SCOPED_TRACE(what);
+        const DropOutcome outcome = Drop(*data);
+        EXPECT_FALSE(outcome.enterAccepted);
+        EXPECT_FALSE(outcome.dropAccepted);
+        EXPECT_EQ(window.windowTitle(), caption);
+        EXPECT_TRUE(window.SourceFileName().isEmpty());
+        EXPECT_TRUE(window.FileDialog().FileName().isEmpty());
+        EXPECT_EQ(BoldLabels(), "13");
+    }
+
+    // A file offered only for moving is refused: taking it would let the
+    // program it came from delete it.
+    const DropOutcome moved = Drop(*Files({Local(first)}), Qt::MoveAction);
+    EXPECT_FALSE(moved.dropAccepted);
+    EXPECT_TRUE(window.SourceFileName().isEmpty());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace routalo::testing
