@@ -6,6 +6,8 @@
 // Loads the window, shows it, and runs until the user closes it.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Lets the desktop match the window with the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("nl.routalo.Routalo"));
     routalo::frmMain window;
     routalo::ReportFirstPaintIfAsked(window);
     window.show();
