@@ -106,6 +106,14 @@ std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error) {
     return written;
 }
 
+void StartWriteBack([[maybe_unused]] int fd, [[maybe_unused]] std::size_t offset,
+                    [[maybe_unused]] std::size_t size) noexcept {
+#ifdef __linux__
+    ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(size),
+                      SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 int Close(int fd) noexcept {
     // A close that a signal interrupts has released the descriptor on Linux;
     // retrying could close a descriptor that another thread just opened.

@@ -33,6 +33,12 @@ std::size_t Read(int fd, char* buffer, std::size_t size);
 // and sets `error` to the reason then (0 when all went out), so that the
 // caller knows how far the file got.
 std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error);
+// Asks the system to start writing `size` bytes from `offset` of `fd` to
+// the disk now, without waiting for them. A large document then goes out
+// while it is being made instead of piling up in memory until the end.
+// Only a hint: where the system has no such call, or it fails, nothing
+// happens.
+void StartWriteBack(int fd, std::size_t offset, std::size_t size) noexcept;
 // Closes `fd`; returns the system's error number, or 0.
 int Close(int fd) noexcept;
 std::string Reason(int error);

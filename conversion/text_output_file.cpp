@@ -85,6 +85,9 @@ void TextOutputFile::Flush() {
     int error = 0;
     const std::size_t put = posix_file::WriteAll(fd_, buffer_.data(), buffer_.size(), error);
     if (error == 0) {
+        if (regular_) {
+            posix_file::StartWriteBack(fd_, written_, put);
+        }
         written_ += put;
         buffer_.clear();
         return;
