@@ -9,6 +9,11 @@ int main(int argc, char* argv[]) {
     // Lets the desktop match the window with the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("nl.routalo.Routalo"));
     routalo::frmMain window;
+    // A file named on the command line (as the desktop's "Open with" does)
+    // counts as chosen in the file dialog.
+    if (const QStringList arguments = QApplication::arguments(); arguments.size() == 2) {
+        window.OpenFile(arguments.at(1));
+    }
     routalo::ReportFirstPaintIfAsked(window);
     window.show();
     return QApplication::exec();

@@ -315,8 +315,16 @@ void frmMain::dropEvent(QDropEvent* event) {
     if (!AcceptAsCopy(event)) {
         return;
     }
-    cdFile.SetFileName(*DroppedFile(event->mimeData()));
+    OpenFile(*DroppedFile(event->mimeData()));
+}
+
+bool frmMain::OpenFile(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        return false;
+    }
+    cdFile.SetFileName(QFileInfo(path).absoluteFilePath());
     TakeDialogFileName();
+    return true;
 }
 
 }  // namespace routalo

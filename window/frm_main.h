@@ -43,6 +43,11 @@ class frmMain : public QWidget {
     [[nodiscard]] const QString& SourceFileName() const { return sourceFileName_; }
     // The window's mouse pointer as a shape number (kHourglass while converting).
     [[nodiscard]] int MousePointerValue() const { return mousePointer_.Value(); }
+    // Takes `path` as if it were chosen in the file dialog and confirmed, as
+    // a file dropped on the window or named on the command line is. Returns
+    // false, changing nothing, when `path` names no file.
+    bool OpenFile(const QString& path);
+
     // The file dialog component with its FileName.
     [[nodiscard]] const FileOpenDialog& FileDialog() const { return cdFile; }
 

@@ -76,6 +76,24 @@ TEST_F(FileDropTest, ADropReplacesAnEarlierChoice) {
     EXPECT_EQ(window.windowTitle(), "Routalo - " + QString::fromStdString(path));
 }
 
+// A file named on the command line is taken like a dropped one, by its full path.
+TEST_F(FileDropTest, AFileNamedOnTheCommandLineCountsAsChosen) {
+    const std::string path = folder.Write("rit.csv", "");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    const bool missingTaken = window.OpenFile(QStringLiteral("missing.csv"));
+    const bool folderTaken = window.OpenFile(QStringLiteral("."));
+    const bool taken = window.OpenFile(QStringLiteral("rit.csv"));
+    std::filesystem::current_path(before);
+
+    EXPECT_FALSE(missingTaken);
+    EXPECT_FALSE(folderTaken);
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(window.SourceFileName(), QString::fromStdString(path));
+    EXPECT_EQ(window.FileDialog().FileName(), QString::fromStdString(path));
+    EXPECT_EQ(BoldLabels(), "23");
+}
+
 TEST_F(FileDropTest, AnythingButOneExistingFileChangesNothing) {
     const std::string first = folder.Write("a.csv", "");
     const std::string second = folder.Write("b.csv", "");
