@@ -10,8 +10,9 @@ constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
 }  // namespace
 
 TextInputFile::TextInputFile(const std::string& path)
-    : fd_(posix_file::OpenForReading(path)),
-      buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
+    : buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
+    // The buffer comes first, so that no failure can leave the file open.
+    fd_ = posix_file::OpenForReading(path);
     try {
         if (posix_file::IsDirectory(fd_)) {
             throw FileError("cannot open: is a directory");
