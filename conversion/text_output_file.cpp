@@ -32,6 +32,7 @@ TextOutputFile::TextOutputFile(const std::string& path, std::optional<FileIdenti
         throw;
     }
     buffer_.reserve(kBufferSize);
+    writer_.emplace(fd_, regular_);
 }
 
 TextOutputFile::~TextOutputFile() {
@@ -55,10 +56,12 @@ void TextOutputFile::Close() {
     }
     try {
         Flush();
+        writer_->Finish();
     } catch (...) {
         Abandon();
         throw;
     }
+    writer_.reset();
     const int error = posix_file::Close(fd_);
     fd_ = -1;
     if (error != 0) {
@@ -74,40 +77,25 @@ void TextOutputFile::Abandon() noexcept {
         Flush();
     } catch (...) {  // NOLINT(bugprone-empty-catch): the failure was reported already
     }
+    writer_.reset();  // waits for what it has in hand
     posix_file::Close(fd_);
     fd_ = -1;
 }
 
+// Hands the buffered lines to the writer, which writes them while the next
+// ones are made.
 void TextOutputFile::Flush() {
     if (broken_ || buffer_.empty()) {
         return;
     }
-    int error = 0;
-    const std::size_t put = posix_file::WriteAll(fd_, buffer_.data(), buffer_.size(), error);
-    if (error == 0) {
-        if (regular_) {
-            posix_file::StartWriteBack(fd_, written_, put);
-        }
-        written_ += put;
+    try {
+        writer_->Write(buffer_);
+    } catch (...) {
+        broken_ = true;
         buffer_.clear();
-        return;
+        throw;
     }
-    broken_ = true;
-    // Keep whole lines only: cut the file back to the last line end that got
-    // out. The buffer holds whole lines, so that end is a CR LF within it.
-    const std::size_t lastLineEnd = std::string_view(buffer_).substr(0, put).rfind(kLineEnd);
-    const std::size_t keep =
-        lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + kLineEnd.size();
-    if (regular_ && keep < put) {
-        try {
-            posix_file::Truncate(fd_, written_ + keep);
-        } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): the write error is the one to
-                                      // report
-        }
-    }
-    written_ += keep;
-    buffer_.clear();
-    throw FileError("write failed: " + posix_file::Reason(error));
+    buffer_.reserve(kBufferSize);
 }
 
 }  // namespace routalo

@@ -5,15 +5,18 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/background_writer.h"
 #include "conversion/file_identity.h"
 
 namespace routalo {
 
 // A text file opened for writing line by line; every line ends in CR LF.
 //
-// Lines are gathered in a buffer and written out whole, so the file only ever
-// holds complete lines: when a write fails part-way (a full disk), the file is
-// cut back to the end of the last line that reached it.
+// Lines are gathered in a buffer and written out whole, on a thread of their
+// own, so the file only ever holds complete lines: when a write fails
+// part-way (a full disk), the file is cut back to the end of the last line
+// that reached it. A failure shows at the next hand-over of a buffer or at
+// Close at the latest.
 class TextOutputFile {
   public:
     // Creates `path`, or empties it when it exists. When `mustDiffer` is
@@ -42,8 +45,8 @@ class TextOutputFile {
     int fd_ = -1;
     bool regular_ = false;  // only regular files can be cut back
     bool broken_ = false;   // a write failed; nothing more goes out
-    std::string buffer_;
-    std::size_t written_ = 0;  // bytes that reached the file
+    std::string buffer_;    // lines not yet handed to the writer
+    std::optional<BackgroundWriter> writer_;
 };
 
 }  // namespace routalo

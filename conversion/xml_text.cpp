@@ -30,6 +30,16 @@ bool NeedsCare(char c) {
 }  // namespace
 
 void AppendXmlText(std::string& out, std::string_view text) {
+    // Nearly every text needs no care at all: one pass without branches to
+    // tell, then one append.
+    bool anyCare = false;
+    for (const char c : text) {
+        anyCare |= NeedsCare(c);
+    }
+    if (!anyCare) {
+        out.append(text);
+        return;
+    }
     std::size_t start = 0;
     while (true) {
         const auto* special =

@@ -5,6 +5,8 @@
 // no partial line in the document and the log untouched.
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,7 +37,9 @@ constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
 constexpr std::string_view kLineEnd = "\r\n";
 
 // What the stand-ins for the file layer's byte calls do. The log is the only
-// file read and the document the only file written through them.
+// file read and the document the only file written through them. Reads come
+// from the converting thread and writes from the document's writer thread,
+// so what both touch is atomic.
 struct FaultPlan {
     std::size_t readLimit = kUnlimited;   // reads fail (EIO) once this many bytes came in
     std::size_t writeLimit = kUnlimited;  // the disk is full once this many bytes went out
@@ -47,13 +51,15 @@ struct FaultPlan {
 
     std::size_t read = 0;
     std::size_t written = 0;
-    unsigned calls = 0;
 };
+
+// Calls of both stand-ins, counted from the converting thread and the writer thread.
+std::atomic<unsigned> calls = 0;
 
 FaultPlan plan;
 
 bool Interrupt() {
-    if (plan.interrupted && ++plan.calls % 2 == 1) {
+    if (plan.interrupted && ++calls % 2 == 1) {
         errno = EINTR;
         return true;
     }
@@ -161,7 +167,8 @@ class FaultInjection : public ::testing::Test {
     // on every path: at most one message, every file closed, the log
     // untouched where it now is (`logNow`, its own path unless moved).
     std::vector<std::string> Convert(const std::optional<fs::path>& logNow = std::nullopt) {
-        plan.read = plan.written = plan.calls = 0;
+        plan.read = plan.written = 0;
+        calls = 0;
         const int descriptors = OpenDescriptorCount();
         std::vector<std::string> messages;
         ConvertTrackLog(logPath_, "Rit", true,
@@ -268,7 +275,7 @@ TEST_F(FaultInjection, RidesOutInterruptedAndShortReadsAndWrites) {
     plan.interrupted = true;
     EXPECT_TRUE(Convert().empty());
     EXPECT_TRUE(ReadBytes(documentPath_) == Document());
-    EXPECT_GT(plan.calls, 2 * (Log().size() + Document().size()) / 509) << "no stand-in was used";
+    EXPECT_GT(calls.load(), 2 * (Log().size() + Document().size()) / 509) << "no stand-in was used";
 }
 
 TEST_F(FaultInjection, ReportsALogThatIsADirectory) {

@@ -99,7 +99,7 @@ TEST(TextOutputFile, ReportsAFullDiskWhenItsBufferOverflows) {
     const std::string line(1000, 'x');
     EXPECT_THROW(
         {
-            for (int i = 0; i < 2000; ++i) {
+            for (int i = 0; i < 5000; ++i) {
                 file.WriteLine(line);
             }
         },

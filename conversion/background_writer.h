@@ -1,0 +1,54 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace routalo {
+
+// Writes buffers of whole lines to an open file on a thread of its own, one
+// buffer at a time, so that making the next lines and writing the last ones
+// go on side by side. Only whole lines reach the file: when a write fails
+// part-way (a full disk), the file is cut back to the last line end that got
+// out, and nothing more is written.
+class BackgroundWriter {
+  public:
+    // `regular` tells whether the file is a regular file, which can be cut back.
+    BackgroundWriter(int fd, bool regular);
+    // Waits for the buffer in hand to be written; reports nothing.
+    ~BackgroundWriter();
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    // Waits until the buffer handed over before is written, then takes
+    // `lines` and leaves an empty buffer in its place. Throws FileError when
+    // an earlier write failed.
+    void Write(std::string& lines);
+
+    // Waits until every buffer handed over is written. Throws FileError when
+    // a write failed.
+    void Finish();
+
+  private:
+    void Run();
+    void WriteOut();
+    void WaitUntilIdle(std::unique_lock<std::mutex>& lock);
+    void ThrowIfFailed() const;
+
+    const int fd_;
+    const bool regular_;
+    std::size_t written_ = 0;  // bytes that reached the file; the thread's own
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string inHand_;  // the buffer being written
+    bool busy_ = false;   // inHand_ waits for or is in writing
+    bool stopping_ = false;
+    int error_ = 0;  // the first failure's error number
+
+    std::thread thread_;  // last, so that it starts with the rest in place
+};
+
+}  // namespace routalo
