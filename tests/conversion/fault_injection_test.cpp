@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <unistd.h>
+#include <atomic>
 
 #include <algorithm>
 #include <cerrno>

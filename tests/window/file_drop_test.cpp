@@ -1,11 +1,11 @@
 // Dropping a file on the window counts as choosing it in the file dialog.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <memory>
 
 #include "tests/support/scratch_folder.h"
@@ -21,7 +21,7 @@ struct DropOutcome {
 };
 
 class FileDropTest : public WindowTest {
-protected:
+  protected:
     // Drags `data` onto the window's background and lets it go.
     DropOutcome Drop(const QMimeData& data,
                      Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {

@@ -1,12 +1,12 @@
 // The window's platform layer: the file-open dialog component with its
 // filter, the real dialog and message box, and the mouse pointer.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <gtest/gtest.h>
 
 #include "tests/support/scratch_folder.h"
 #include "tests/window/stand_ins.h"
@@ -22,8 +22,7 @@ TEST(QtNameFilters, TurnsDescriptionAndPatternPairsIntoQtFilters) {
     EXPECT_EQ(QtNameFilters("CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*"),
               QStringList({"CSV GPS files (*.csv)", "All files (*)"}));
     EXPECT_EQ(QtNameFilters("Logs|*.csv;*.txt"), QStringList({"Logs (*.csv *.txt)"}));
-    EXPECT_EQ(QtNameFilters("Logs (*.csv;*.txt)|*.csv;*.txt"),
-              QStringList({"Logs (*.csv *.txt)"}));
+    EXPECT_EQ(QtNameFilters("Logs (*.csv;*.txt)|*.csv;*.txt"), QStringList({"Logs (*.csv *.txt)"}));
     EXPECT_EQ(QtNameFilters("|*.csv"), QStringList({"(*.csv)"}));
     EXPECT_EQ(QtNameFilters("Logs|*.csv|Unpaired"), QStringList({"Logs (*.csv)"}));
     EXPECT_TRUE(QtNameFilters("").isEmpty());
@@ -84,8 +83,8 @@ TEST(DialogFilePicker, ShowsQtsFileDialogAndReturnsTheChoice) {
     const QString earlier = QString::fromStdString(folder.Write("eerder.csv", ""));
     const QString chosen = QString::fromStdString(folder.Write("rit.csv", ""));
     DialogFilePicker picker(nullptr);
-    const FileOpenRequest request{"File Open", {"CSV GPS files (*.csv)", "All files (*)"},
-                                  "CSV GPS files (*.csv)", earlier};
+    const FileOpenRequest request{
+        "File Open", {"CSV GPS files (*.csv)", "All files (*)"}, "CSV GPS files (*.csv)", earlier};
 
     QString title;
     QStringList filters;
