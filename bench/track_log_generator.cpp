@@ -216,45 +216,37 @@ void TrackLogGenerator::StepPosition(double metres) {
         metres * std::sin(heading_) / (kMetresPerDegreeLatitude * std::cos(latitude_ * kDegree));
 }
 
+// The date forms that loggers write, by dateForm_: whether day, month (and
+// hours) have two digits, and whether the year has two.
+struct DateForm {
+    bool padded;
+    bool shortYear;
+};
+constexpr std::array<DateForm, 4> kDateForms = {{
+    {false, false},  // 7/6/2007
+    {true, false},   // 07/06/2007
+    {true, true},    // 21/12/07
+    {false, true},   // 7/6/07
+}};
+
 void TrackLogGenerator::AppendDate(std::string& out) const {
     const CivilDate date = CivilFromDays(day_ + secondOfDay_ / kSecondsPerDay);
-    switch (dateForm_) {
-        case 0:  // 7/6/2007
-            AppendNumber(out, date.day);
-            out.push_back('/');
-            AppendNumber(out, date.month);
-            out.push_back('/');
-            AppendNumber(out, date.year);
-            break;
-        case 1:  // 07/06/2007
-            AppendTwoDigits(out, date.day);
-            out.push_back('/');
-            AppendTwoDigits(out, date.month);
-            out.push_back('/');
-            AppendNumber(out, date.year);
-            break;
-        case 2:  // 21/12/07
-            AppendTwoDigits(out, date.day);
-            out.push_back('/');
-            AppendTwoDigits(out, date.month);
-            out.push_back('/');
-            AppendTwoDigits(out, date.year % 100);
-            break;
-        default:  // 7/6/07
-            AppendNumber(out, date.day);
-            out.push_back('/');
-            AppendNumber(out, date.month);
-            out.push_back('/');
-            AppendTwoDigits(out, date.year % 100);
-            break;
-    }
+    const DateForm& form = kDateForms.at(static_cast<std::size_t>(dateForm_));
+    const auto appendPart = [&](int value) {
+        form.padded ? AppendTwoDigits(out, value) : AppendNumber(out, value);
+    };
+    appendPart(date.day);
+    out.push_back('/');
+    appendPart(date.month);
+    out.push_back('/');
+    form.shortYear ? AppendTwoDigits(out, date.year % 100) : AppendNumber(out, date.year);
 }
 
 void TrackLogGenerator::AppendTime(std::string& out) const {
     const int second = secondOfDay_ % kSecondsPerDay;
     const int hours = second / 3600;
     // The padded date forms come with padded hours: 09:05:03 beside 9:05:03.
-    if (dateForm_ == 1 || dateForm_ == 2) {
+    if (kDateForms.at(static_cast<std::size_t>(dateForm_)).padded) {
         AppendTwoDigits(out, hours);
     } else {
         AppendNumber(out, hours);
