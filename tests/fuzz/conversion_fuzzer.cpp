@@ -36,6 +36,7 @@
 #include "conversion/speed_scheme.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/reference_log.h"
+#include "tests/support/scratch_folder.h"
 
 namespace routalo::fuzz {
 namespace {
@@ -75,26 +76,11 @@ const ScratchFolder& Scratch() {
     return folder;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    Require(static_cast<bool>(in), "the file can be read back");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void WriteAll(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     Require(static_cast<bool>(out), "the log can be stored");
-}
-
-int OpenDescriptors() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
 }
 
 std::size_t Occurrences(std::string_view text, std::string_view part) {
@@ -172,13 +158,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::remove(documentPath);
     WriteAll(logPath, log);
 
-    const int descriptorsBefore = OpenDescriptors();
+    const int descriptorsBefore = testing::OpenDescriptorCount();
     std::vector<std::string> messages;
     ConvertTrackLog(logPath, trackName, withTimeInfo,
                     [&](const std::string& message) { messages.push_back(message); });
-    Require(OpenDescriptors() == descriptorsBefore, "every file the run opened is closed");
+    Require(testing::OpenDescriptorCount() == descriptorsBefore,
+            "every file the run opened is closed");
     Require(messages.size() <= 1, "at most one message");
-    Require(ReadAll(logPath) == log, "the log is unchanged");
+    Require(testing::ReadBytes(logPath) == log, "the log is unchanged");
 
     const ExpectedRun expected = ExpectedConversion(log, logPath);
     Require(messages.empty() == !expected.message.has_value(),
@@ -191,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    const std::string document = ReadAll(documentPath);
+    const std::string document = testing::ReadBytes(documentPath);
     Require(IsStrictUtf8(document), "the document is valid UTF-8");
     Require(Occurrences(document, "<Placemark>") == static_cast<std::size_t>(expected.segments),
             "one placemark per segment");
