@@ -26,13 +26,13 @@ TextOutputFile::TextOutputFile(const std::string& path, std::optional<FileIdenti
         if (regular_) {
             posix_file::Truncate(fd_, 0);
         }
+        buffer_.reserve(kBufferSize);
+        writer_.emplace(fd_, regular_);  // may fail to start its thread
     } catch (...) {
         posix_file::Close(fd_);
         fd_ = -1;
         throw;
     }
-    buffer_.reserve(kBufferSize);
-    writer_.emplace(fd_, regular_);
 }
 
 TextOutputFile::~TextOutputFile() {
