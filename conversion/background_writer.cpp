@@ -6,12 +6,6 @@
 #include "conversion/posix_file.h"
 
 namespace routalo {
-namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
-
-}  // namespace
-
 BackgroundWriter::BackgroundWriter(int fd, bool regular)
     : fd_(fd), regular_(regular), thread_([this] { Run(); }) {}
 

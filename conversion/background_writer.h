@@ -4,9 +4,13 @@
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace routalo {
+
+// The end of every line written: CR LF.
+inline constexpr std::string_view kLineEnd = "\r\n";
 
 // Writes buffers of whole lines to an open file on a thread of its own, one
 // buffer at a time, so that making the next lines and writing the last ones

@@ -16,7 +16,7 @@ namespace {
     throw FileError(std::string(what) + ": " + Reason(errno));
 }
 
-struct stat StatusOf(int fd) {
+struct stat SystemStatusOf(int fd) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
         Fail("cannot inspect file");
@@ -54,17 +54,11 @@ int OpenForWriting(const std::string& path) {
     return fd;
 }
 
-FileIdentity IdentityOf(int fd) {
-    const struct stat status = StatusOf(fd);
-    return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
-}
-
-bool IsRegularFile(int fd) {
-    return S_ISREG(StatusOf(fd).st_mode);
-}
-
-bool IsDirectory(int fd) {
-    return S_ISDIR(StatusOf(fd).st_mode);
+FileStatus StatusOf(int fd) {
+    const struct stat status = SystemStatusOf(fd);
+    return {{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)},
+            S_ISDIR(status.st_mode),
+            S_ISREG(status.st_mode)};
 }
 
 void Truncate(int fd, std::size_t size) {

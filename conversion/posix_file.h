@@ -24,9 +24,13 @@ extern ByteCalls byteCalls;
 int OpenForReading(const std::string& path);
 // Opens `path` for writing, creating it when missing, without emptying it.
 int OpenForWriting(const std::string& path);
-FileIdentity IdentityOf(int fd);
-bool IsRegularFile(int fd);
-bool IsDirectory(int fd);
+// What the text files need to know of an open file, from one look at it.
+struct FileStatus {
+    FileIdentity identity;
+    bool directory = false;
+    bool regular = false;  // a regular file, which can be cut back
+};
+FileStatus StatusOf(int fd);
 void Truncate(int fd, std::size_t size);
 std::size_t Read(int fd, char* buffer, std::size_t size);
 // Writes up to `size` bytes; returns how many were written before a failure

@@ -14,10 +14,11 @@ TextInputFile::TextInputFile(const std::string& path)
     // The buffer comes first, so that no failure can leave the file open.
     fd_ = posix_file::OpenForReading(path);
     try {
-        if (posix_file::IsDirectory(fd_)) {
+        const posix_file::FileStatus status = posix_file::StatusOf(fd_);
+        if (status.directory) {
             throw FileError("cannot open: is a directory");
         }
-        identity_ = posix_file::IdentityOf(fd_);
+        identity_ = status.identity;
     } catch (...) {
         Close();
         throw;

@@ -7,7 +7,6 @@ namespace routalo {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1024} * 1024;
-constexpr std::string_view kLineEnd = "\r\n";
 
 }  // namespace
 
@@ -16,13 +15,14 @@ TextOutputFile::TextOutputFile(const std::string& path, std::optional<FileIdenti
     try {
         // The file is opened without emptying it, so that a document path
         // that names the log itself can be refused before any byte is lost.
-        if (mustDiffer && posix_file::IdentityOf(fd_) == *mustDiffer) {
+        const posix_file::FileStatus status = posix_file::StatusOf(fd_);
+        if (mustDiffer && status.identity == *mustDiffer) {
             throw FileError("cannot create: the document would overwrite the log");
         }
-        if (posix_file::IsDirectory(fd_)) {
+        if (status.directory) {
             throw FileError("cannot create: is a directory");
         }
-        regular_ = posix_file::IsRegularFile(fd_);
+        regular_ = status.regular;
         if (regular_) {
             posix_file::Truncate(fd_, 0);
         }
