@@ -1,6 +1,8 @@
 #include "conversion/conversion_run.h"
 
+#include <array>
 #include <exception>
+#include <utility>
 
 #include "conversion/kml_writer.h"
 #include "conversion/text_encoding.h"
@@ -26,29 +28,32 @@ bool HeaderMatches(TextInputFile& log) {
 // Reads points until a usable one comes, the first one without a test for
 // the end of the log. Returns false when the log ends first.
 bool ReadFirstPoint(TextInputFile& log, TrackPoint& point) {
-    point = ReadTrackPoint(log);
+    ReadTrackPoint(log, point);
     while (IsSkipPoint(point)) {
         if (log.AtEnd()) {
             return false;
         }
-        point = ReadTrackPoint(log);
+        ReadTrackPoint(log, point);
     }
     return true;
 }
 
-// Writes one segment for every pair of consecutive usable points.
+// Writes one segment for every pair of consecutive usable points. The two
+// points trade places instead of being copied.
 void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo) {
-    TrackPoint previous;
-    if (!ReadFirstPoint(log, previous)) {
+    std::array<TrackPoint, 2> points;
+    TrackPoint* previous = &points[0];
+    TrackPoint* current = &points[1];
+    if (!ReadFirstPoint(log, *previous)) {
         return;
     }
     while (!log.AtEnd()) {
-        TrackPoint current = ReadTrackPoint(log);
-        if (IsSkipPoint(current)) {
+        ReadTrackPoint(log, *current);
+        if (IsSkipPoint(*current)) {
             continue;
         }
-        writer.WriteSegment(current, previous, withTimeInfo);
-        previous = std::move(current);
+        writer.WriteSegment(*current, *previous, withTimeInfo);
+        std::swap(previous, current);
     }
 }
 

@@ -66,20 +66,13 @@ void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previo
     line_.assign("<Placemark><name>Track</name>");
     if (withTimeInfo) {
         line_.append("<TimeStamp><when>");
-        AppendXmlText(line_, current.Date);
-        line_.push_back('T');
-        AppendXmlText(line_, current.Time);
+        AppendXmlText(line_, {current.Date, "T", current.Time});
         line_.append("+00:00</when></TimeStamp>");
     }
     line_.append("<styleUrl>#").append(StyleMapIds.at(static_cast<std::size_t>(speedClass)));
     line_.append("</styleUrl><LineString><coordinates>");
-    AppendXmlText(line_, previous.Longitude);
-    line_.push_back(',');
-    AppendXmlText(line_, previous.Latitude);
-    line_.append(",0 ");
-    AppendXmlText(line_, current.Longitude);
-    line_.push_back(',');
-    AppendXmlText(line_, current.Latitude);
+    AppendXmlText(line_, {previous.Longitude, ",", previous.Latitude, ",0 ", current.Longitude, ",",
+                          current.Latitude});
     line_.append(",0 </coordinates></LineString></Placemark>");
     document_.WriteLine(line_);
 }

@@ -18,11 +18,15 @@ constexpr std::size_t kSeparatorWindow = 32767;
 constexpr std::size_t kKeptBytes = 9 * kSeparatorWindow;
 
 std::string_view TrimSpaces(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
+    std::size_t first = 0;
+    std::size_t end = text.size();
+    while (first < end && text[first] == ' ') {
+        ++first;
     }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    while (end > first && text[end - 1] == ' ') {
+        --end;
+    }
+    return text.substr(first, end - first);
 }
 
 // A data line as the cutting needs it: the bytes behind its leading spaces,
@@ -65,12 +69,17 @@ class LineCutter {
   public:
     LineCutter(std::string_view rest, LineEncoding encoding) : rest_(rest), encoding_(encoding) {}
 
+    // The pieces are short, so a plain loop beats a call to memchr.
     std::string_view Cut(char separator) {
-        const std::size_t at = rest_.substr(0, kSeparatorWindow).find(separator);
-        if (at == std::string_view::npos) {
-            throw TrackLogError(rest_.find(separator) == std::string_view::npos
-                                    ? "missing separator"
-                                    : "separator too far along the line");
+        std::size_t at = 0;
+        while (at < rest_.size() && rest_[at] != separator) {
+            ++at;
+        }
+        if (at == rest_.size()) {
+            throw TrackLogError("missing separator");
+        }
+        if (at >= kSeparatorWindow) {
+            throw TrackLogError("separator too far along the line");
         }
         const std::string_view piece = rest_.substr(0, at);
         rest_.remove_prefix(at + 1);
@@ -107,15 +116,19 @@ class LineCutter {
 
 }  // namespace
 
-TrackPoint ReadTrackPoint(TextInputFile& log) {
+void ReadTrackPoint(TextInputFile& log, TrackPoint& point) {
     // One buffer per thread, reused from line to line.
     thread_local KeptLine line;
     ReadKeptLine(log, line);
 
-    TrackPoint point;
+    point.Latitude.clear();
+    point.Longitude.clear();
+    point.Speed.clear();
+    point.Date.clear();
+    point.Time.clear();
     if (line.bytes.find(',') == std::string::npos && !line.commaBeyond) {
         point.Latitude = kSkipMark;
-        return point;
+        return;
     }
     LineCutter cutter(line.bytes, line.encoding);
     cutter.Append(point.Longitude, TrimSpaces(cutter.Cut(',')));
@@ -139,6 +152,11 @@ TrackPoint ReadTrackPoint(TextInputFile& log) {
     cutter.AppendWidened(point.Time, minutes);
     point.Time.push_back(':');
     cutter.AppendWidened(point.Time, seconds);
+}
+
+TrackPoint ReadTrackPoint(TextInputFile& log) {
+    TrackPoint point;
+    ReadTrackPoint(log, point);
     return point;
 }
 

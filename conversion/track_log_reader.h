@@ -21,4 +21,8 @@ namespace routalo {
 // missing or stands 32767 bytes or more behind the previous one.
 TrackPoint ReadTrackPoint(TextInputFile& log);
 
+// The same into `point`, whose texts keep their memory from the point read
+// before: for a loop over a whole log.
+void ReadTrackPoint(TextInputFile& log, TrackPoint& point);
+
 }  // namespace routalo

@@ -44,6 +44,24 @@ TEST(Utf8Validator, FollowsSequencesSplitAcrossPieces) {
     EXPECT_FALSE(validator.Valid());
     validator.Reset();
     EXPECT_TRUE(validator.Valid());
+    // An open sequence is not closed by the ASCII piece that follows.
+    validator.Feed("ab\xC3");
+    validator.Feed("plain ascii text");
+    EXPECT_FALSE(validator.Valid());
+}
+
+// ASCII runs are taken a word at a time: a stray byte must be found wherever
+// it stands, in the first word, between words or in the last partial one.
+TEST(Utf8Validator, FindsAStrayByteAtEveryPosition) {
+    for (std::size_t size = 1; size <= 40; ++size) {
+        for (std::size_t at = 0; at < size; ++at) {
+            std::string text(size, 'a');
+            text[at] = '\x80';
+            EXPECT_FALSE(IsValidUtf8(text)) << size << " " << at;
+            text[at] = '\x7F';
+            EXPECT_TRUE(IsValidUtf8(text)) << size << " " << at;
+        }
+    }
 }
 
 TEST(DecodeLogText, KeepsUtf8AndTranscodesWindows1252) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "conversion/errors.h"
 #include "tests/support/scratch_folder.h"
@@ -118,6 +119,28 @@ TEST(ReadTrackPoint, ConsumesExactlyOneLinePerCall) {
     EXPECT_EQ(ReadTrackPoint(log).Longitude, "4");
     EXPECT_TRUE(log.AtEnd());
     EXPECT_THROW((void)ReadTrackPoint(log), FileError);
+}
+
+// A point read into the one before it carries nothing of that point over.
+TEST(ReadTrackPoint, ReadsIntoAnEarlierPointAsIntoANewOne) {
+    const std::vector<std::string> lines = {
+        std::string(5000, '7') + ",52.6,12,17/12/2007,19:05:33,1",
+        "5.1,52.6,12,7/6/7,9:5:3,0",
+        "no comma here",
+        "\xE9,\xE9,3,7/6/7,1:2:3,0",
+        "1,2,3,4/5/6,7:8:9,0",
+    };
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    const ScratchFolder folder;
+    TextInputFile log(folder.Write("log.csv", text));
+    TrackPoint reused;
+    for (const std::string& line : lines) {
+        ReadTrackPoint(log, reused);
+        EXPECT_EQ(reused, Read(line)) << line.substr(0, 40);
+    }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace routalo {
 namespace {
@@ -42,6 +44,37 @@ TEST(AppendXmlText, KeepsWhatXmlAllows) {
               "kept:\xEF\xBF\xBD\xEF\xBF\xBC\xEF\xBB\xBF");
     EXPECT_EQ(Xml("\xC2\x81 \xE2\x82\xAC"), "kept:\xC2\x81 \xE2\x82\xAC");
     EXPECT_EQ(Xml("\xEF\xBF"), "kept:\xEF\xBF");
+}
+
+// Texts are checked sixteen bytes at a time; a byte that needs care must be
+// caught in any place of any length, the overlapping last block included.
+TEST(AppendXmlText, FindsWhatNeedsCareAtEveryPosition) {
+    const std::vector<std::pair<char, std::string>> cases = {
+        {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'\x01', "\xEF\xBF\xBD"}};
+    for (std::size_t size = 1; size <= 50; ++size) {
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const auto& [special, escaped] : cases) {
+                std::string text(size, '5');
+                text[at] = special;
+                const std::string expected =
+                    std::string(at, '5') + escaped + std::string(size - at - 1, '5');
+                EXPECT_EQ(Xml(text), "kept:" + expected) << size << " " << at;
+            }
+        }
+    }
+}
+
+TEST(AppendXmlText, EscapesEachOfSeveralPieces) {
+    std::string out = "kept:";
+    AppendXmlText(out, {"5.1", ",", "52&2", ",0 ", "", "<6>"});
+    EXPECT_EQ(out, "kept:5.1,52&amp;2,0 &lt;6&gt;");
+    out = "kept:";
+    AppendXmlText(out, {"2007-06-07", "T", "09:05:03"});
+    EXPECT_EQ(out, "kept:2007-06-07T09:05:03");
+    // A forbidden character is whole within its piece, never across two.
+    out.clear();
+    AppendXmlText(out, {"\xEF\xBF", "\xBE"});
+    EXPECT_EQ(out, "\xEF\xBF\xBE");
 }
 
 }  // namespace
