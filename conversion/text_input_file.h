@@ -33,6 +33,13 @@ class TextInputFile {
     template <typename Consume>
     void ReadLine(Consume&& consume);
 
+    // When the next line lies whole in the buffer, line end included, sets
+    // `line` to it (without its line end) where it lies, moves past it and
+    // returns true: the usual case, and no byte is copied. `line` stays valid
+    // until the next read. Otherwise reads nothing and returns false, and
+    // ReadLine above takes the line in pieces.
+    bool ReadBufferedLine(std::string_view& line);
+
     // Reads the next line into `line`, keeping at most `keep` bytes of it.
     void ReadLine(std::string& line, std::size_t keep);
 
@@ -82,6 +89,18 @@ void TextInputFile::ReadLine(Consume&& consume) {
         }
         return;
     }
+}
+
+inline bool TextInputFile::ReadBufferedLine(std::string_view& line) {
+    const std::string_view rest(buffer_.get() + begin_, end_ - begin_);
+    const std::size_t cr = rest.find('\r');
+    // The byte behind the CR must be in the buffer too, to tell CR LF apart.
+    if (cr == std::string_view::npos || cr + 1 >= rest.size()) {
+        return false;
+    }
+    line = rest.substr(0, cr);
+    begin_ += cr + (rest[cr + 1] == '\n' ? 2 : 1);
+    return true;
 }
 
 }  // namespace routalo

@@ -30,35 +30,47 @@ std::string_view TrimSpaces(std::string_view text) {
 }
 
 // A data line as the cutting needs it: the bytes behind its leading spaces,
-// as far as any cut can reach, and what the rest of the line holds.
+// as far as any cut can reach, and what the whole line holds.
 struct KeptLine {
-    std::string bytes;
-    bool commaBeyond = false;  // a "," stands in the part not kept
+    std::string_view bytes;  // in the log's buffer, or in `copy`
+    bool hasComma = false;   // a "," stands anywhere in the line
     LineEncoding encoding = LineEncoding::kUtf8;
+    std::string copy;  // the kept bytes of a line that did not lie whole in the buffer
 };
 
+// Reads the next line. A line that lies whole in the log's buffer, which is
+// nearly every line, is used where it lies; any other is copied piece by
+// piece, as far as it is kept. Using the bytes where they lie also spares
+// the processor reading back bytes that it has only just written.
 void ReadKeptLine(TextInputFile& log, KeptLine& line) {
-    line.bytes.clear();
-    line.commaBeyond = false;
+    line.hasComma = false;
+    line.copy.clear();
     bool leadingSpaces = true;
+    std::size_t kept = 0;
     Utf8Validator utf8;
-    log.ReadLine([&](std::string_view piece) {
+    // Takes in the next piece of the line; returns the part of it to keep.
+    const auto take = [&](std::string_view piece) -> std::string_view {
         utf8.Feed(piece);
         if (leadingSpaces) {
             const std::size_t first = piece.find_first_not_of(' ');
             if (first == std::string_view::npos) {
-                return;
+                return {};
             }
             piece.remove_prefix(first);
             leadingSpaces = false;
         }
-        const std::size_t room = kKeptBytes - line.bytes.size();
-        if (piece.size() > room) {
-            line.commaBeyond = line.commaBeyond || piece.find(',', room) != std::string_view::npos;
-            piece = piece.substr(0, room);
-        }
-        line.bytes.append(piece);
-    });
+        line.hasComma = line.hasComma || piece.find(',') != std::string_view::npos;
+        piece = piece.substr(0, kKeptBytes - kept);
+        kept += piece.size();
+        return piece;
+    };
+    std::string_view whole;
+    if (log.ReadBufferedLine(whole)) {
+        line.bytes = take(whole);
+    } else {
+        log.ReadLine([&](std::string_view piece) { line.copy.append(take(piece)); });
+        line.bytes = line.copy;
+    }
     line.encoding = utf8.Valid() ? LineEncoding::kUtf8 : LineEncoding::kWindows1252;
     // Spaces at the end of the line need not be taken off: every piece ends
     // at a separator, so none of them can reach the end of the line.
@@ -126,7 +138,7 @@ void ReadTrackPoint(TextInputFile& log, TrackPoint& point) {
     point.Speed.clear();
     point.Date.clear();
     point.Time.clear();
-    if (line.bytes.find(',') == std::string::npos && !line.commaBeyond) {
+    if (!line.hasComma) {
         point.Latitude = kSkipMark;
         return;
     }

@@ -27,6 +27,27 @@ std::vector<std::string> LinesOf(std::string_view bytes) {
 
 using Lines = std::vector<std::string>;
 
+// The same, each line taken where it lies in the buffer when it can be and
+// in pieces otherwise; `direct` counts the lines taken where they lie.
+Lines BufferedLinesOf(std::string_view bytes, std::size_t& direct) {
+    const ScratchFolder folder;
+    TextInputFile file(folder.Write("log.csv", bytes));
+    Lines lines;
+    direct = 0;
+    while (!file.AtEnd()) {
+        std::string_view whole;
+        if (file.ReadBufferedLine(whole)) {
+            lines.emplace_back(whole);
+            ++direct;
+            continue;
+        }
+        std::string line;
+        file.ReadLine([&](std::string_view piece) { line.append(piece); });
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 TEST(TextInputFile, EndsLinesAtCrAndAtCrLf) {
     EXPECT_EQ(LinesOf("a\r\nb\rc\r\n"), (Lines{"a", "b", "c"}));
     EXPECT_EQ(LinesOf("a\r\r\nb"), (Lines{"a", "", "b"}));
@@ -79,6 +100,31 @@ TEST(TextInputFile, JoinsLinesAndLineEndsAcrossItsBuffer) {
     EXPECT_EQ(lines[0], std::string(buffer - 1, 'a'));
     EXPECT_EQ(lines[1], "b" + std::string(3 * buffer, 'c'));
     EXPECT_EQ(lines[2], "d");
+}
+
+// Lines taken where they lie in the buffer end exactly where lines read in
+// pieces end, at the buffer's edge too.
+TEST(TextInputFile, TakesLinesWhereTheyLieAsItReadsThemInPieces) {
+    const std::size_t buffer = 256 * 1024;
+    std::string edges;
+    for (int i = 0; edges.size() < 3 * buffer; ++i) {
+        edges += std::string(static_cast<std::size_t>(i % 700), 'x') + (i % 3 == 0 ? "\r" : "\r\n");
+        edges += i % 5 == 0 ? "\n" : "";  // a bare LF at the start of a line
+    }
+    std::string crAtEdge(buffer - 1, 'a');
+    crAtEdge += "\r\nb\r\nc";
+    for (const std::string& bytes :
+         {std::string("a\r\nb\rc\r\n"), std::string("a\r\r\nb"), std::string("a\n\rb\n"),
+          std::string("\r\n\r"), std::string("only"), std::string(""), edges, crAtEdge}) {
+        std::size_t direct = 0;
+        EXPECT_EQ(BufferedLinesOf(bytes, direct), LinesOf(bytes)) << bytes.substr(0, 20);
+    }
+    std::size_t direct = 0;
+    const Lines lines = BufferedLinesOf(edges, direct);
+    EXPECT_GT(direct, lines.size() * 9 / 10);  // nearly all lines lie whole in the buffer
+    EXPECT_LT(direct, lines.size());           // and some do not
+    (void)BufferedLinesOf(crAtEdge, direct);
+    EXPECT_EQ(direct, 1U);  // only "b": the first line's LF is not yet in the buffer, "c" has no end
 }
 
 TEST(TextInputFile, KeepsOnlyAsMuchOfALineAsAsked) {

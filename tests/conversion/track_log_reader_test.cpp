@@ -121,6 +121,23 @@ TEST(ReadTrackPoint, ConsumesExactlyOneLinePerCall) {
     EXPECT_THROW((void)ReadTrackPoint(log), FileError);
 }
 
+// Lines that lie across the edge of the log's buffer read as any other.
+TEST(ReadTrackPoint, ReadsLinesAcrossTheEdgeOfTheBuffer) {
+    const std::string line = "  5.123456 , 52.654321,12,7/6/2007,9:05:03,120";
+    std::string text;
+    std::size_t lines = 0;
+    for (; text.size() < std::size_t{600} * 1024; ++lines) {
+        text += line + (lines % 2 == 0 ? "\r\n" : "\r");
+    }
+    const ScratchFolder folder;
+    TextInputFile log(folder.Write("log.csv", text));
+    const TrackPoint expected = Read(line);
+    for (std::size_t i = 0; i < lines; ++i) {
+        ASSERT_EQ(ReadTrackPoint(log), expected) << i;
+    }
+    EXPECT_TRUE(log.AtEnd());
+}
+
 // A point read into the one before it carries nothing of that point over.
 TEST(ReadTrackPoint, ReadsIntoAnEarlierPointAsIntoANewOne) {
     const std::vector<std::string> lines = {
