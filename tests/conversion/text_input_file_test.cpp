@@ -123,8 +123,10 @@ TEST(TextInputFile, TakesLinesWhereTheyLieAsItReadsThemInPieces) {
     const Lines lines = BufferedLinesOf(edges, direct);
     EXPECT_GT(direct, lines.size() * 9 / 10);  // nearly all lines lie whole in the buffer
     EXPECT_LT(direct, lines.size());           // and some do not
+    // Only "b": the LF of the first line is not in the buffer yet, and "c"
+    // has no line end.
     (void)BufferedLinesOf(crAtEdge, direct);
-    EXPECT_EQ(direct, 1U);  // only "b": the first line's LF is not yet in the buffer, "c" has no end
+    EXPECT_EQ(direct, 1U);
 }
 
 TEST(TextInputFile, KeepsOnlyAsMuchOfALineAsAsked) {
