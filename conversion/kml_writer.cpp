@@ -23,17 +23,19 @@ void KmlWriter::WriteKmlHeader(std::string_view trackName) {
 
 // <?xml version="1.0" encoding="UTF-8"?><kml xmlns="http://earth.google.com/kml/2.1">
 void KmlWriter::WriteDocumentOpening() {
-    line_.assign(R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns=")");
-    line_.append(kKmlNamespace).append(R"(">)");
-    document_.WriteLine(line_);
+    document_.WriteLineBuiltBy([](std::string& line) {
+        line.append(R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns=")");
+        line.append(kKmlNamespace).append(R"(">)");
+    });
 }
 
 // <Document><name>Rit naar &amp; van huis</name>
 void KmlWriter::WriteDocumentName(std::string_view trackName) {
-    line_.assign("<Document><name>");
-    AppendXmlText(line_, DecodeLogText(trackName));
-    line_.append("</name>");
-    document_.WriteLine(line_);
+    document_.WriteLineBuiltBy([trackName](std::string& line) {
+        line.append("<Document><name>");
+        AppendXmlText(line, DecodeLogText(trackName));
+        line.append("</name>");
+    });
 }
 
 // <Style id="c2"><LineStyle><color>ffff0000</color><width>1</width></LineStyle></Style>
@@ -42,14 +44,15 @@ void KmlWriter::WriteDocumentName(std::string_view trackName) {
 void KmlWriter::WriteStyle(int speedClass) {
     const std::string number = std::to_string(speedClass);
     const auto index = static_cast<std::size_t>(speedClass);
-    line_.assign(R"(<Style id="c)").append(number).append(R"("><LineStyle><color>)");
-    line_.append(SpeedColours.at(index));
-    line_.append(R"(</color><width>1</width></LineStyle></Style><StyleMap id=")");
-    line_.append(StyleMapIds.at(index));
-    line_.append(R"("><Pair><key>normal</key><styleUrl>#c)").append(number);
-    line_.append("</styleUrl></Pair><Pair><key>highlight</key><styleUrl>#c").append(number);
-    line_.append("</styleUrl></Pair></StyleMap>");
-    document_.WriteLine(line_);
+    document_.WriteLineBuiltBy([&](std::string& line) {
+        line.append(R"(<Style id="c)").append(number).append(R"("><LineStyle><color>)");
+        line.append(SpeedColours.at(index));
+        line.append(R"(</color><width>1</width></LineStyle></Style><StyleMap id=")");
+        line.append(StyleMapIds.at(index));
+        line.append(R"("><Pair><key>normal</key><styleUrl>#c)").append(number);
+        line.append("</styleUrl></Pair><Pair><key>highlight</key><styleUrl>#c").append(number);
+        line.append("</styleUrl></Pair></StyleMap>");
+    });
 }
 
 // <Folder><name>Tracklogs</name><open>1</open>
@@ -62,19 +65,21 @@ void KmlWriter::WriteFolderOpening() {
 // </coordinates></LineString></Placemark>   (one line; the time stamp only with time information)
 void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previous,
                              bool withTimeInfo) {
-    const int speedClass = SpeedClassOf(current.Speed);
-    line_.assign("<Placemark><name>Track</name>");
-    if (withTimeInfo) {
-        line_.append("<TimeStamp><when>");
-        AppendXmlText(line_, {current.Date, "T", current.Time});
-        line_.append("+00:00</when></TimeStamp>");
-    }
-    line_.append("<styleUrl>#").append(StyleMapIds.at(static_cast<std::size_t>(speedClass)));
-    line_.append("</styleUrl><LineString><coordinates>");
-    AppendXmlText(line_, {previous.Longitude, ",", previous.Latitude, ",0 ", current.Longitude, ",",
-                          current.Latitude});
-    line_.append(",0 </coordinates></LineString></Placemark>");
-    document_.WriteLine(line_);
+    const std::string_view styleMapId =
+        StyleMapIds.at(static_cast<std::size_t>(SpeedClassOf(current.Speed)));
+    document_.WriteLineBuiltBy([&](std::string& line) {
+        line.append("<Placemark><name>Track</name>");
+        if (withTimeInfo) {
+            line.append("<TimeStamp><when>");
+            AppendXmlText(line, {current.Date, "T", current.Time});
+            line.append("+00:00</when></TimeStamp>");
+        }
+        line.append("<styleUrl>#").append(styleMapId);
+        line.append("</styleUrl><LineString><coordinates>");
+        AppendXmlText(line, {previous.Longitude, ",", previous.Latitude, ",0 ", current.Longitude,
+                             ",", current.Latitude});
+        line.append(",0 </coordinates></LineString></Placemark>");
+    });
 }
 
 void KmlWriter::WriteKmlFooter() {

@@ -10,7 +10,7 @@ namespace routalo {
 
 // Writes a KML 2.1 document line by line: the head with one style per speed
 // class, one placemark per segment, the closing line. Each line is put
-// together in memory and handed to the file whole. Texts from the user or the
+// together in the file's buffer and ends up in the file whole. Texts from the user or the
 // log are written as XML character data. Uses the speed colour scheme, which
 // InitSpeedScheme must have filled.
 class KmlWriter {
@@ -36,7 +36,6 @@ class KmlWriter {
     void WriteFolderOpening();
 
     TextOutputFile& document_;
-    std::string line_;  // reused for every line
 };
 
 }  // namespace routalo

@@ -4,11 +4,6 @@
 #include "conversion/posix_file.h"
 
 namespace routalo {
-namespace {
-
-constexpr std::size_t kBufferSize = std::size_t{1024} * 1024;
-
-}  // namespace
 
 TextOutputFile::TextOutputFile(const std::string& path, std::optional<FileIdentity> mustDiffer)
     : fd_(posix_file::OpenForWriting(path)) {
@@ -40,14 +35,18 @@ TextOutputFile::~TextOutputFile() {
 }
 
 void TextOutputFile::WriteLine(std::string_view text) {
+    WriteLineBuiltBy([text](std::string& line) { line.append(text); });
+}
+
+// Makes way for the next line: hands the buffer over once little room is
+// left in it. A buffer thus holds whole lines only.
+void TextOutputFile::StartLine() {
     if (broken_ || fd_ < 0) {
         throw FileError("write to a closed file");
     }
-    if (buffer_.size() + text.size() + kLineEnd.size() > kBufferSize && !buffer_.empty()) {
+    if (buffer_.size() > kBufferSize - kLineRoom) {
         Flush();
     }
-    buffer_.append(text);
-    buffer_.append(kLineEnd);
 }
 
 void TextOutputFile::Close() {
