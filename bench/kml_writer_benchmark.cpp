@@ -10,6 +10,7 @@
 #include "conversion/kml_writer.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/text_output_file.h"
+#include "conversion/xml_text.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ std::vector<routalo::TrackPoint> MakePoints(std::size_t count) {
                      widen(date.substr(slash1 + 1, slash2 - slash1 - 1)) + "-" +
                      widen(date.substr(0, slash1));
         point.Time = widen(time.substr(0, colon1)) + time.substr(colon1);
+        point.XmlSafe = routalo::IsPlainXmlText(line);  // as the reader marks it
         points.push_back(std::move(point));
     }
     return points;

@@ -1,5 +1,7 @@
 #include "conversion/kml_writer.h"
 
+#include <array>
+
 #include "conversion/speed_class.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/text_encoding.h"
@@ -9,6 +11,12 @@ namespace routalo {
 namespace {
 
 constexpr std::string_view kKmlNamespace = "http://earth.google.com/kml/2.1";
+
+// Every byte of a segment line but its texts and its style map id: the
+// most the markup can take.
+constexpr std::string_view kSegmentMarkup =
+    "<Placemark><name>Track</name><TimeStamp><when>T+00:00</when></TimeStamp><styleUrl>#"
+    "</styleUrl><LineString><coordinates>,,0 ,,0 </coordinates></LineString></Placemark>";
 
 }  // namespace
 
@@ -23,19 +31,17 @@ void KmlWriter::WriteKmlHeader(std::string_view trackName) {
 
 // <?xml version="1.0" encoding="UTF-8"?><kml xmlns="http://earth.google.com/kml/2.1">
 void KmlWriter::WriteDocumentOpening() {
-    document_.WriteLineBuiltBy([](std::string& line) {
-        line.append(R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns=")");
-        line.append(kKmlNamespace).append(R"(">)");
-    });
+    line_.assign(R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns=")");
+    line_.append(kKmlNamespace).append(R"(">)");
+    document_.WriteLine(line_);
 }
 
 // <Document><name>Rit naar &amp; van huis</name>
 void KmlWriter::WriteDocumentName(std::string_view trackName) {
-    document_.WriteLineBuiltBy([trackName](std::string& line) {
-        line.append("<Document><name>");
-        AppendXmlText(line, DecodeLogText(trackName));
-        line.append("</name>");
-    });
+    line_.assign("<Document><name>");
+    AppendXmlText(line_, DecodeLogText(trackName));
+    line_.append("</name>");
+    document_.WriteLine(line_);
 }
 
 // <Style id="c2"><LineStyle><color>ffff0000</color><width>1</width></LineStyle></Style>
@@ -44,15 +50,14 @@ void KmlWriter::WriteDocumentName(std::string_view trackName) {
 void KmlWriter::WriteStyle(int speedClass) {
     const std::string number = std::to_string(speedClass);
     const auto index = static_cast<std::size_t>(speedClass);
-    document_.WriteLineBuiltBy([&](std::string& line) {
-        line.append(R"(<Style id="c)").append(number).append(R"("><LineStyle><color>)");
-        line.append(SpeedColours.at(index));
-        line.append(R"(</color><width>1</width></LineStyle></Style><StyleMap id=")");
-        line.append(StyleMapIds.at(index));
-        line.append(R"("><Pair><key>normal</key><styleUrl>#c)").append(number);
-        line.append("</styleUrl></Pair><Pair><key>highlight</key><styleUrl>#c").append(number);
-        line.append("</styleUrl></Pair></StyleMap>");
-    });
+    line_.assign(R"(<Style id="c)").append(number).append(R"("><LineStyle><color>)");
+    line_.append(SpeedColours.at(index));
+    line_.append(R"(</color><width>1</width></LineStyle></Style><StyleMap id=")");
+    line_.append(StyleMapIds.at(index));
+    line_.append(R"("><Pair><key>normal</key><styleUrl>#c)").append(number);
+    line_.append("</styleUrl></Pair><Pair><key>highlight</key><styleUrl>#c").append(number);
+    line_.append("</styleUrl></Pair></StyleMap>");
+    document_.WriteLine(line_);
 }
 
 // <Folder><name>Tracklogs</name><open>1</open>
@@ -67,19 +72,46 @@ void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previo
                              bool withTimeInfo) {
     const std::string_view styleMapId =
         StyleMapIds.at(static_cast<std::size_t>(SpeedClassOf(current.Speed)));
-    document_.WriteLineBuiltBy([&](std::string& line) {
-        line.append("<Placemark><name>Track</name>");
-        if (withTimeInfo) {
-            line.append("<TimeStamp><when>");
-            AppendXmlText(line, {current.Date, "T", current.Time});
-            line.append("+00:00</when></TimeStamp>");
+
+    // The six texts as they go into the line: as they stand when the reader
+    // found them plain, as XML text otherwise.
+    std::array<std::string_view, 6> texts = {current.Date,       current.Time,
+                                             previous.Longitude, previous.Latitude,
+                                             current.Longitude,  current.Latitude};
+    if (!current.XmlSafe || !previous.XmlSafe) {
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            escaped_[i].clear();
+            AppendXmlText(escaped_[i], texts[i]);
+            texts[i] = escaped_[i];
         }
-        line.append("<styleUrl>#").append(styleMapId);
-        line.append("</styleUrl><LineString><coordinates>");
-        AppendXmlText(line, {previous.Longitude, ",", previous.Latitude, ",0 ", current.Longitude,
-                             ",", current.Latitude});
-        line.append(",0 </coordinates></LineString></Placemark>");
-    });
+    }
+    const auto& [date, time, fromLongitude, fromLatitude, toLongitude, toLatitude] = texts;
+
+    std::size_t size = kSegmentMarkup.size() + styleMapId.size();
+    for (const std::string_view text : texts) {
+        size += text.size();
+    }
+    char* at = segment_.Start(size);
+    at = Put(at, "<Placemark><name>Track</name>");
+    if (withTimeInfo) {
+        at = Put(at, "<TimeStamp><when>");
+        at = Put(at, date);
+        *at++ = 'T';
+        at = Put(at, time);
+        at = Put(at, "+00:00</when></TimeStamp>");
+    }
+    at = Put(at, "<styleUrl>#");
+    at = Put(at, styleMapId);
+    at = Put(at, "</styleUrl><LineString><coordinates>");
+    at = Put(at, fromLongitude);
+    *at++ = ',';
+    at = Put(at, fromLatitude);
+    at = Put(at, ",0 ");
+    at = Put(at, toLongitude);
+    *at++ = ',';
+    at = Put(at, toLatitude);
+    at = Put(at, ",0 </coordinates></LineString></Placemark>");
+    document_.WriteLine(segment_.Line(at));
 }
 
 void KmlWriter::WriteKmlFooter() {

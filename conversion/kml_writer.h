@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
+#include "conversion/line_builder.h"
 #include "conversion/text_output_file.h"
 #include "conversion/track_point.h"
 
@@ -10,7 +12,7 @@ namespace routalo {
 
 // Writes a KML 2.1 document line by line: the head with one style per speed
 // class, one placemark per segment, the closing line. Each line is put
-// together in the file's buffer and ends up in the file whole. Texts from the user or the
+// together in memory and handed to the file whole. Texts from the user or the
 // log are written as XML character data. Uses the speed colour scheme, which
 // InitSpeedScheme must have filled.
 class KmlWriter {
@@ -36,6 +38,9 @@ class KmlWriter {
     void WriteFolderOpening();
 
     TextOutputFile& document_;
+    std::string line_;                    // the head's lines, one after the other
+    LineBuilder segment_;                 // the segment lines, one after the other
+    std::array<std::string, 6> escaped_;  // a segment's texts as XML text, when needed
 };
 
 }  // namespace routalo

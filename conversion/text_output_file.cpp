@@ -35,18 +35,17 @@ TextOutputFile::~TextOutputFile() {
 }
 
 void TextOutputFile::WriteLine(std::string_view text) {
-    WriteLineBuiltBy([text](std::string& line) { line.append(text); });
-}
-
-// Makes way for the next line: hands the buffer over once little room is
-// left in it. A buffer thus holds whole lines only.
-void TextOutputFile::StartLine() {
     if (broken_ || fd_ < 0) {
         throw FileError("write to a closed file");
     }
+    // Handed over once little room is left, the buffer holds whole lines.
     if (buffer_.size() > kBufferSize - kLineRoom) {
         Flush();
     }
+    // Room first, so that a failure to grow leaves no part of the line.
+    buffer_.reserve(buffer_.size() + text.size() + kLineEnd.size());
+    buffer_.append(text);
+    buffer_.append(kLineEnd);
 }
 
 void TextOutputFile::Close() {

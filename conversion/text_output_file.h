@@ -31,12 +31,6 @@ class TextOutputFile {
     // Writes `text` followed by CR LF. Throws FileError when writing fails.
     void WriteLine(std::string_view text);
 
-    // Writes the line that `build` appends to the string it is handed,
-    // followed by CR LF. The line is put together in the buffer itself, so
-    // it is never copied; when `build` throws, nothing of it stays.
-    template <typename Build>
-    void WriteLineBuiltBy(Build&& build);
-
     // Writes out what is buffered and closes the file. Throws FileError when
     // either fails; the file is closed all the same.
     void Close();
@@ -46,13 +40,11 @@ class TextOutputFile {
     void Abandon() noexcept;
 
   private:
-    // The buffer's size, and the room left for the line being put together:
-    // the buffer is handed to the writer when less is left. A longer line
-    // makes the buffer grow.
+    // The buffer's size, and the room kept for the next line: the buffer is
+    // handed to the writer when less is left. A longer line makes it grow.
     static constexpr std::size_t kBufferSize = std::size_t{1024} * 1024;
     static constexpr std::size_t kLineRoom = std::size_t{64} * 1024;
 
-    void StartLine();
     void Flush();
 
     int fd_ = -1;
@@ -61,18 +53,5 @@ class TextOutputFile {
     std::string buffer_;    // lines not yet handed to the writer
     std::optional<BackgroundWriter> writer_;
 };
-
-template <typename Build>
-void TextOutputFile::WriteLineBuiltBy(Build&& build) {
-    StartLine();
-    const std::size_t start = buffer_.size();
-    try {
-        build(buffer_);
-        buffer_.append(kLineEnd);
-    } catch (...) {
-        buffer_.resize(start);
-        throw;
-    }
-}
 
 }  // namespace routalo

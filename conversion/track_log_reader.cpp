@@ -5,6 +5,7 @@
 
 #include "conversion/errors.h"
 #include "conversion/text_encoding.h"
+#include "conversion/xml_text.h"
 
 namespace routalo {
 namespace {
@@ -138,10 +139,15 @@ void ReadTrackPoint(TextInputFile& log, TrackPoint& point) {
     point.Speed.clear();
     point.Date.clear();
     point.Time.clear();
+    point.XmlSafe = false;
     if (!line.hasComma) {
         point.Latitude = kSkipMark;
         return;
     }
+    // Every text comes from the kept bytes: when they are plain XML text,
+    // so are the texts. Checked once here, where the bytes lie in the log's
+    // buffer, rather than on every text each time it is written.
+    point.XmlSafe = IsPlainXmlText(line.bytes);
     LineCutter cutter(line.bytes, line.encoding);
     cutter.Append(point.Longitude, TrimSpaces(cutter.Cut(',')));
     cutter.Append(point.Latitude, TrimSpaces(cutter.Cut(',')));

@@ -12,7 +12,16 @@ struct TrackPoint {
     std::string Date;       // year-month-day, month and day widened to two characters
     std::string Time;       // hours:minutes:seconds, each widened to two characters
 
-    friend bool operator==(const TrackPoint&, const TrackPoint&) = default;
+    // True when the reader found nothing in the line that XML text must
+    // escape or replace, so that the texts may be written as they stand.
+    // False says nothing either way: the texts are then checked as written.
+    bool XmlSafe = false;
+
+    // Points are equal when their texts are; XmlSafe only saves work.
+    friend bool operator==(const TrackPoint& a, const TrackPoint& b) {
+        return a.Latitude == b.Latitude && a.Longitude == b.Longitude && a.Speed == b.Speed &&
+               a.Date == b.Date && a.Time == b.Time;
+    }
 };
 
 // The Latitude of a point read from a line that holds no ",". Such points

@@ -61,10 +61,11 @@ bool BlockIsPlain(const char* bytes) {
 }
 #endif
 
-// True when `text` holds only printable ASCII other than "&", "<" and ">",
-// which is XML text as it stands. Checked 16 bytes at a time, the last
-// block overlapping the one before: a byte checked twice does no harm.
-bool IsPlainAscii(std::string_view text) {
+}  // namespace
+
+// Checked 16 bytes at a time, the last block overlapping the one before: a
+// byte checked twice does no harm.
+bool IsPlainXmlText(std::string_view text) {
     const char* bytes = text.data();
     const std::size_t size = text.size();
     if (size < kBlock) {
@@ -78,6 +79,8 @@ bool IsPlainAscii(std::string_view text) {
     }
     return BlockIsPlain(bytes + size - kBlock);
 }
+
+namespace {
 
 void AppendEscaped(std::string& out, std::string_view text) {
     std::size_t start = 0;
@@ -119,24 +122,12 @@ void AppendEscaped(std::string& out, std::string_view text) {
 
 }  // namespace
 
-void AppendXmlText(std::string& out, std::initializer_list<std::string_view> pieces) {
-    // Nearly every text is plain: it is copied, then checked in one pass,
-    // and only otherwise copied again piece by piece with escaping.
-    const std::size_t start = out.size();
-    for (const std::string_view piece : pieces) {
-        out.append(piece);
-    }
-    if (IsPlainAscii(std::string_view(out).substr(start))) {
-        return;
-    }
-    out.resize(start);
-    for (const std::string_view piece : pieces) {
-        AppendEscaped(out, piece);
-    }
-}
-
 void AppendXmlText(std::string& out, std::string_view text) {
-    AppendXmlText(out, {text});
+    if (IsPlainXmlText(text)) {
+        out.append(text);  // nearly every text
+    } else {
+        AppendEscaped(out, text);
+    }
 }
 
 }  // namespace routalo

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -13,9 +12,9 @@ namespace routalo {
 // become U+FFFD. Everything else, tab and line feed included, is copied.
 void AppendXmlText(std::string& out, std::string_view text);
 
-// Appends the pieces one after the other as XML character data, as
-// AppendXmlText does for each; cheaper than one call per piece.
-//   {"5.1", ",", "52.2"}  ->  5.1,52.2
-void AppendXmlText(std::string& out, std::initializer_list<std::string_view> pieces);
+// True when `text` holds only printable ASCII other than "&", "<" and ">":
+// XML character data as it stands, which AppendXmlText copies unchanged.
+// False also for some such data (a tab, any non-ASCII character).
+[[nodiscard]] bool IsPlainXmlText(std::string_view text);
 
 }  // namespace routalo

@@ -129,6 +129,25 @@ TEST(KmlWriter, EscapesCoordinatesDatesAndTimes) {
               std::string::npos);
 }
 
+// Points marked safe by the reader are copied as they stand; one unmarked
+// point is enough for the segment's texts to be escaped.
+TEST(KmlWriter, EscapesTheTextsUnlessBothPointsAreMarkedSafe) {
+    TrackPoint plain = At("5.1000", "52.2000");
+    plain.XmlSafe = true;
+    TrackPoint special{"52&2", "5<1", "3", "2007-06-15", "09:05:03"};
+    const auto lines = Written([&](KmlWriter& writer) {
+        writer.WriteSegment(special, plain, true);
+        writer.WriteSegment(plain, special, false);
+        writer.WriteSegment(plain, plain, true);
+    });
+    EXPECT_NE(lines[0].find("5.1000,52.2000,0 5&lt;1,52&amp;2,0 </coordinates>"),
+              std::string::npos);
+    EXPECT_NE(lines[1].find("5&lt;1,52&amp;2,0 5.1000,52.2000,0 </coordinates>"),
+              std::string::npos);
+    EXPECT_NE(lines[2].find("<when>2007-06-15T09:05:03+00:00</when>"), std::string::npos);
+    EXPECT_NE(lines[2].find("5.1000,52.2000,0 5.1000,52.2000,0 </coordinates>"), std::string::npos);
+}
+
 TEST(KmlWriter, WritesTheClosingLine) {
     const auto lines = Written([](KmlWriter& writer) { writer.WriteKmlFooter(); });
     EXPECT_EQ(lines,

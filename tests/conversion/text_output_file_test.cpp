@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 
 #include "conversion/errors.h"
@@ -47,33 +46,19 @@ TEST(TextOutputFile, WritesLinesLargerThanItsBuffer) {
     EXPECT_EQ(ReadBytes(folder.File("doc.kml")), "a\r\n" + big + "\r\nb\r\n");
 }
 
-// Lines of every length, put together in the buffer itself, come out whole
-// and in order however they fall against the buffer's hand-overs.
-TEST(TextOutputFile, BuildsLinesInItsBufferAcrossHandOvers) {
+// Lines of every length come out whole and in order however they fall
+// against the buffer's hand-overs.
+TEST(TextOutputFile, WritesLinesWholeAcrossHandOvers) {
     const ScratchFolder folder;
     TextOutputFile file(folder.File("doc.kml"));
     std::string expected;
     for (std::size_t i = 0; expected.size() < std::size_t{5} * 1024 * 1024; ++i) {
         const std::string text(i * 7919 % 100'000, static_cast<char>('a' + i % 26));
-        file.WriteLineBuiltBy([&](std::string& line) { line.append(text).append("|"); });
+        file.WriteLine(text + "|");
         expected += text + "|\r\n";
     }
     file.Close();
     EXPECT_EQ(ReadBytes(folder.File("doc.kml")), expected);
-}
-
-TEST(TextOutputFile, DropsALineWhoseBuildingFails) {
-    const ScratchFolder folder;
-    TextOutputFile file(folder.File("doc.kml"));
-    file.WriteLine("kept");
-    EXPECT_THROW(file.WriteLineBuiltBy([](std::string& line) {
-        line.append("half a line");
-        throw std::runtime_error("no speed");
-    }),
-                 std::runtime_error);
-    file.WriteLine("next");
-    file.Close();
-    EXPECT_EQ(ReadBytes(folder.File("doc.kml")), "kept\r\nnext\r\n");
 }
 
 // The log must survive any name for itself given as the document path.

@@ -121,6 +121,25 @@ TEST(ReadTrackPoint, ConsumesExactlyOneLinePerCall) {
     EXPECT_THROW((void)ReadTrackPoint(log), FileError);
 }
 
+// A point may be marked safe to write as it stands only when no text of it
+// needs escaping; a mark wrongly set would put raw "&" or "<" in documents.
+TEST(ReadTrackPoint, MarksOnlyPlainLinesAsSafeToWriteAsTheyStand) {
+    EXPECT_TRUE(Read("  5.1 , 52.6,12,7/6/2007,9:05:03,120").XmlSafe);
+    EXPECT_TRUE(Read("5.1,52.6,12,7/6/2007,9:05:03,1," + std::string(100, '9')).XmlSafe);
+    for (const std::string_view line : {
+             "5.1&,52.6,12,7/6/2007,9:05:03,1",
+             "5.1,52.6,12,7/6/2007,9:05:03,<extra>",  // past the texts, yet in the line
+             "5.1,52.6,12,7/6/2007>,9:05:03,1",
+             "5.1,52.6\t,12,7/6/2007,9:05:03,1",
+             "5.1,52.6,12,7/6/2007,9:05:03\x01,1",
+             "5.1,52.6,12,7/6/2007,9:05:\xC3\xA9,1",
+             "5.1,52.6,12,7/6/2007,9:05:\xE9,1",
+         }) {
+        EXPECT_FALSE(Read(line).XmlSafe) << line;
+    }
+    EXPECT_FALSE(Read("no comma here").XmlSafe);
+}
+
 // Lines that lie across the edge of the log's buffer read as any other.
 TEST(ReadTrackPoint, ReadsLinesAcrossTheEdgeOfTheBuffer) {
     const std::string line = "  5.123456 , 52.654321,12,7/6/2007,9:05:03,120";

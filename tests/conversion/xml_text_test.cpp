@@ -46,35 +46,41 @@ TEST(AppendXmlText, KeepsWhatXmlAllows) {
     EXPECT_EQ(Xml("\xEF\xBF"), "kept:\xEF\xBF");
 }
 
-// Texts are checked sixteen bytes at a time; a byte that needs care must be
-// caught in any place of any length, the overlapping last block included.
+// Texts are checked eight bytes at a time; a byte that needs care must be
+// caught in any place of any length, the overlapping last word included.
 TEST(AppendXmlText, FindsWhatNeedsCareAtEveryPosition) {
     const std::vector<std::pair<char, std::string>> cases = {
         {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'\x01', "\xEF\xBF\xBD"}};
     for (std::size_t size = 1; size <= 50; ++size) {
+        EXPECT_TRUE(IsPlainXmlText(std::string(size, '5'))) << size;
         for (std::size_t at = 0; at < size; ++at) {
             for (const auto& [special, escaped] : cases) {
                 std::string text(size, '5');
                 text[at] = special;
                 const std::string expected =
                     std::string(at, '5') + escaped + std::string(size - at - 1, '5');
+                EXPECT_FALSE(IsPlainXmlText(text)) << size << " " << at;
                 EXPECT_EQ(Xml(text), "kept:" + expected) << size << " " << at;
             }
         }
     }
 }
 
-TEST(AppendXmlText, EscapesEachOfSeveralPieces) {
-    std::string out = "kept:";
-    AppendXmlText(out, {"5.1", ",", "52&2", ",0 ", "", "<6>"});
-    EXPECT_EQ(out, "kept:5.1,52&amp;2,0 &lt;6&gt;");
-    out = "kept:";
-    AppendXmlText(out, {"2007-06-07", "T", "09:05:03"});
-    EXPECT_EQ(out, "kept:2007-06-07T09:05:03");
-    // A forbidden character is whole within its piece, never across two.
-    out.clear();
-    AppendXmlText(out, {"\xEF\xBF", "\xBE"});
-    EXPECT_EQ(out, "\xEF\xBF\xBE");
+// Only printable ASCII other than "&", "<" and ">" is plain; the check must
+// hold for the neighbours of every boundary, wherever they stand in a word.
+TEST(IsPlainXmlText, DrawsTheLineExactlyAtPrintableAscii) {
+    for (std::size_t size : {1, 7, 8, 9, 16, 17}) {
+        for (std::size_t at = 0; at < size; ++at) {
+            for (int byte = 0; byte < 256; ++byte) {
+                std::string text(size, 'x');
+                text[at] = static_cast<char>(byte);
+                const bool plain =
+                    byte >= 0x20 && byte <= 0x7E && byte != '&' && byte != '<' && byte != '>';
+                EXPECT_EQ(IsPlainXmlText(text), plain) << size << " " << at << " " << byte;
+            }
+        }
+    }
+    EXPECT_TRUE(IsPlainXmlText(""));
 }
 
 }  // namespace

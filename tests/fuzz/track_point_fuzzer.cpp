@@ -8,8 +8,9 @@
 // the rest of the input the filler goes.
 //
 // Properties: ReadTrackPoint gives the record that the reference model
-// gives, fails with TrackLogError exactly where the model fails, and
-// consumes exactly one line.
+// gives, fails with TrackLogError exactly where the model fails, marks it
+// safe to write as it stands only when every text is unchanged as XML text,
+// and consumes exactly one line.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include "conversion/errors.h"
 #include "conversion/text_input_file.h"
 #include "conversion/track_log_reader.h"
+#include "conversion/xml_text.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/reference_log.h"
 
@@ -90,6 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Require(*point == *expected, "the record equals the model's");
+    if (point->XmlSafe) {
+        for (const std::string* text :
+             {&point->Latitude, &point->Longitude, &point->Speed, &point->Date, &point->Time}) {
+            std::string written;
+            AppendXmlText(written, *text);
+            Require(written == *text, "a point marked safe holds only plain XML text");
+        }
+    }
     std::string line;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         Require(!log.AtEnd(), "the lines behind the first one are left");
