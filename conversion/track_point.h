@@ -15,6 +15,7 @@ struct TrackPoint {
     // True when the reader found nothing in the line that XML text must
     // escape or replace, so that the texts may be written as they stand.
     // False says nothing either way: the texts are then checked as written.
+    // Whoever changes a text of a point marked so must clear the mark.
     bool XmlSafe = false;
 
     // Points are equal when their texts are; XmlSafe only saves work.
