@@ -12,11 +12,22 @@ namespace {
 
 constexpr std::string_view kKmlNamespace = "http://earth.google.com/kml/2.1";
 
-// Every byte of a segment line but its texts and its style map id: the
-// most the markup can take.
-constexpr std::string_view kSegmentMarkup =
-    "<Placemark><name>Track</name><TimeStamp><when>T+00:00</when></TimeStamp><styleUrl>#"
-    "</styleUrl><LineString><coordinates>,,0 ,,0 </coordinates></LineString></Placemark>";
+// The markup of a segment line, in the order it is written; single
+// characters ("T" and ",") are written as such.
+constexpr std::string_view kPlacemarkOpen = "<Placemark><name>Track</name>";
+constexpr std::string_view kTimeStampOpen = "<TimeStamp><when>";
+constexpr std::string_view kTimeStampClose = "+00:00</when></TimeStamp>";
+constexpr std::string_view kStyleUrlOpen = "<styleUrl>#";
+constexpr std::string_view kCoordinatesOpen = "</styleUrl><LineString><coordinates>";
+constexpr std::string_view kBetweenPoints = ",0 ";
+constexpr std::string_view kPlacemarkClose = ",0 </coordinates></LineString></Placemark>";
+
+// The most bytes the markup of a segment line takes: every piece above, the
+// "T" between date and time and the "," in each of the two points.
+constexpr std::size_t kSegmentMarkupSize = kPlacemarkOpen.size() + kTimeStampOpen.size() + 1 +
+                                           kTimeStampClose.size() + kStyleUrlOpen.size() +
+                                           kCoordinatesOpen.size() + 1 + kBetweenPoints.size() + 1 +
+                                           kPlacemarkClose.size();
 
 }  // namespace
 
@@ -87,30 +98,30 @@ void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previo
     }
     const auto& [date, time, fromLongitude, fromLatitude, toLongitude, toLatitude] = texts;
 
-    std::size_t size = kSegmentMarkup.size() + styleMapId.size();
+    std::size_t size = kSegmentMarkupSize + styleMapId.size();
     for (const std::string_view text : texts) {
         size += text.size();
     }
     char* at = segment_.Start(size);
-    at = Put(at, "<Placemark><name>Track</name>");
+    at = Put(at, kPlacemarkOpen);
     if (withTimeInfo) {
-        at = Put(at, "<TimeStamp><when>");
+        at = Put(at, kTimeStampOpen);
         at = Put(at, date);
         *at++ = 'T';
         at = Put(at, time);
-        at = Put(at, "+00:00</when></TimeStamp>");
+        at = Put(at, kTimeStampClose);
     }
-    at = Put(at, "<styleUrl>#");
+    at = Put(at, kStyleUrlOpen);
     at = Put(at, styleMapId);
-    at = Put(at, "</styleUrl><LineString><coordinates>");
+    at = Put(at, kCoordinatesOpen);
     at = Put(at, fromLongitude);
     *at++ = ',';
     at = Put(at, fromLatitude);
-    at = Put(at, ",0 ");
+    at = Put(at, kBetweenPoints);
     at = Put(at, toLongitude);
     *at++ = ',';
     at = Put(at, toLatitude);
-    at = Put(at, ",0 </coordinates></LineString></Placemark>");
+    at = Put(at, kPlacemarkClose);
     document_.WriteLine(segment_.Line(at));
 }
 
