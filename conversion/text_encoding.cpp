@@ -49,8 +49,6 @@ void AppendCodePoint(std::string& out, char32_t cp) {
     }
 }
 
-}  // namespace
-
 // True when every byte of `bytes` is ASCII. The bytes are taken eight at a
 // time, the last word overlapping the one before, so that the usual short
 // line costs a few instructions and no unpredictable branch.
@@ -72,6 +70,8 @@ bool IsAscii(std::string_view bytes) {
     std::memcpy(&last, data + size - kWord, kWord);
     return ((seen | last) & kHighBits) == 0;
 }
+
+}  // namespace
 
 void Utf8Validator::Feed(std::string_view bytes) {
     if (needed_ == 0 && IsAscii(bytes)) {

@@ -36,8 +36,8 @@ class TextInputFile {
     // When the next line lies whole in the buffer, line end included, sets
     // `line` to it (without its line end) where it lies, moves past it and
     // returns true: the usual case, and no byte is copied. `line` stays valid
-    // until the next read. Otherwise reads nothing and returns false, and
-    // ReadLine above takes the line in pieces.
+    // until the next read. An empty buffer is filled first. Otherwise takes
+    // nothing and returns false, and ReadLine above takes the line in pieces.
     bool ReadBufferedLine(std::string_view& line);
 
     // Reads the next line into `line`, keeping at most `keep` bytes of it.
@@ -92,6 +92,9 @@ void TextInputFile::ReadLine(Consume&& consume) {
 }
 
 inline bool TextInputFile::ReadBufferedLine(std::string_view& line) {
+    if (begin_ == end_ && !Refill()) {
+        return false;  // at the end: ReadLine reports it
+    }
     const std::string_view rest(buffer_.get() + begin_, end_ - begin_);
     const std::size_t cr = rest.find('\r');
     // The byte behind the CR must be in the buffer too, to tell CR LF apart.

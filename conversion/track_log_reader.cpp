@@ -35,6 +35,9 @@ std::string_view TrimSpaces(std::string_view text) {
 struct KeptLine {
     std::string_view bytes;  // in the log's buffer, or in `copy`
     bool hasComma = false;   // a "," stands anywhere in the line
+    // The whole line is plain XML text (IsPlainXmlText), and so ASCII; only
+    // ever set for a line that lay whole in the buffer.
+    bool plain = false;
     LineEncoding encoding = LineEncoding::kUtf8;
     std::string copy;  // the kept bytes of a line that did not lie whole in the buffer
 };
@@ -51,7 +54,6 @@ void ReadKeptLine(TextInputFile& log, KeptLine& line) {
     Utf8Validator utf8;
     // Takes in the next piece of the line; returns the part of it to keep.
     const auto take = [&](std::string_view piece) -> std::string_view {
-        utf8.Feed(piece);
         if (leadingSpaces) {
             const std::size_t first = piece.find_first_not_of(' ');
             if (first == std::string_view::npos) {
@@ -67,9 +69,19 @@ void ReadKeptLine(TextInputFile& log, KeptLine& line) {
     };
     std::string_view whole;
     if (log.ReadBufferedLine(whole)) {
+        // One look at the bytes tells both whether the texts need escaping
+        // and, when they do not, that the line is ASCII and so UTF-8.
+        line.plain = IsPlainXmlText(whole);
+        if (!line.plain) {
+            utf8.Feed(whole);
+        }
         line.bytes = take(whole);
     } else {
-        log.ReadLine([&](std::string_view piece) { line.copy.append(take(piece)); });
+        line.plain = false;
+        log.ReadLine([&](std::string_view piece) {
+            utf8.Feed(piece);
+            line.copy.append(take(piece));
+        });
         line.bytes = line.copy;
     }
     line.encoding = utf8.Valid() ? LineEncoding::kUtf8 : LineEncoding::kWindows1252;
@@ -144,10 +156,10 @@ void ReadTrackPoint(TextInputFile& log, TrackPoint& point) {
         point.Latitude = kSkipMark;
         return;
     }
-    // Every text comes from the kept bytes: when they are plain XML text,
-    // so are the texts. Checked once here, where the bytes lie in the log's
-    // buffer, rather than on every text each time it is written.
-    point.XmlSafe = IsPlainXmlText(line.bytes);
+    // Every text comes from the line: when it is plain XML text, so are the
+    // texts. Known from reading the line, where its bytes lie in the log's
+    // buffer, rather than checked on every text each time it is written.
+    point.XmlSafe = line.plain;
     LineCutter cutter(line.bytes, line.encoding);
     cutter.Append(point.Longitude, TrimSpaces(cutter.Cut(',')));
     cutter.Append(point.Latitude, TrimSpaces(cutter.Cut(',')));
