@@ -2,12 +2,9 @@
 
 #include <string_view>
 
+#include "app/version_text.h"
 #include "conversion/conversion_run.h"
 #include "conversion/speed_scheme.h"
-
-#ifndef ROUTALO_VERSION
-#define ROUTALO_VERSION "0.0.0"
-#endif
 
 namespace routalo {
 namespace {
@@ -93,7 +90,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
         return kExitSuccess;
     }
     if (options.version) {
-        output << kProgram << ' ' << ROUTALO_VERSION << '\n';
+        output << VersionText(kProgram);
         return kExitSuccess;
     }
 
