@@ -1,9 +1,18 @@
 #include "app/convert_command.h"
 
+#include <getopt.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <string_view>
 
+#include "app/batch_guard.h"
+#include "app/printable_text.h"
 #include "app/version_text.h"
 #include "conversion/conversion_run.h"
+#include "conversion/errors.h"
 #include "conversion/speed_scheme.h"
 
 namespace routalo {
@@ -26,7 +35,23 @@ constexpr std::string_view kHelp =
     "  -V, --version      show the version and exit\n"
     "  --                 treat every following argument as a LOG\n"
     "\n"
-    "Exit status: 0 when every LOG converted, 1 when any failed, 2 for a usage error.\n";
+    "A LOG that fails is reported on one line, \"routalo-convert: LOG: MESSAGE\",\n"
+    "and the next LOG follows. A LOG whose document would be another LOG, or a\n"
+    "document that an earlier LOG wrote, is not converted.\n"
+    "\n"
+    "Exit status: 0 when every LOG converted, 1 when any failed, 2 for a usage error,\n"
+    "128+N when signal N stopped the conversion.\n";
+
+// The options as getopt_long knows them, and their short forms.
+constexpr std::array<option, 5> kOptions = {{
+    {"time", no_argument, nullptr, 't'},
+    {"name", required_argument, nullptr, 'n'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+}};
+// Leading ":" tells a missing argument (':') from an unknown option ('?').
+constexpr const char* kShortOptions = ":tn:hV";
 
 struct Options {
     bool withTimeInfo = false;
@@ -34,74 +59,159 @@ struct Options {
     std::vector<std::string> logs;
     bool help = false;
     bool version = false;
+    std::optional<std::string> usageError;  // the first option not understood
 };
 
-// Thrown for arguments that make no valid command.
-struct UsageError {
-    std::string reason;
-};
-
-Options ParseArguments(const std::vector<std::string>& arguments) {
-    Options options;
-    bool onlyLogs = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (onlyLogs || argument.size() < 2 || argument[0] != '-') {
-            options.logs.push_back(argument);
-        } else if (argument == "--") {
-            onlyLogs = true;
-        } else if (argument == "-t" || argument == "--time") {
-            options.withTimeInfo = true;
-        } else if (argument == "-n" || argument == "--name") {
-            if (i + 1 == arguments.size()) {
-                throw UsageError{"option '" + argument + "' needs a NAME"};
-            }
-            options.trackName = arguments[++i];
-        } else if (argument.starts_with("--name=")) {
-            options.trackName = argument.substr(std::string_view("--name=").size());
-        } else if (argument == "-h" || argument == "--help") {
-            options.help = true;
-        } else if (argument == "-V" || argument == "--version") {
-            options.version = true;
-        } else {
-            throw UsageError{"unknown option '" + argument + "'"};
+const char* LongNameOf(int shortOption) {
+    for (const option& known : kOptions) {
+        if (known.name != nullptr && known.val == shortOption) {
+            return known.name;
         }
     }
-    if (options.logs.empty() && !options.help && !options.version) {
-        throw UsageError{"no LOG given"};
+    return nullptr;
+}
+
+// What getopt_long's answer `result` says was wrong with `argument`, worded
+// as GNU programs word it.
+std::string UsageErrorOf(int result, std::string_view argument) {
+    const bool longForm = argument.starts_with("--");
+    const char* name = LongNameOf(optopt);
+    if (result == ':') {
+        return longForm ? "option '--" + std::string(name) + "' requires an argument"
+                        : "option requires an argument -- '" + std::string(1, char(optopt)) + "'";
     }
+    if (optopt == 0) {
+        return "unrecognized option '" + std::string(argument) + "'";
+    }
+    if (longForm && name != nullptr) {
+        return "option '--" + std::string(name) + "' doesn't allow an argument";
+    }
+    return "invalid option -- '" + std::string(1, char(optopt)) + "'";
+}
+
+// Reads the arguments as getopt_long does: options anywhere among the
+// LOGs, bundled short options ("-tn NAME"), attached arguments ("-nNAME",
+// "--name=NAME"), unambiguous abbreviations ("--na"), "--" ending the
+// options.
+Options ParseArguments(const std::vector<std::string>& arguments) {
+    std::vector<std::string> texts;
+    texts.reserve(arguments.size() + 1);
+    texts.emplace_back(kProgram);
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    argv.reserve(texts.size() + 1);
+    for (std::string& text : texts) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(texts.size());
+
+    Options options;
+    optind = 0;  // glibc starts afresh, so that every call parses from the start
+    opterr = 0;  // the messages are ours, to the stream given
+    while (true) {
+        const int result = getopt_long(argc, argv.data(), kShortOptions, kOptions.data(), nullptr);
+        if (result == -1) {
+            break;
+        }
+        switch (result) {
+            case 't':
+                options.withTimeInfo = true;
+                break;
+            case 'n':
+                options.trackName = optarg;
+                break;
+            case 'h':
+                options.help = true;
+                break;
+            case 'V':
+                options.version = true;
+                break;
+            default:
+                if (!options.usageError) {
+                    options.usageError = UsageErrorOf(result, argv[optind - 1]);
+                }
+        }
+    }
+    options.logs.assign(argv.begin() + optind, argv.end() - 1);
     return options;
+}
+
+// Writes the answer to --help or --version; a failed write is an error.
+int Answer(std::ostream& output, std::ostream& errors, std::string_view text) {
+    errno = 0;
+    output << text << std::flush;
+    if (output) {
+        return kExitSuccess;
+    }
+    const int error = errno;
+    errors << kProgram << ": write error" << (error != 0 ? ": " : "")
+           << (error != 0 ? std::strerror(error) : "") << '\n';
+    return kExitConversionFailed;
+}
+
+int RefuseUsage(std::ostream& errors, const std::string& reason) {
+    errors << kProgram << ": " << PrintableText(reason) << '\n'
+           << kUsage << "Try 'routalo-convert --help' for more information.\n";
+    return kExitUsage;
+}
+
+// One line of standard error about `log`.
+void Report(std::ostream& errors, const std::string& log, const std::string& text) {
+    errors << kProgram << ": " << PrintableText(log + ": " + text) << '\n' << std::flush;
 }
 
 }  // namespace
 
 int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& output,
-                      std::ostream& errors) {
-    Options options;
-    try {
-        options = ParseArguments(arguments);
-    } catch (const UsageError& error) {
-        errors << kProgram << ": " << error.reason << '\n'
-               << kUsage << "Try 'routalo-convert --help' for more information.\n";
-        return kExitUsage;
-    }
+                      std::ostream& errors, const volatile std::sig_atomic_t* stopSignal) {
+    const Options options = ParseArguments(arguments);
     if (options.help) {
-        output << kUsage << kHelp;
-        return kExitSuccess;
+        return Answer(output, errors, std::string(kUsage) + std::string(kHelp));
+    }
+    if (options.usageError) {
+        return RefuseUsage(errors, *options.usageError);
     }
     if (options.version) {
-        output << VersionText(kProgram);
-        return kExitSuccess;
+        return Answer(output, errors, VersionText(kProgram));
+    }
+    if (options.logs.empty()) {
+        return RefuseUsage(errors, "no LOG given");
     }
 
     InitSpeedScheme();
+    BatchGuard guard(options.logs);
     bool anyFailed = false;
     for (const std::string& log : options.logs) {
-        ConvertTrackLog(log, options.trackName, options.withTimeInfo,
-                        [&](const std::string& message) {
-                            errors << kProgram << ": " << message << '\n' << std::flush;
-                            anyFailed = true;
-                        });
+        ConversionRequest request;
+        request.sourcePath = log;
+        request.trackName = options.trackName;
+        request.withTimeInfo = options.withTimeInfo;
+        request.mustNotOverwrite = [&](const FileIdentity& file) {
+            return guard.ReasonToKeep(file);
+        };
+        request.stopSignal = stopSignal;
+        const ConversionOutcome outcome = RunConversion(request);
+        if (outcome.document) {
+            guard.KeepDocument(*outcome.document, log);
+        }
+        switch (outcome.result) {
+            case ConversionResult::kConverted:
+                break;
+            case ConversionResult::kFailed:
+                Report(errors, log,
+                       outcome.cause.empty() ? outcome.message
+                                             : outcome.message + " (" + outcome.cause + ")");
+                anyFailed = true;
+                break;
+            case ConversionResult::kInterrupted:
+                Report(errors, log, "conversion interrupted by " + SignalName(outcome.signal));
+                return kExitSignalBase + outcome.signal;
+        }
+    }
+    // A signal that came after the last line of the last LOG.
+    if (stopSignal != nullptr && *stopSignal != 0) {
+        return kExitSignalBase + *stopSignal;
     }
     return anyFailed ? kExitConversionFailed : kExitSuccess;
 }

@@ -1,24 +1,34 @@
 #pragma once
 
+#include <csignal>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace routalo {
 
-// Exit statuses of routalo-convert.
+// Exit statuses of routalo-convert; a run stopped by signal N exits with
+// 128 + N, as shells expect.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitConversionFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitSignalBase = 128;
 
 // Runs routalo-convert with `arguments` (without the program name):
 //
 //   routalo-convert [--time] [--name NAME] LOG...
 //
-// converts every LOG into its document beside it. A failure is printed to
-// `errors` as "routalo-convert: " and the conversion's message, and the next
-// LOG follows. Returns the exit status.
+// Options are read as getopt_long reads them. Every LOG is converted into
+// its document beside it, one after the other. A failure is one line on
+// `errors`,
+//
+//   routalo-convert: LOG: MESSAGE (CAUSE)
+//
+// and the next LOG follows. A LOG whose document would be another LOG of the
+// command, or a document that an earlier LOG wrote, is refused. Once
+// `stopSignal` holds a signal's number, the LOG being converted stops at the
+// end of a line and no further LOG is converted. Returns the exit status.
 int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& output,
-                      std::ostream& errors);
+                      std::ostream& errors, const volatile std::sig_atomic_t* stopSignal = nullptr);
 
 }  // namespace routalo

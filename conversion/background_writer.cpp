@@ -43,7 +43,7 @@ void BackgroundWriter::WaitUntilIdle(std::unique_lock<std::mutex>& lock) {
 
 void BackgroundWriter::ThrowIfFailed() const {
     if (error_ != 0) {
-        throw FileError("write failed: " + posix_file::Reason(error_));
+        throw FileError("write failed", error_);
     }
 }
 

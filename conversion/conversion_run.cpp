@@ -4,10 +4,11 @@
 #include <exception>
 #include <utility>
 
+#include "conversion/errors.h"
 #include "conversion/kml_writer.h"
+#include "conversion/speed_scheme.h"
 #include "conversion/text_encoding.h"
 #include "conversion/text_input_file.h"
-#include "conversion/text_output_file.h"
 #include "conversion/track_log_reader.h"
 
 namespace routalo {
@@ -16,38 +17,83 @@ namespace {
 // What the run was doing when a failure came; it picks the message.
 enum class Phase { kOpeningLog, kCreatingDocument, kConverting };
 
-// Reads the first line and compares it with the header, byte for byte. Only
-// one byte more than the header is kept, so a log of one endless line is no
-// burden.
-bool HeaderMatches(TextInputFile& log) {
-    std::string header;
-    log.ReadLine(header, kTrackLogHeader.size() + 1);
-    return header == kTrackLogHeader;
+// The stop request of a run that no signal can stop.
+const volatile std::sig_atomic_t kNoStopSignal = 0;
+
+void StopIfAsked(const volatile std::sig_atomic_t& stopSignal) {
+    if (stopSignal != 0) [[unlikely]] {
+        throw StopRequested(stopSignal);
+    }
 }
 
-// Reads points until a usable one comes, the first one without a test for
-// the end of the log. Returns false when the log ends first.
-bool ReadFirstPoint(TextInputFile& log, TrackPoint& point) {
+// Reads the first line and compares it with the header, byte for byte.
+// Returns nothing when it matches, otherwise what is known of why not (the
+// empty text when nothing is). Only one byte more than the header is kept,
+// so a log of one endless line is no burden.
+std::optional<std::string> HeaderProblem(TextInputFile& log) {
+    if (log.AtEnd()) {
+        throw FileError("the log is empty");
+    }
+    std::string header;
+    log.ReadLine(header, kTrackLogHeader.size() + 1);
+    if (header == kTrackLogHeader) {
+        return std::nullopt;
+    }
+    // Lines that end in a bare line feed are no lines here: the whole log
+    // reads as its first line, which starts with the header and that LF.
+    if (header.starts_with(kTrackLogHeader) && header.back() == '\n') {
+        return "the log's lines end in bare line feeds; it needs CR LF or CR line ends";
+    }
+    return std::string();
+}
+
+// Whether the document path leaves the log's folder, as it does when the
+// log's file name is shorter than the three characters that give way to
+// "kml" ("/data/ab" gives "/datakml").
+bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPath) {
+    const std::string_view dropped =
+        sourcePath.substr(outputPath.size() - std::string_view("kml").size());
+#ifdef _WIN32
+    return dropped.find_first_of("/\\") != std::string_view::npos;
+#else
+    return dropped.find('/') != std::string_view::npos;
+#endif
+}
+
+// Reads points until a usable one comes. Returns false when the log ends
+// first.
+bool ReadFirstPoint(TextInputFile& log, TrackPoint& point,
+                    const volatile std::sig_atomic_t& stopSignal, std::size_t& line) {
+    if (log.AtEnd()) {
+        throw ConversionError("the log has no line after its header");
+    }
+    ++line;
     ReadTrackPoint(log, point);
     while (IsSkipPoint(point)) {
         if (log.AtEnd()) {
             return false;
         }
+        StopIfAsked(stopSignal);
+        ++line;
         ReadTrackPoint(log, point);
     }
     return true;
 }
 
 // Writes one segment for every pair of consecutive usable points. The two
-// points trade places instead of being copied.
-void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo) {
+// points trade places instead of being copied. `line` follows the log's
+// line being read, so that a failure can name it.
+void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo,
+                   const volatile std::sig_atomic_t& stopSignal, std::size_t& line) {
     std::array<TrackPoint, 2> points;
     TrackPoint* previous = &points[0];
     TrackPoint* current = &points[1];
-    if (!ReadFirstPoint(log, *previous)) {
+    if (!ReadFirstPoint(log, *previous, stopSignal, line)) {
         return;
     }
     while (!log.AtEnd()) {
+        StopIfAsked(stopSignal);
+        ++line;
         ReadTrackPoint(log, *current);
         if (IsSkipPoint(*current)) {
             continue;
@@ -55,6 +101,18 @@ void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo) {
         writer.WriteSegment(*current, *previous, withTimeInfo);
         std::swap(previous, current);
     }
+}
+
+std::string MessageOf(Phase phase, std::string_view sourcePath, std::string_view outputPath) {
+    switch (phase) {
+        case Phase::kOpeningLog:
+            return CannotOpenMessage(sourcePath);
+        case Phase::kCreatingDocument:
+            return CannotCreateMessage(outputPath);
+        case Phase::kConverting:
+            break;
+    }
+    return std::string(kConversionFailedMessage);
 }
 
 }  // namespace
@@ -77,59 +135,93 @@ std::string CannotCreateMessage(std::string_view outputPath) {
     return "Het bestand " + std::string(outputPath) + " kon niet gemaakt worden.";
 }
 
-void ConvertTrackLog(const std::string& sourcePath, std::string_view trackName, bool withTimeInfo,
-                     const ShowMessage& showMessage) {
+ConversionOutcome RunConversion(const ConversionRequest& request) {
+    const volatile std::sig_atomic_t& stopSignal =
+        request.stopSignal != nullptr ? *request.stopSignal : kNoStopSignal;
+    ConversionOutcome outcome;
     Phase phase = Phase::kOpeningLog;
     std::string outputPath;
+    std::size_t line = 1;  // the log's line being read; the header is line 1
     std::optional<TextInputFile> log;
     std::optional<TextOutputFile> document;
-    std::string message;
     try {
-        log.emplace(sourcePath);
-        if (!HeaderMatches(*log)) {
+        StopIfAsked(stopSignal);
+        log.emplace(request.sourcePath);
+        if (std::optional<std::string> problem = HeaderProblem(*log)) {
             log->Close();
-            showMessage(std::string(kHeaderMismatchMessage));
-            return;
+            outcome.result = ConversionResult::kFailed;
+            outcome.message = kHeaderMismatchMessage;
+            outcome.cause = std::move(*problem);
+            return outcome;
         }
 
         phase = Phase::kCreatingDocument;
-        const std::optional<std::string> kmlPath = KmlPathFor(sourcePath);
+        const std::optional<std::string> kmlPath = KmlPathFor(request.sourcePath);
         if (!kmlPath) {
-            throw FileError("cannot create: no document path for so short a path");
+            throw FileError("the log's path is too short to give a document path");
         }
         outputPath = *kmlPath;
-        document.emplace(outputPath, log->Identity());
+        if (LeavesTheLogsFolder(request.sourcePath, outputPath)) {
+            throw FileError("the document would lie outside the log's folder");
+        }
+        if (!SpeedSchemeIsFilled()) {
+            throw ConversionError("the speed colour scheme is empty");
+        }
+        const FileIdentity logIdentity = log->Identity();
+        document.emplace(
+            outputPath, [&](const FileIdentity& identity) -> std::optional<std::string> {
+                if (identity == logIdentity) {
+                    return "the document would overwrite the log";
+                }
+                return request.mustNotOverwrite ? request.mustNotOverwrite(identity) : std::nullopt;
+            });
+        outcome.document = document->Identity();
 
         phase = Phase::kConverting;
         KmlWriter writer(*document);
-        writer.WriteKmlHeader(trackName);
-        ConvertPoints(*log, writer, withTimeInfo);
+        writer.WriteKmlHeader(request.trackName);
+        ConvertPoints(*log, writer, request.withTimeInfo, stopSignal, line);
         writer.WriteKmlFooter();
         document->Close();
         log->Close();
-        return;
-    } catch (const std::exception&) {
-        switch (phase) {
-            case Phase::kOpeningLog:
-                message = CannotOpenMessage(sourcePath);
-                break;
-            case Phase::kCreatingDocument:
-                message = CannotCreateMessage(outputPath);
-                break;
-            case Phase::kConverting:
-                message = kConversionFailedMessage;
-                break;
-        }
+        return outcome;
+    } catch (const StopRequested& stopped) {
+        // Stopped at a line's end: the document keeps whole lines, as after
+        // any failure while converting.
+        outcome.result = ConversionResult::kInterrupted;
+        outcome.message = kConversionFailedMessage;
+        outcome.cause = stopped.what();
+        outcome.signal = stopped.Signal();
+    } catch (const LogLineError& error) {
+        outcome.result = ConversionResult::kFailed;
+        outcome.message = MessageOf(phase, request.sourcePath, outputPath);
+        outcome.cause = "line " + std::to_string(line) + ": " + error.what();
+    } catch (const std::exception& error) {
+        outcome.result = ConversionResult::kFailed;
+        outcome.message = MessageOf(phase, request.sourcePath, outputPath);
+        outcome.cause = error.what();
     }
-    // Both files are closed before the message shows, so that the user can
-    // look at the document while the message is up.
     if (document) {
         document->Abandon();
     }
     if (log) {
         log->Close();
     }
-    showMessage(message);
+    return outcome;
+}
+
+void ConvertTrackLog(const std::string& sourcePath, std::string_view trackName, bool withTimeInfo,
+                     const ShowMessage& showMessage) {
+    ConversionRequest request;
+    request.sourcePath = sourcePath;
+    request.trackName = trackName;
+    request.withTimeInfo = withTimeInfo;
+    // Both files are closed before the message shows, so that the user can
+    // look at the document while the message is up.
+    const ConversionOutcome outcome = RunConversion(request);
+    if (outcome.result != ConversionResult::kConverted) {
+        showMessage(outcome.message);
+    }
 }
 
 }  // namespace routalo

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <csignal>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "conversion/file_identity.h"
+#include "conversion/text_output_file.h"
 
 namespace routalo {
 
@@ -24,6 +29,37 @@ inline constexpr std::string_view kTrackLogHeader =
 // written to. InitSpeedScheme must have run before.
 void ConvertTrackLog(const std::string& sourcePath, std::string_view trackName, bool withTimeInfo,
                      const ShowMessage& showMessage);
+
+// One conversion as ConvertTrackLog makes it, for callers that want more
+// than the message: a batch of logs, a run that a signal may stop.
+struct ConversionRequest {
+    std::string sourcePath;
+    std::string_view trackName;
+    bool withTimeInfo = false;
+    // Files that the document must not be, besides the log itself.
+    OverwriteGuard mustNotOverwrite;
+    // Once this holds a signal's number, the run stops at the end of the
+    // line it is at; checked once a line. Nothing when no signal can come.
+    const volatile std::sig_atomic_t* stopSignal = nullptr;
+};
+
+enum class ConversionResult : std::uint8_t { kConverted, kFailed, kInterrupted };
+
+struct ConversionOutcome {
+    ConversionResult result = ConversionResult::kConverted;
+    // For a failure: the run's message, one of those below, word for word.
+    std::string message;
+    // What went wrong, in English, where it is known: "line 7: separator
+    // ':' is missing", "write failed: No space left on device".
+    std::string cause;
+    // The signal that stopped an interrupted run.
+    int signal = 0;
+    // The document, once it was created; also after a later failure.
+    std::optional<FileIdentity> document;
+};
+
+// Runs one conversion; every file is closed when it returns. Shows nothing.
+[[nodiscard]] ConversionOutcome RunConversion(const ConversionRequest& request);
 
 // The document path of a log: its path without the last three characters,
 // followed by "kml" ("rit.csv" -> "rit.kml", "rit.gpsx" -> "rit.gkml").

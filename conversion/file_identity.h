@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
 
 namespace routalo {
 
@@ -11,6 +14,12 @@ struct FileIdentity {
     std::uint64_t inode = 0;
 
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+        return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
+    }
 };
+
+// The file that `path` names, following links; nothing when there is none.
+[[nodiscard]] std::optional<FileIdentity> IdentityOfFile(const std::string& path);
 
 }  // namespace routalo

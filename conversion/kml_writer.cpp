@@ -12,22 +12,16 @@ namespace {
 
 constexpr std::string_view kKmlNamespace = "http://earth.google.com/kml/2.1";
 
-// The markup of a segment line, in the order it is written; single
-// characters ("T" and ",") are written as such.
+// The markup of a segment line, in the order it is written.
 constexpr std::string_view kPlacemarkOpen = "<Placemark><name>Track</name>";
 constexpr std::string_view kTimeStampOpen = "<TimeStamp><when>";
+constexpr std::string_view kDateTimeSeparator = "T";
 constexpr std::string_view kTimeStampClose = "+00:00</when></TimeStamp>";
 constexpr std::string_view kStyleUrlOpen = "<styleUrl>#";
 constexpr std::string_view kCoordinatesOpen = "</styleUrl><LineString><coordinates>";
+constexpr std::string_view kCoordinateSeparator = ",";
 constexpr std::string_view kBetweenPoints = ",0 ";
 constexpr std::string_view kPlacemarkClose = ",0 </coordinates></LineString></Placemark>";
-
-// The most bytes the markup of a segment line takes: every piece above, the
-// "T" between date and time and the "," in each of the two points.
-constexpr std::size_t kSegmentMarkupSize = kPlacemarkOpen.size() + kTimeStampOpen.size() + 1 +
-                                           kTimeStampClose.size() + kStyleUrlOpen.size() +
-                                           kCoordinatesOpen.size() + 1 + kBetweenPoints.size() + 1 +
-                                           kPlacemarkClose.size();
 
 }  // namespace
 
@@ -98,31 +92,16 @@ void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previo
     }
     const auto& [date, time, fromLongitude, fromLatitude, toLongitude, toLatitude] = texts;
 
-    std::size_t size = kSegmentMarkupSize + styleMapId.size();
-    for (const std::string_view text : texts) {
-        size += text.size();
-    }
-    char* at = segment_.Start(size);
-    at = Put(at, kPlacemarkOpen);
-    if (withTimeInfo) {
-        at = Put(at, kTimeStampOpen);
-        at = Put(at, date);
-        *at++ = 'T';
-        at = Put(at, time);
-        at = Put(at, kTimeStampClose);
-    }
-    at = Put(at, kStyleUrlOpen);
-    at = Put(at, styleMapId);
-    at = Put(at, kCoordinatesOpen);
-    at = Put(at, fromLongitude);
-    *at++ = ',';
-    at = Put(at, fromLatitude);
-    at = Put(at, kBetweenPoints);
-    at = Put(at, toLongitude);
-    *at++ = ',';
-    at = Put(at, toLatitude);
-    at = Put(at, kPlacemarkClose);
-    document_.WriteLine(segment_.Line(at));
+    const std::string_view line =
+        withTimeInfo
+            ? segment_.Build(kPlacemarkOpen, kTimeStampOpen, date, kDateTimeSeparator, time,
+                             kTimeStampClose, kStyleUrlOpen, styleMapId, kCoordinatesOpen,
+                             fromLongitude, kCoordinateSeparator, fromLatitude, kBetweenPoints,
+                             toLongitude, kCoordinateSeparator, toLatitude, kPlacemarkClose)
+            : segment_.Build(kPlacemarkOpen, kStyleUrlOpen, styleMapId, kCoordinatesOpen,
+                             fromLongitude, kCoordinateSeparator, fromLatitude, kBetweenPoints,
+                             toLongitude, kCoordinateSeparator, toLatitude, kPlacemarkClose);
+    document_.WriteLine(line);
 }
 
 void KmlWriter::WriteKmlFooter() {

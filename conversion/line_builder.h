@@ -7,7 +7,11 @@
 #include <memory>
 #include <string_view>
 
+#include "conversion/errors.h"
+
 namespace routalo {
+
+inline char* Put(char* to, std::string_view piece);
 
 // Room for putting a line together, reused from line to line. The caller
 // asks for room for the whole line, then copies the pieces in with Put,
@@ -23,17 +27,34 @@ class LineBuilder {
             capacity_ = std::max(size, 2 * capacity_);
             bytes_ = std::make_unique_for_overwrite<char[]>(capacity_);
         }
+        room_ = size;
         return bytes_.get();
     }
 
-    // The line from its start up to `end`.
+    // The line from its start up to `end`. Throws ConversionError when the
+    // line ran past the room asked for, so that a wrong size fails the run
+    // rather than going unnoticed.
     [[nodiscard]] std::string_view Line(const char* end) const {
-        return {bytes_.get(), static_cast<std::size_t>(end - bytes_.get())};
+        const auto size = static_cast<std::size_t>(end - bytes_.get());
+        if (size > room_) {
+            throw ConversionError("a document line outgrew the room made for it");
+        }
+        return {bytes_.get(), size};
+    }
+
+    // The line of `pieces` one behind the other, in room sized from the very
+    // pieces that are copied, so that the size cannot drift from the text.
+    template <typename... Pieces>
+    [[nodiscard]] std::string_view Build(const Pieces&... pieces) {
+        char* at = Start((std::size_t{0} + ... + std::string_view(pieces).size()));
+        ((at = Put(at, pieces)), ...);
+        return Line(at);
     }
 
   private:
     std::unique_ptr<char[]> bytes_;
     std::size_t capacity_ = 0;
+    std::size_t room_ = 0;
 };
 
 namespace line_builder_detail {

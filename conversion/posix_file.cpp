@@ -1,101 +1,108 @@
 #include "conversion/posix_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "conversion/errors.h"
 
 namespace routalo::posix_file {
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-    throw FileError(std::string(what) + ": " + Reason(errno));
+// Makes `call` again for as long as a signal interrupts it; returns what the
+// last call returned. A call fails with a negative result and errno set.
+template <typename Call>
+auto RetryInterrupted(Call call) {
+    auto result = call();
+    while (result < 0 && errno == EINTR) {
+        result = call();
+    }
+    return result;
 }
 
-struct stat SystemStatusOf(int fd) {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        Fail("cannot inspect file");
-    }
-    return status;
+FileIdentity IdentityFrom(const struct stat& status) {
+    return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+[[noreturn]] void Fail(const char* doing) {
+    throw FileError(doing, errno);
 }
 
 }  // namespace
 
 ByteCalls byteCalls{::read, ::write};
 
-std::string Reason(int error) {
-    return std::strerror(error);
-}
-
 int OpenForReading(const std::string& path) {
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = RetryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
     if (fd < 0) {
-        Fail("cannot open");
+        Fail("");
     }
     return fd;
 }
 
 int OpenForWriting(const std::string& path) {
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = RetryInterrupted(
+        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666); });
     if (fd < 0) {
-        Fail("cannot create");
+        Fail("");
     }
     return fd;
 }
 
 FileStatus StatusOf(int fd) {
-    const struct stat status = SystemStatusOf(fd);
-    return {{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)},
-            S_ISDIR(status.st_mode),
-            S_ISREG(status.st_mode)};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        Fail("cannot inspect the file");
+    }
+    return {IdentityFrom(status), S_ISDIR(status.st_mode), S_ISREG(status.st_mode)};
+}
+
+// An advisory lock on the whole file, which both programs take on every
+// document they write; it goes with the last descriptor of the open file.
+// flock and not fcntl: an fcntl lock is the process's, so a second document
+// of one process would not see the first's lock, and closing any descriptor
+// of the file would drop it.
+bool TryLock(int fd) {
+    if (RetryInterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0) {
+        return true;
+    }
+    if (errno == EWOULDBLOCK) {
+        return false;
+    }
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) {
+        return true;
+    }
+    Fail("cannot lock the file");
 }
 
 void Truncate(int fd, std::size_t size) {
-    int result = 0;
-    do {
-        result = ::ftruncate(fd, static_cast<off_t>(size));
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        Fail("cannot empty file");
+    if (RetryInterrupted([&] { return ::ftruncate(fd, static_cast<off_t>(size)); }) != 0) {
+        Fail("cannot empty the file");
     }
 }
 
 std::size_t Read(int fd, char* buffer, std::size_t size) {
-    while (true) {
-        const ssize_t got = byteCalls.read(fd, buffer, size);
-        if (got >= 0) {
-            return static_cast<std::size_t>(got);
-        }
-        if (errno != EINTR) {
-            Fail("read failed");
-        }
+    const ssize_t got = RetryInterrupted([&] { return byteCalls.read(fd, buffer, size); });
+    if (got < 0) {
+        Fail("read failed");
     }
+    return static_cast<std::size_t>(got);
 }
 
 std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error) {
     std::size_t written = 0;
     error = 0;
     while (written < size) {
-        const ssize_t put = byteCalls.write(fd, data + written, size - written);
-        if (put > 0) {
-            written += static_cast<std::size_t>(put);
-        } else if (put < 0 && errno == EINTR) {
-            continue;
-        } else {
+        const ssize_t put =
+            RetryInterrupted([&] { return byteCalls.write(fd, data + written, size - written); });
+        if (put <= 0) {
             error = put < 0 ? errno : ENOSPC;
             break;
         }
+        written += static_cast<std::size_t>(put);
     }
     return written;
 }
@@ -115,3 +122,15 @@ int Close(int fd) noexcept {
 }
 
 }  // namespace routalo::posix_file
+
+namespace routalo {
+
+std::optional<FileIdentity> IdentityOfFile(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return posix_file::IdentityFrom(status);
+}
+
+}  // namespace routalo

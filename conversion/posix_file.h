@@ -31,6 +31,10 @@ struct FileStatus {
     bool regular = false;  // a regular file, which can be cut back
 };
 FileStatus StatusOf(int fd);
+// Takes the exclusive lock on `fd` without waiting: false when another open
+// file holds it. Where the file system keeps no locks the file stays
+// unlocked and this returns true.
+bool TryLock(int fd);
 void Truncate(int fd, std::size_t size);
 std::size_t Read(int fd, char* buffer, std::size_t size);
 // Writes up to `size` bytes; returns how many were written before a failure
@@ -45,6 +49,5 @@ std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error);
 void StartWriteBack(int fd, std::size_t offset, std::size_t size) noexcept;
 // Closes `fd`; returns the system's error number, or 0.
 int Close(int fd) noexcept;
-std::string Reason(int error);
 
 }  // namespace routalo::posix_file

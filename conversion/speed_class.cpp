@@ -13,6 +13,17 @@ constexpr int kHighestClass = 25;
 constexpr int kSharedFastClass = 24;
 constexpr std::int64_t kExponentCap = 1'000'000;  // far beyond any 16-bit result
 
+// Fails with the speed as written, cut short when long: "the speed "fast"
+// is not a number".
+[[noreturn]] void FailSpeed(std::string_view text, const char* problem) {
+    constexpr std::size_t kShownBytes = 24;
+    std::string shown(text.substr(0, kShownBytes));
+    if (text.size() > kShownBytes) {
+        shown += "...";
+    }
+    throw SpeedError("the speed \"" + shown + "\" " + problem);
+}
+
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -45,7 +56,7 @@ Decimal ParseDecimal(std::string_view text) {
         number.fractionDigits = digitsFrom(i);
     }
     if (number.integerDigits.empty() && number.fractionDigits.empty()) {
-        throw SpeedError("speed is not a number");
+        FailSpeed(text, "is not a number");
     }
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
@@ -56,7 +67,7 @@ Decimal ParseDecimal(std::string_view text) {
         }
         const std::string_view digits = digitsFrom(i);
         if (digits.empty()) {
-            throw SpeedError("speed is not a number");
+            FailSpeed(text, "is not a number");
         }
         for (const char digit : digits) {
             number.exponent = std::min(number.exponent * 10 + (digit - '0'), kExponentCap);
@@ -64,7 +75,7 @@ Decimal ParseDecimal(std::string_view text) {
         number.exponent = negativeExponent ? -number.exponent : number.exponent;
     }
     if (i != text.size()) {
-        throw SpeedError("speed is not a number");
+        FailSpeed(text, "is not a number");
     }
     return number;
 }
@@ -82,10 +93,10 @@ bool RoundsUp(std::string_view fraction, std::int64_t whole) {
     return aboveHalf || whole % 2 == 1;
 }
 
-int SignedInRange(bool negative, std::int64_t whole) {
+int SignedInRange(std::string_view text, bool negative, std::int64_t whole) {
     const std::int64_t value = negative ? -whole : whole;
     if (value < -32768 || value > 32767) {
-        throw SpeedError("speed out of range");
+        FailSpeed(text, "is out of range");
     }
     return static_cast<int>(value);
 }
@@ -94,13 +105,13 @@ int SignedInRange(bool negative, std::int64_t whole) {
 // nearly every logged speed is: its digits are its value as they stand.
 constexpr std::size_t kPlainIntegerDigits = 18;  // fits in 63 bits
 
-int RoundPlain(const Decimal& number) {
+int RoundPlain(std::string_view text, const Decimal& number) {
     std::int64_t whole = 0;
     for (const char digit : number.integerDigits) {
         whole = whole * 10 + (digit - '0');
     }
     whole += RoundsUp(number.fractionDigits, whole) ? 1 : 0;
-    return SignedInRange(number.negative, whole);
+    return SignedInRange(text, number.negative, whole);
 }
 
 }  // namespace
@@ -108,7 +119,7 @@ int RoundPlain(const Decimal& number) {
 int RoundSpeed(std::string_view text) {
     const Decimal number = ParseDecimal(text);
     if (number.exponent == 0 && number.integerDigits.size() <= kPlainIntegerDigits) {
-        return RoundPlain(number);
+        return RoundPlain(text, number);
     }
 
     // All digits in one row; the decimal point stands `point` digits in.
@@ -126,7 +137,7 @@ int RoundSpeed(std::string_view text) {
     // Now the value is 0.<digits> x 10^point with a non-zero first digit.
     constexpr std::int64_t kMostIntegerDigits = 5;  // 32768 has five
     if (point > kMostIntegerDigits) {
-        throw SpeedError("speed out of range");
+        FailSpeed(text, "is out of range");
     }
     std::int64_t whole = 0;
     for (std::int64_t k = 0; k < point; ++k) {
@@ -140,7 +151,7 @@ int RoundSpeed(std::string_view text) {
             std::string_view(digits).substr(static_cast<std::size_t>(point));
         whole += RoundsUp(fraction, whole) ? 1 : 0;
     }
-    return SignedInRange(number.negative, whole);
+    return SignedInRange(text, number.negative, whole);
 }
 
 int SpeedClassOf(std::string_view text) {
@@ -149,7 +160,7 @@ int SpeedClassOf(std::string_view text) {
         return kSharedFastClass;
     }
     if (speed < 0) {
-        throw SpeedError("speed rounds below zero");
+        FailSpeed(text, "rounds below zero");
     }
     return speed;
 }

@@ -1,5 +1,6 @@
 #include "conversion/speed_scheme.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace routalo {
@@ -30,6 +31,11 @@ void InitSpeedScheme() {
         SpeedColours.at(speedClass) = kColours.at(speedClass);
         StyleMapIds.at(speedClass) = "c_" + std::to_string(speedClass);
     }
+}
+
+bool SpeedSchemeIsFilled() {
+    const auto filled = [](const std::string& text) { return !text.empty(); };
+    return std::ranges::all_of(SpeedColours, filled) && std::ranges::all_of(StyleMapIds, filled);
 }
 
 }  // namespace routalo

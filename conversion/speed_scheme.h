@@ -16,4 +16,7 @@ extern std::array<std::string, kSpeedClassCount> StyleMapIds;
 // Fills SpeedColours and StyleMapIds. Call once before the first conversion.
 void InitSpeedScheme();
 
+// True when every entry of both tables has a text, as after InitSpeedScheme.
+[[nodiscard]] bool SpeedSchemeIsFilled();
+
 }  // namespace routalo

@@ -1,5 +1,7 @@
 #include "conversion/text_input_file.h"
 
+#include <cerrno>
+
 #include "conversion/posix_file.h"
 
 namespace routalo {
@@ -16,7 +18,7 @@ TextInputFile::TextInputFile(const std::string& path)
     try {
         const posix_file::FileStatus status = posix_file::StatusOf(fd_);
         if (status.directory) {
-            throw FileError("cannot open: is a directory");
+            throw FileError("", EISDIR);
         }
         identity_ = status.identity;
     } catch (...) {

@@ -1,22 +1,31 @@
 #include "conversion/text_output_file.h"
 
+#include <cerrno>
+
 #include "conversion/errors.h"
 #include "conversion/posix_file.h"
 
 namespace routalo {
 
-TextOutputFile::TextOutputFile(const std::string& path, std::optional<FileIdentity> mustDiffer)
+TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& guard)
     : fd_(posix_file::OpenForWriting(path)) {
     try {
-        // The file is opened without emptying it, so that a document path
-        // that names the log itself can be refused before any byte is lost.
+        // The file is opened without emptying it, so that a path that names
+        // a kept file, or one that another run writes, can be refused before
+        // any byte is lost.
         const posix_file::FileStatus status = posix_file::StatusOf(fd_);
-        if (mustDiffer && status.identity == *mustDiffer) {
-            throw FileError("cannot create: the document would overwrite the log");
+        if (guard) {
+            if (std::optional<std::string> reason = guard(status.identity)) {
+                throw FileError(*reason);
+            }
         }
         if (status.directory) {
-            throw FileError("cannot create: is a directory");
+            throw FileError("", EISDIR);
         }
+        if (!posix_file::TryLock(fd_)) {
+            throw FileError("another conversion is writing this document");
+        }
+        identity_ = status.identity;
         regular_ = status.regular;
         if (regular_) {
             posix_file::Truncate(fd_, 0);
@@ -63,7 +72,7 @@ void TextOutputFile::Close() {
     const int error = posix_file::Close(fd_);
     fd_ = -1;
     if (error != 0) {
-        throw FileError("close failed: " + posix_file::Reason(error));
+        throw FileError("close failed", error);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,10 @@
 #include "conversion/file_identity.h"
 
 namespace routalo {
+
+// Tells why the file `identity` must not be written over, or nothing when it
+// may be.
+using OverwriteGuard = std::function<std::optional<std::string>(const FileIdentity& identity)>;
 
 // A text file opened for writing line by line; every line ends in CR LF.
 //
@@ -19,11 +24,12 @@ namespace routalo {
 // Close at the latest.
 class TextOutputFile {
   public:
-    // Creates `path`, or empties it when it exists. When `mustDiffer` is
-    // given and `path` names that file (by any name), nothing is touched and
-    // FileError is thrown; so is it when the file cannot be created.
-    explicit TextOutputFile(const std::string& path,
-                            std::optional<FileIdentity> mustDiffer = std::nullopt);
+    // Creates `path`, or empties it when it exists, and holds the file's
+    // exclusive lock until it is closed. Throws FileError, with nothing
+    // emptied, when the file cannot be created, is a directory, is one that
+    // `guard` keeps (by any name: a link is the file it leads to), or is
+    // locked: another TextOutputFile, in this process or another, writes it.
+    explicit TextOutputFile(const std::string& path, const OverwriteGuard& guard = {});
     ~TextOutputFile();
     TextOutputFile(const TextOutputFile&) = delete;
     TextOutputFile& operator=(const TextOutputFile&) = delete;
@@ -39,6 +45,9 @@ class TextOutputFile {
     // far, as far as the disk takes them, and reports nothing.
     void Abandon() noexcept;
 
+    // The file written, as it was when opened.
+    [[nodiscard]] const FileIdentity& Identity() const { return identity_; }
+
   private:
     // The buffer's size, and the room kept for the next line: the buffer is
     // handed to the writer when less is left. A longer line makes it grow.
@@ -48,6 +57,7 @@ class TextOutputFile {
     void Flush();
 
     int fd_ = -1;
+    FileIdentity identity_;
     bool regular_ = false;  // only regular files can be cut back
     bool broken_ = false;   // a write failed; nothing more goes out
     std::string buffer_;    // lines not yet handed to the writer

@@ -89,6 +89,10 @@ void ReadKeptLine(TextInputFile& log, KeptLine& line) {
     // at a separator, so none of them can reach the end of the line.
 }
 
+[[noreturn]] void FailCut(char separator, const char* problem) {
+    throw TrackLogError(std::string("separator '") + separator + "' " + problem);
+}
+
 // Cuts the text still to be cut (`rest`) at the first `separator`.
 class LineCutter {
   public:
@@ -101,10 +105,10 @@ class LineCutter {
             ++at;
         }
         if (at == rest_.size()) {
-            throw TrackLogError("missing separator");
+            FailCut(separator, "is missing");
         }
         if (at >= kSeparatorWindow) {
-            throw TrackLogError("separator too far along the line");
+            FailCut(separator, "stands 32767 bytes or more behind the one before");
         }
         const std::string_view piece = rest_.substr(0, at);
         rest_.remove_prefix(at + 1);

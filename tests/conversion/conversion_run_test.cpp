@@ -193,6 +193,17 @@ TEST_F(ConversionRun, ReportsAnEmptyDocumentPathForAShortLogPath) {
     EXPECT_EQ(messages, Messages("Het bestand  kon niet gemaakt worden."));
 }
 
+TEST_F(ConversionRun, RefusesToWriteWithAnEmptySpeedScheme) {
+    const std::string log =
+        folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");
+    for (std::array<std::string, kSpeedClassCount>* table : {&SpeedColours, &StyleMapIds}) {
+        InitSpeedScheme();
+        table->at(7).clear();
+        EXPECT_EQ(Convert(log), Messages(CannotCreateMessage(folder_.File("rit.kml"))));
+        EXPECT_FALSE(fs::exists(folder_.File("rit.kml")));
+    }
+}
+
 TEST_F(ConversionRun, ReportsAFullDiskWhileConverting) {
     const std::string log =
         folder_.Write("rit.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n");

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -23,6 +22,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/posix_file.h"
 #include "conversion/speed_scheme.h"
+#include "tests/support/sample_log.h"
 #include "tests/support/scratch_folder.h"
 
 namespace routalo {
@@ -103,26 +103,6 @@ ssize_t FaultyWrite(int fd, const void* data, std::size_t size) {
     return put;
 }
 
-// A log of `points` usable points, one a second, with a skip line now and
-// then; its document is larger than the writer's buffer and the log larger
-// than the reader's.
-std::string MakeLog(int points) {
-    std::string log(kTrackLogHeader);
-    log += kLineEnd;
-    char line[96];
-    for (int i = 0; i < points; ++i) {
-        const int second = 9 * 3600 + i;
-        std::snprintf(line, sizeof line, "%.6f,%.6f,%d.%d,15/6/2007,%d:%d:%d,%d\r\n",
-                      5.1 + i * 1e-5, 52.2 + i * 7e-6, (i * 7) % 40, i % 10, second / 3600,
-                      second / 60 % 60, second % 60, i);
-        log += line;
-        if (i % 500 == 250) {
-            log += "no fix\r\n";
-        }
-    }
-    return log;
-}
-
 // The end of the last whole line within the first `size` bytes of `document`.
 std::size_t LastLineEndWithin(const std::string& document, std::size_t size) {
     if (size >= document.size()) {
@@ -136,7 +116,7 @@ class FaultInjection : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         InitSpeedScheme();
-        log_ = new std::string(MakeLog(12000));
+        log_ = new std::string(testing::SampleLog(12000));
         ScratchFolder clean;
         const std::string path = clean.Write("clean.csv", *log_);
         ConvertTrackLog(path, "Rit", true, [](const std::string& message) { FAIL() << message; });

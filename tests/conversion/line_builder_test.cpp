@@ -43,5 +43,16 @@ TEST(LineBuilder, GivesRoomForLinesOfAnyLength) {
     EXPECT_EQ(builder.Line(at), "ab");
 }
 
+// A line that runs past the room asked for fails, even where the buffer
+// behind it is larger from an earlier line.
+TEST(LineBuilder, FailsALineThatOutgrowsItsRoom) {
+    LineBuilder builder;
+    (void)builder.Start(100);
+    char* at = Put(builder.Start(4), "four");
+    EXPECT_EQ(builder.Line(at), "four");
+    EXPECT_THROW((void)builder.Line(Put(at, "5")), ConversionError);
+    EXPECT_EQ(builder.Build(std::string_view("a"), std::string("bc"), "def"), "abcdef");
+}
+
 }  // namespace
 }  // namespace routalo

@@ -37,7 +37,7 @@ TEST(TextOutputFile, EmptiesAFileThatExists) {
 
 TEST(TextOutputFile, WritesLinesLargerThanItsBuffer) {
     const ScratchFolder folder;
-    const std::string big(3 * 1024 * 1024, 'x');
+    const std::string big(std::size_t{3} * 1024 * 1024, 'x');
     TextOutputFile file(folder.File("doc.kml"));
     file.WriteLine("a");
     file.WriteLine(big);
@@ -61,12 +61,19 @@ TEST(TextOutputFile, WritesLinesWholeAcrossHandOvers) {
     EXPECT_EQ(ReadBytes(folder.File("doc.kml")), expected);
 }
 
+// Keeps the file `kept` from being written over.
+OverwriteGuard Keeping(const FileIdentity& kept) {
+    return [kept](const FileIdentity& file) -> std::optional<std::string> {
+        return file == kept ? std::optional<std::string>("kept") : std::nullopt;
+    };
+}
+
 // The log must survive any name for itself given as the document path.
 class SameFileGuard : public ::testing::Test {
   protected:
     void ExpectRefusedAndLogIntact(const std::string& documentPath) {
         TextInputFile log(logPath_);
-        EXPECT_THROW(TextOutputFile(documentPath, log.Identity()), FileError);
+        EXPECT_THROW(TextOutputFile(documentPath, Keeping(log.Identity())), FileError);
         log.Close();
         EXPECT_EQ(ReadBytes(logPath_), kLog);
     }
@@ -92,9 +99,32 @@ TEST_F(SameFileGuard, RefusesAHardLinkToTheLog) {
 
 TEST_F(SameFileGuard, AcceptsAnotherFile) {
     TextInputFile log(logPath_);
-    TextOutputFile document(folder_.File("other.kml"), log.Identity());
+    TextOutputFile document(folder_.File("other.kml"), Keeping(log.Identity()));
     document.Close();
     EXPECT_EQ(ReadBytes(folder_.File("other.kml")), "");
+}
+
+// A document has one writer: a second one, by any name, is refused and
+// leaves the first one's lines alone.
+TEST(TextOutputFile, RefusesAFileThatAnotherWriterHolds) {
+    const ScratchFolder folder;
+    const std::string path = folder.File("doc.kml");
+    std::filesystem::create_symlink(path, folder.File("link.kml"));
+    TextOutputFile first(path);
+    first.WriteLine("first");
+    for (const std::string& name : {path, folder.File("link.kml")}) {
+        try {
+            TextOutputFile second(name);
+            ADD_FAILURE() << "a second writer of " << name;
+        } catch (const FileError& error) {
+            EXPECT_STREQ(error.what(), "another conversion is writing this document");
+        }
+    }
+    first.Close();
+    EXPECT_EQ(ReadBytes(path), "first\r\n");
+    TextOutputFile after(path);  // free again once closed
+    after.Close();
+    EXPECT_EQ(ReadBytes(path), "");
 }
 
 TEST(TextOutputFile, RefusesPathsThatCannotBeCreated) {

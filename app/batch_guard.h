@@ -1,0 +1,31 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "conversion/file_identity.h"
+
+namespace routalo {
+
+// What one command's batch of conversions keeps from being written over:
+// every LOG it was given, and every document that one of its runs made, so
+// that no run destroys another's input or output ("x.csv x.kml", or
+// "track_001 track_002", which both give "track_kml"). Files are told
+// apart by device and inode, so links count as the file they lead to.
+class BatchGuard {
+  public:
+    explicit BatchGuard(const std::vector<std::string>& logs);
+
+    // Keeps the document that the run of `log` made.
+    void KeepDocument(const FileIdentity& document, const std::string& log);
+
+    // Why the file `identity` must not be written over, or nothing.
+    [[nodiscard]] std::optional<std::string> ReasonToKeep(const FileIdentity& identity) const;
+
+  private:
+    std::map<FileIdentity, std::string> kept_;  // and why
+};
+
+}  // namespace routalo

@@ -1,0 +1,72 @@
+#include "app/printable_text.h"
+
+#include "conversion/text_encoding.h"
+
+namespace routalo {
+namespace {
+
+void AppendHexEscape(std::string& out, unsigned char byte) {
+    constexpr std::string_view kDigits = "0123456789abcdef";
+    out += "\\x";
+    out += kDigits[byte >> 4U];
+    out += kDigits[byte & 0xFU];
+}
+
+// The length of the valid UTF-8 sequence of a printable character at the
+// start of `text`, or 0 when there is none there.
+std::size_t PrintableSequenceAt(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || text.size() < length || !IsValidUtf8(text.substr(0, length))) {
+        return 0;
+    }
+    // U+0080..U+009F, the C1 controls, are C2 80..C2 9F.
+    const bool c1Control = lead == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0;
+    return c1Control ? 0 : length;
+}
+
+}  // namespace
+
+std::string PrintableText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            const std::size_t length = PrintableSequenceAt(text.substr(i));
+            if (length == 0) {
+                AppendHexEscape(out, byte);
+                ++i;
+            } else {
+                out.append(text.substr(i, length));
+                i += length;
+            }
+            continue;
+        }
+        switch (byte) {
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    AppendHexEscape(out, byte);
+                } else {
+                    out += static_cast<char>(byte);
+                }
+        }
+        ++i;
+    }
+    return out;
+}
+
+}  // namespace routalo
