@@ -1,4 +1,6 @@
-# The two commands of the README, and a few more for developers.
+# The two commands of the README, and a few more for developers. Each first
+# installs the Debian packages of its layers (tools/setup, tools/packages/)
+# that are missing.
 #   make run    set up what is missing, build, start Routalo
 #   make test   set up what is missing, build, run every test through CTest
 
@@ -7,52 +9,77 @@ SAN_BUILD ?= build-sanitize
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup build run test sanitize bench clean
+# cmake --build runs make again; without this every run of it would announce
+# the folders it enters and leaves.
+MAKEFLAGS += --no-print-directory
+
+# The layers of tools/packages/ that each command needs.
+RUN_LAYERS  := build window
+TEST_LAYERS := $(RUN_LAYERS) test package
+
+# Configures $(BUILD) as a Release build with the options given.
+configure = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(1) $(CMAKE_FLAGS) >/dev/null
+
+.PHONY: all build build-tests run test sanitize bench fuzz memcheck package clean
 
 all: build
 
-setup:
-	@tools/setup
-
-build: setup
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+# The programs alone, without the tests (which need Google Test and more):
+# what make run builds. make test configures the same folder with the tests
+# on; the programs are not built again when it switches.
+build:
+	@tools/setup $(RUN_LAYERS)
+	@$(call configure,-DBUILD_TESTING=OFF)
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	@$(BUILD)/bin/routalo
 
-test: build
+# The programs and every test.
+build-tests:
+	@tools/setup $(TEST_LAYERS)
+	@$(call configure,-DBUILD_TESTING=ON)
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build-tests
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The test suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
-sanitize: setup
+sanitize:
+	@tools/setup $(TEST_LAYERS)
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DROUTALO_SANITIZE=ON -DROUTALO_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 
-bench: build
+# The benchmark of the README; the build gains the micro-benchmarks, which
+# bench/run --micro runs.
+bench:
+	@tools/setup $(RUN_LAYERS) bench
+	@$(call configure,-DBUILD_TESTING=OFF -DROUTALO_BENCH=ON)
+	@cmake --build $(BUILD) -j $(JOBS)
 	@bench/run $(BUILD)
 
 # The fuzz targets, built by clang with libFuzzer and both sanitizers, each
 # run for FUZZ_SECONDS from its seed corpus (see tools/fuzz).
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
-.PHONY: fuzz memcheck
-fuzz: setup
+fuzz:
+	@tools/setup build fuzz
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DROUTALO_FUZZ=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@tools/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # routalo-convert under Valgrind's memcheck, on the examples and a few logs.
 memcheck: build
+	@tools/setup memcheck
 	@tools/memcheck $(BUILD)
 
 # The Debian package in $(BUILD)/package/, built by CPack and checked by the
-# tests labelled "package" (unpacked and run, its Depends, its files, lintian).
-.PHONY: package
-package: build
+# tests labelled "package" (unpacked and run, its Depends, its files, lintian,
+# hardening, a second build to the same bytes, installed and purged).
+package: build-tests
 	@ctest --test-dir $(BUILD) --output-on-failure -L package
 	@ls $(BUILD)/package/*.deb
 
 clean:
-	@rm -rf $(BUILD) $(SAN_BUILD)
+	@rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
