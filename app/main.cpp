@@ -6,7 +6,9 @@
 // Loads the window, shows it, and runs until the user closes it.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    // Lets the desktop match the window with the installed desktop entry and its icon.
+    // The window's class on X11 and its app id on Wayland: the desktop matches
+    // them with the installed desktop entry, which names the icon.
+    QApplication::setApplicationName(QStringLiteral("Routalo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("nl.routalo.Routalo"));
     routalo::frmMain window;
     // A file named on the command line (as the desktop's "Open with" does)

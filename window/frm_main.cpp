@@ -18,6 +18,7 @@
 #include "conversion/speed_scheme.h"
 #include "window/file_picker.h"
 #include "window/message_box.h"
+#include "window/program_icon.h"
 #include "window/twips.h"
 #include "window/wrapping_check_box.h"
 
@@ -117,6 +118,7 @@ frmMain::~frmMain() = default;
 void frmMain::createControls() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kStartCaption);
+    setWindowIcon(ProgramIcon());
     setFont(WindowFont());
     setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     setAcceptDrops(true);
