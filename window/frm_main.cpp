@@ -56,6 +56,13 @@ QFont InfoButtonFont() {
     return font;
 }
 
+// Gives `input` the caption of `label` as its accessible name, and makes the
+// label its buddy, which assistive technology reads as "labelled by".
+void NameAfter(QWidget* input, QLabel* label) {
+    input->setAccessibleName(label->text());
+    label->setBuddy(input);
+}
+
 void SetFontBold(QLabel* label, bool bold) {
     QFont font = label->font();
     font.setBold(bold);
@@ -153,6 +160,9 @@ void frmMain::createControls() {
     txtNaam->setObjectName(QStringLiteral("txtNaam"));
     txtNaam->setAcceptDrops(false);
     txtNaam->setGeometry(TwipsRect(240, 2760, 5175, 285));
+    // A screen reader names the two text boxes after their step labels.
+    NameAfter(cmbKleuren, Label2);
+    NameAfter(txtNaam, Label3);
 
     Label4 = createStepLabel(QStringLiteral("Label4"),
                              QStringLiteral("Stap 4: Genereer het KML bestand."),

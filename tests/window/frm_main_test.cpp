@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -104,6 +105,25 @@ TEST_F(WindowTest, PlacesItsControlsAtFifteenTwipsAPixel) {
     // "i" lies over the right end of Label1, flush with the top edge.
     EXPECT_EQ(window.childAt(5200 / 15, 150 / 15), Find<QPushButton>("cmdInfo"));
     EXPECT_EQ(window.childAt(5000 / 15, 150 / 15), Find<QLabel>("Label1"));
+}
+
+// A screen reader names the name box and the scheme box after their step
+// labels, and finds each label as the one that labels its box.
+TEST_F(WindowTest, TheTextBoxesAreNamedAfterTheirStepLabels) {
+    const std::pair<const char*, const char*> named[] = {{"txtNaam", "Label3"},
+                                                         {"cmbKleuren", "Label2"}};
+    for (const auto& [input, label] : named) {
+        SCOPED_TRACE(input);
+        QWidget* box = Find<QWidget>(input);
+        QLabel* step = Find<QLabel>(label);
+        ASSERT_TRUE(box != nullptr && step != nullptr);
+        EXPECT_EQ(box->accessibleName(), step->text());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+        ASSERT_NE(accessible, nullptr);
+        const auto labels = accessible->relations(QAccessible::Label);
+        EXPECT_EQ(labels.size(), 1);
+        EXPECT_TRUE(!labels.isEmpty() && labels.first().first->object() == step);
+    }
 }
 
 TEST_F(WindowTest, TabGoesThroughTheControlsWithTheSchemeBoxAfterTheStartButton) {
