@@ -16,6 +16,7 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/speed_scheme.h"
+#include "window/caption_font.h"
 #include "window/file_picker.h"
 #include "window/message_box.h"
 #include "window/program_icon.h"
@@ -41,7 +42,9 @@ constexpr int kClientWidthTwips = 5565;
 constexpr int kClientHeightTwips = 4110;
 
 // Every control but "i" uses this font: narrow enough that a bold step label
-// fits its box and the check box caption fits in two lines.
+// fits its box and the check box caption fits in two lines. Where none of
+// the narrow families is installed, the step labels that would not fit in
+// the wider fallback are drawn narrower (see createStepLabel).
 QFont WindowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),
@@ -183,6 +186,8 @@ QLabel* frmMain::createStepLabel(const QString& name, const QString& caption, co
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
     label->setGeometry(box);
+    // The caption shows whole in bold, whichever fonts the system has.
+    label->setFont(CaptionFont(label->font(), caption, label->contentsRect().size()));
     return label;
 }
 
