@@ -1,0 +1,96 @@
+#include "app/window_command_line.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <string_view>
+
+#include "app/version_text.h"
+
+namespace routalo {
+namespace {
+
+constexpr std::string_view kProgram = "routalo";
+constexpr int kExitSuccess = 0;
+constexpr int kExitUsage = 2;
+
+constexpr std::string_view kUsage = "Usage: routalo [FILE]\n";
+
+constexpr std::string_view kHelp =
+    "Opens the Routalo window, which converts a GPS track log into a KML document\n"
+    "whose lines are coloured by speed. A FILE named here counts as chosen with\n"
+    "\"File open\".\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "  --                 treat the following argument as the FILE\n"
+    "\n"
+    "Exit status: 0, or 2 for a usage error.\n";
+
+std::string Local(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+// An option as it was written: "-x" or "--name".
+QString Dashed(const QString& name) {
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// The reason why `path` cannot be the FILE, or an empty text when it can.
+QString NotAFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return QStringLiteral("no such file");
+    }
+    if (!info.isFile()) {
+        return QStringLiteral("not a file");
+    }
+    return {};
+}
+
+}  // namespace
+
+WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& output,
+                                  std::ostream& errors) {
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QString());
+    parser.addOption(help);
+    parser.addOption(version);
+
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        const QString reason =
+            unknown.isEmpty() ? parser.errorText()
+                              : QStringLiteral("unknown option '%1'").arg(Dashed(unknown.first()));
+        errors << kProgram << ": " << Local(reason) << '\n'
+               << kUsage << "Try 'routalo --help' for more information.\n";
+        return {kExitUsage, {}};
+    }
+    if (parser.isSet(help)) {
+        output << kUsage << kHelp;
+        return {kExitSuccess, {}};
+    }
+    if (parser.isSet(version)) {
+        output << VersionText(kProgram);
+        return {kExitSuccess, {}};
+    }
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        errors << kProgram << ": " << files.size()
+               << " files given, but the window takes one; it opens without a file\n";
+        return {};
+    }
+    if (files.isEmpty()) {
+        return {};
+    }
+    if (const QString reason = NotAFile(files.first()); !reason.isEmpty()) {
+        errors << kProgram << ": " << Local(files.first()) << ": " << Local(reason) << '\n';
+        return {};
+    }
+    return {std::nullopt, files.first()};
+}
+
+}  // namespace routalo
