@@ -7,6 +7,9 @@
 
 // Reads the command line, then shows the window and runs until the user closes it.
 int main(int argc, char* argv[]) {
+    if (const auto answered = routalo::AnswerWithoutWindowSystem(argc, argv, std::cout)) {
+        return *answered;
+    }
     QApplication app(argc, argv);
     // The window's class on X11 and its app id on Wayland: the desktop matches
     // them with the installed desktop entry, which names the icon.

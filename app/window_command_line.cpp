@@ -49,16 +49,50 @@ QString NotAFile(const QString& path) {
     return {};
 }
 
+// The options of routalo, known to `parser`.
+struct Options {
+    explicit Options(QCommandLineParser& parser) {
+        parser.addOption(help);
+        parser.addOption(version);
+    }
+    const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QString()};
+    const QCommandLineOption version{{QStringLiteral("V"), QStringLiteral("version")}, QString()};
+};
+
+// Answers --help or --version when `parser` has read either.
+std::optional<int> Answer(const QCommandLineParser& parser, const Options& options,
+                          std::ostream& output) {
+    if (parser.isSet(options.help)) {
+        output << kUsage << kHelp;
+        return kExitSuccess;
+    }
+    if (parser.isSet(options.version)) {
+        output << VersionText(kProgram);
+        return kExitSuccess;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<int> AnswerWithoutWindowSystem(int argc, const char* const* argv,
+                                             std::ostream& output) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    QCommandLineParser parser;
+    const Options options(parser);
+    if (!parser.parse(arguments)) {
+        return std::nullopt;
+    }
+    return Answer(parser, options, output);
+}
 
 WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& output,
                                   std::ostream& errors) {
     QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QString());
-    parser.addOption(help);
-    parser.addOption(version);
-
+    const Options options(parser);
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         const QString reason =
@@ -68,13 +102,8 @@ WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& ou
                << kUsage << "Try 'routalo --help' for more information.\n";
         return {kExitUsage, {}};
     }
-    if (parser.isSet(help)) {
-        output << kUsage << kHelp;
-        return {kExitSuccess, {}};
-    }
-    if (parser.isSet(version)) {
-        output << VersionText(kProgram);
-        return {kExitSuccess, {}};
+    if (const std::optional<int> answered = Answer(parser, options, output)) {
+        return {answered, {}};
     }
 
     const QStringList files = parser.positionalArguments();

@@ -17,6 +17,13 @@ struct WindowStart {
     QString file;
 };
 
+// Answers --help or --version on `output` before Qt starts, so that neither
+// needs a display, and returns the exit status; returns nothing, having
+// written nothing, for any other command line, also one that holds options
+// of Qt, which ReadWindowCommandLine reads after Qt has taken its own.
+[[nodiscard]] std::optional<int> AnswerWithoutWindowSystem(int argc, const char* const* argv,
+                                                           std::ostream& output);
+
 // Reads the arguments of `routalo`: the program's name, then its options and
 // at most one FILE, with Qt's own options already taken out. Writes the help
 // or the version to `output`. Writes to `errors` one line, "routalo: ...",
