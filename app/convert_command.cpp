@@ -3,11 +3,10 @@
 #include <getopt.h>
 
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
+#include "app/answer_output.h"
 #include "app/batch_guard.h"
 #include "app/printable_text.h"
 #include "app/version_text.h"
@@ -137,19 +136,6 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
     return options;
 }
 
-// Writes the answer to --help or --version; a failed write is an error.
-int Answer(std::ostream& output, std::ostream& errors, std::string_view text) {
-    errno = 0;
-    output << text << std::flush;
-    if (output) {
-        return kExitSuccess;
-    }
-    const int error = errno;
-    errors << kProgram << ": write error" << (error != 0 ? ": " : "")
-           << (error != 0 ? std::strerror(error) : "") << '\n';
-    return kExitConversionFailed;
-}
-
 int RefuseUsage(std::ostream& errors, const std::string& reason) {
     errors << kProgram << ": " << PrintableText(reason) << '\n'
            << kUsage << "Try 'routalo-convert --help' for more information.\n";
@@ -167,13 +153,13 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
                       std::ostream& errors, const volatile std::sig_atomic_t* stopSignal) {
     const Options options = ParseArguments(arguments);
     if (options.help) {
-        return Answer(output, errors, std::string(kUsage) + std::string(kHelp));
+        return WriteAnswer(kProgram, std::string(kUsage) + std::string(kHelp), output, errors);
     }
     if (options.usageError) {
         return RefuseUsage(errors, *options.usageError);
     }
     if (options.version) {
-        return Answer(output, errors, VersionText(kProgram));
+        return WriteAnswer(kProgram, VersionText(kProgram), output, errors);
     }
     if (options.logs.empty()) {
         return RefuseUsage(errors, "no LOG given");

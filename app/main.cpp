@@ -1,18 +1,31 @@
 #include <QApplication>
+#include <iostream>
 
 #include "app/startup_report.h"
+#include "app/stop_signals.h"
+#include "app/window_command_line.h"
 #include "window/frm_main.h"
 
-// Loads the window, shows it, and runs until the user closes it.
+// Reads the command line, then shows the window and runs until the user closes it.
 int main(int argc, char* argv[]) {
+    if (const auto answered =
+            routalo::AnswerWithoutWindowSystem(argc, argv, std::cout, std::cerr)) {
+        return *answered;
+    }
+    routalo::IgnoreWriteSignals();
     QApplication app(argc, argv);
-    // Lets the desktop match the window with the installed desktop entry and its icon.
+    // The window's class on X11 and its app id on Wayland: the desktop matches
+    // them with the installed desktop entry, which names the icon.
+    QApplication::setApplicationName(QStringLiteral("Routalo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("nl.routalo.Routalo"));
+    const routalo::WindowStart start =
+        routalo::ReadWindowCommandLine(QApplication::arguments(), std::cout, std::cerr);
+    if (start.exitStatus) {
+        return *start.exitStatus;
+    }
     routalo::frmMain window;
-    // A file named on the command line (as the desktop's "Open with" does)
-    // counts as chosen in the file dialog.
-    if (const QStringList arguments = QApplication::arguments(); arguments.size() == 2) {
-        window.OpenFile(arguments.at(1));
+    if (!start.file.isEmpty()) {
+        window.OpenFile(start.file);
     }
     routalo::ReportFirstPaintIfAsked(window);
     window.show();

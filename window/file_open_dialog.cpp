@@ -45,10 +45,22 @@ QStringList QtNameFilters(const QString& filter) {
     return result;
 }
 
+QStringList ShownFilters(const QString& filter) {
+    const QStringList parts = filter.split(u'|');
+    const QStringList qtFilters = QtNameFilters(filter);
+    QStringList result;
+    for (qsizetype i = 0; i < qtFilters.size(); ++i) {
+        const QString description = parts.at(2 * i).trimmed();
+        result.append(description.isEmpty() ? qtFilters.at(i) : description);
+    }
+    return result;
+}
+
 void FileOpenDialog::ShowOpen() {
     FileOpenRequest request;
     request.title = dialogTitle_;
     request.nameFilters = QtNameFilters(filter_);
+    request.shownFilters = ShownFilters(filter_);
     if (!request.nameFilters.isEmpty()) {
         request.selectedNameFilter = request.nameFilters.constFirst();
     }

@@ -17,6 +17,11 @@ class FilePicker;
 // unpaired last part is left out.
 [[nodiscard]] QStringList QtNameFilters(const QString& filter);
 
+// The entries of the same filter as a file dialog lists them: each pair's
+// description as written ("All files (*.*)"), or its Qt name filter when the
+// description is empty.
+[[nodiscard]] QStringList ShownFilters(const QString& filter);
+
 // The file-open dialog component of the window. Title and filter are set
 // before each opening; FileName keeps the last confirmed choice from one
 // opening to the next, and a cancel leaves it as it was.
@@ -35,7 +40,8 @@ class FileOpenDialog {
     void SetFileName(const QString& fileName) { fileName_ = fileName; }
 
     // Shows the dialog, modal, with the first filter entry in effect and the
-    // current FileName filled in. Returns when the user confirms or cancels;
+    // current FileName filled in. "*.*" lists every file, names without a
+    // dot included. Returns when the user confirms or cancels;
     // a cancel is no failure.
     void ShowOpen();
 

@@ -16,8 +16,10 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/speed_scheme.h"
+#include "window/caption_font.h"
 #include "window/file_picker.h"
 #include "window/message_box.h"
+#include "window/program_icon.h"
 #include "window/twips.h"
 #include "window/wrapping_check_box.h"
 
@@ -40,7 +42,9 @@ constexpr int kClientWidthTwips = 5565;
 constexpr int kClientHeightTwips = 4110;
 
 // Every control but "i" uses this font: narrow enough that a bold step label
-// fits its box and the check box caption fits in two lines.
+// fits its box and the check box caption fits in two lines. Where none of
+// the narrow families is installed, the step labels that would not fit in
+// the wider fallback are drawn narrower (see createStepLabel).
 QFont WindowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),
@@ -53,6 +57,13 @@ QFont InfoButtonFont() {
     QFont font(QStringLiteral("Times New Roman"), 12, QFont::Bold, true);
     font.setStyleHint(QFont::Serif);
     return font;
+}
+
+// Gives `input` the caption of `label` as its accessible name, and makes the
+// label its buddy, which assistive technology reads as "labelled by".
+void NameAfter(QWidget* input, QLabel* label) {
+    input->setAccessibleName(label->text());
+    label->setBuddy(input);
 }
 
 void SetFontBold(QLabel* label, bool bold) {
@@ -117,6 +128,7 @@ frmMain::~frmMain() = default;
 void frmMain::createControls() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kStartCaption);
+    setWindowIcon(ProgramIcon());
     setFont(WindowFont());
     setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     setAcceptDrops(true);
@@ -151,6 +163,9 @@ void frmMain::createControls() {
     txtNaam->setObjectName(QStringLiteral("txtNaam"));
     txtNaam->setAcceptDrops(false);
     txtNaam->setGeometry(TwipsRect(240, 2760, 5175, 285));
+    // A screen reader names the two text boxes after their step labels.
+    NameAfter(cmbKleuren, Label2);
+    NameAfter(txtNaam, Label3);
 
     Label4 = createStepLabel(QStringLiteral("Label4"),
                              QStringLiteral("Stap 4: Genereer het KML bestand."),
@@ -171,6 +186,8 @@ QLabel* frmMain::createStepLabel(const QString& name, const QString& caption, co
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
     label->setGeometry(box);
+    // The caption shows whole in bold, whichever fonts the system has.
+    label->setFont(CaptionFont(label->font(), caption, label->contentsRect().size()));
     return label;
 }
 

@@ -2,11 +2,14 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include "tests/support/scratch_folder.h"
@@ -104,6 +107,59 @@ TEST_F(WindowTest, PlacesItsControlsAtFifteenTwipsAPixel) {
     // "i" lies over the right end of Label1, flush with the top edge.
     EXPECT_EQ(window.childAt(5200 / 15, 150 / 15), Find<QPushButton>("cmdInfo"));
     EXPECT_EQ(window.childAt(5000 / 15, 150 / 15), Find<QLabel>("Label1"));
+}
+
+// Whichever fonts the system has (CTest runs this once more with only the
+// package's fonts and once with only a wider fallback), every step label
+// shows its caption whole in bold, and the check box its caption in two lines.
+TEST_F(WindowTest, StepLabelsShowTheirCaptionsWholeInBold) {
+    for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) {
+        auto* label = Find<QLabel>(name);
+        ASSERT_NE(label, nullptr);
+        QFont bold = label->font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        const QRect drawn = metrics.boundingRect(label->contentsRect(),
+                                                 Qt::AlignLeft | Qt::AlignTop, label->text());
+        SCOPED_TRACE(QStringLiteral("%1 in %2, %3 pt, stretch %4")
+                         .arg(name, QFontInfo(bold).family())
+                         .arg(bold.pointSizeF())
+                         .arg(bold.stretch())
+                         .toStdString());
+        EXPECT_TRUE(label->contentsRect().contains(drawn))
+            << drawn.width() << "x" << drawn.height() << " in " << label->contentsRect().width()
+            << "x" << label->contentsRect().height();
+    }
+    auto* check = Find<QCheckBox>("chkGenTimeInfo");
+    ASSERT_NE(check, nullptr);
+    QStyleOptionButton option;
+    option.initFrom(check);
+    const QRect area = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, check);
+    const QFontMetrics metrics = check->fontMetrics();
+    const QRect caption = metrics.boundingRect(
+        area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, check->text());
+    EXPECT_LE(caption.width(), area.width());
+    EXPECT_EQ((caption.height() - metrics.height()) / metrics.lineSpacing() + 1, 2)
+        << "lines in " << QFontInfo(check->font()).family().toStdString();
+}
+
+// A screen reader names the name box and the scheme box after their step
+// labels, and finds each label as the one that labels its box.
+TEST_F(WindowTest, TheTextBoxesAreNamedAfterTheirStepLabels) {
+    const std::pair<const char*, const char*> named[] = {{"txtNaam", "Label3"},
+                                                         {"cmbKleuren", "Label2"}};
+    for (const auto& [input, label] : named) {
+        SCOPED_TRACE(input);
+        QWidget* box = Find<QWidget>(input);
+        QLabel* step = Find<QLabel>(label);
+        ASSERT_TRUE(box != nullptr && step != nullptr);
+        EXPECT_EQ(box->accessibleName(), step->text());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+        ASSERT_NE(accessible, nullptr);
+        const auto labels = accessible->relations(QAccessible::Label);
+        EXPECT_EQ(labels.size(), 1);
+        EXPECT_TRUE(!labels.isEmpty() && labels.first().first->object() == step);
+    }
 }
 
 TEST_F(WindowTest, TabGoesThroughTheControlsWithTheSchemeBoxAfterTheStartButton) {

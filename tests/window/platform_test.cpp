@@ -1,9 +1,15 @@
 // The window's platform layer: the file-open dialog component with its
-// filter, the real dialog and message box, and the mouse pointer.
+// filter, the real dialog (opened by the window) and message box, and the
+// mouse pointer.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -12,6 +18,7 @@
 #include "tests/window/stand_ins.h"
 #include "window/file_open_dialog.h"
 #include "window/file_picker.h"
+#include "window/frm_main.h"
 #include "window/message_box.h"
 #include "window/mouse_pointer.h"
 
@@ -26,6 +33,10 @@ TEST(QtNameFilters, TurnsDescriptionAndPatternPairsIntoQtFilters) {
     EXPECT_EQ(QtNameFilters("|*.csv"), QStringList({"(*.csv)"}));
     EXPECT_EQ(QtNameFilters("Logs|*.csv|Unpaired"), QStringList({"Logs (*.csv)"}));
     EXPECT_TRUE(QtNameFilters("").isEmpty());
+
+    EXPECT_EQ(ShownFilters("CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*"),
+              QStringList({"CSV GPS files (*.csv)", "All files (*.*)"}));
+    EXPECT_EQ(ShownFilters(" Logs |*.csv;*.txt||*.*|Unpaired"), QStringList({"Logs", "(*)"}));
 }
 
 TEST(FileOpenDialog, KeepsTheFileNameBetweenOpeningsAndOnACancel) {
@@ -63,9 +74,14 @@ void WhenShown(const std::function<void(Dialog*)>& act) {
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act, ticks] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<Dialog*>(modal)) {
-            timer->deleteLater();
+            // Deleted after `act`, which may wait and so delete what is due.
             timer->stop();
             act(dialog);
+            timer->deleteLater();
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "the dialog stayed open";
+                dialog->reject();
+            }
         } else if (++*ticks == 500) {
             timer->deleteLater();
             timer->stop();
@@ -78,34 +94,73 @@ void WhenShown(const std::function<void(Dialog*)>& act) {
     timer->start(10);
 }
 
-TEST(DialogFilePicker, ShowsQtsFileDialogAndReturnsTheChoice) {
+// The names that the dialog lists in `folder`, once it has read the folder.
+QStringList Listed(QFileDialog* dialog, const QString& folder) {
+    auto* files = dialog->findChild<QFileSystemModel*>();
+    if (files == nullptr) {
+        return {};
+    }
+    const QModelIndex root = files->index(folder);
+    if (!QTest::qWaitFor([&] { return !files->canFetchMore(root) && files->rowCount(root) > 0; })) {
+        return {};
+    }
+    QStringList names;
+    for (int row = 0; row < files->rowCount(root); ++row) {
+        names.append(files->index(row, 0, root).data().toString());
+    }
+    names.sort();
+    return names;
+}
+
+TEST(RealFileDialog, ListsTheLogsFirstAndEveryFileWithTheSecondEntry) {
     const ScratchFolder folder;
-    const QString earlier = QString::fromStdString(folder.Write("eerder.csv", ""));
-    const QString chosen = QString::fromStdString(folder.Write("rit.csv", ""));
-    DialogFilePicker picker(nullptr);
-    const FileOpenRequest request{
-        "File Open", {"CSV GPS files (*.csv)", "All files (*)"}, "CSV GPS files (*.csv)", earlier};
+    const QString folderPath = QString::fromStdString(folder.Path().string());
+    folder.Write("rit.csv", "");
+    const QString readme = QString::fromStdString(folder.Write("README", ""));
+    frmMain window;  // with Qt's file dialog and message boxes
+    window.show();
 
     QString title;
-    QStringList filters;
-    QString selectedFilter;
-    QString folderShown;
+    QStringList entries;
+    int entryInEffect = -1;
+    QStringList listedFirst;
+    QStringList listedThen;
     WhenShown<QFileDialog>([&](QFileDialog* dialog) {
         title = dialog->windowTitle();
-        filters = dialog->nameFilters();
-        selectedFilter = dialog->selectedNameFilter();
-        folderShown = dialog->directory().absolutePath();
-        dialog->selectFile(chosen);
-        static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept is protected
+        auto* fileTypes = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(fileTypes, nullptr);
+        for (int i = 0; i < fileTypes->count(); ++i) {
+            entries.append(fileTypes->itemText(i));
+        }
+        entryInEffect = fileTypes->currentIndex();
+        dialog->setDirectory(folderPath);
+        listedFirst = Listed(dialog, folderPath);
+        QTest::keyClick(fileTypes, Qt::Key_Down);  // the user picks the second entry
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Listed(dialog, folderPath).size() > 1; }));
+        listedThen = Listed(dialog, folderPath);
+        // The user types the name and presses Enter.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        QTest::keyClicks(name, "README");
+        QTest::keyClick(name, Qt::Key_Return);
     });
-    EXPECT_EQ(picker.PickFile(request), chosen);
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdFile")), Qt::LeftButton);
     EXPECT_EQ(title, "File Open");
-    EXPECT_EQ(filters, request.nameFilters);
-    EXPECT_EQ(selectedFilter, "CSV GPS files (*.csv)");
-    EXPECT_EQ(folderShown, QString::fromStdString(folder.Path().string()));
+    EXPECT_EQ(entries.join(u'|').toStdString(), "CSV GPS files (*.csv)|All files (*.*)");
+    EXPECT_EQ(entryInEffect, 0);
+    EXPECT_EQ(listedFirst.join(u' ').toStdString(), "rit.csv");
+    EXPECT_EQ(listedThen.join(u' ').toStdString(), "README rit.csv");
+    EXPECT_EQ(window.SourceFileName(), readme);
 
-    WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-    EXPECT_EQ(picker.PickFile(request), std::nullopt);
+    // Opened again, the dialog shows the chosen file's folder; a cancel keeps the choice.
+    QString folderShown;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        folderShown = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdFile")), Qt::LeftButton);
+    EXPECT_EQ(folderShown, folderPath);
+    EXPECT_EQ(window.SourceFileName(), readme);
 }
 
 TEST(ModalMessageBox, ShowsTheIconOfItsStyleWithAnOkButton) {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <ostream>
+
+namespace routalo {
+
+// What the command line of `routalo` asks for.
+struct WindowStart {
+    // Set when the program ends at once, without a window, with this exit
+    // status: after --help or --version (0), or a command line that was not
+    // understood (2).
+    std::optional<int> exitStatus;
+    // The file that counts as chosen with "File open"; empty for none.
+    QString file;
+};
+
+// Answers --help or --version on `output` before Qt starts, so that neither
+// needs a display, and returns the exit status (a failed write is said on
+// `errors`); returns nothing, having
+// written nothing, for any other command line, also one that holds options
+// of Qt, which ReadWindowCommandLine reads after Qt has taken its own.
+[[nodiscard]] std::optional<int> AnswerWithoutWindowSystem(int argc, const char* const* argv,
+                                                           std::ostream& output,
+                                                           std::ostream& errors);
+
+// Reads the arguments of `routalo`: the program's name, then its options and
+// at most one FILE, with Qt's own options already taken out. Writes the help
+// or the version to `output`. Writes to `errors` one line, "routalo: ...",
+// for an option it does not know (followed by how to get help), for a FILE
+// that is not a file and for more than one FILE; in the last two cases the
+// window opens without a file.
+[[nodiscard]] WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& output,
+                                                std::ostream& errors);
+
+}  // namespace routalo
