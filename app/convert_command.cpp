@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/answer_output.h"
+#include "app/argument_vector.h"
 #include "app/batch_guard.h"
 #include "app/printable_text.h"
 #include "app/version_text.h"
@@ -97,12 +98,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
     texts.reserve(arguments.size() + 1);
     texts.emplace_back(kProgram);
     texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    argv.reserve(texts.size() + 1);
-    for (std::string& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentVector(texts);
     const int argc = static_cast<int>(texts.size());
 
     Options options;

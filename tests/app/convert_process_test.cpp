@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/argument_vector.h"
 #include "tests/support/sample_log.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/xml_check.h"
@@ -38,12 +39,7 @@ pid_t StartConverter(const std::vector<std::string>& arguments, const std::strin
     EXPECT_NE(program, nullptr) << "ROUTALO_CONVERT names no program";
     std::vector<std::string> texts = {program == nullptr ? "false" : program};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    argv.reserve(texts.size() + 1);
-    for (std::string& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentVector(texts);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
