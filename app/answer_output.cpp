@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/printable_text.h"
+
 namespace routalo {
 
 int WriteAnswer(std::string_view program, std::string_view text, std::ostream& output,
@@ -19,6 +21,13 @@ int WriteAnswer(std::string_view program, std::string_view text, std::ostream& o
     }
     errors << '\n';
     return 1;
+}
+
+int RefuseUsage(std::string_view program, std::string_view usage, std::string_view reason,
+                std::ostream& errors) {
+    errors << program << ": " << PrintableText(reason) << '\n'
+           << usage << "Try '" << program << " --help' for more information.\n";
+    return kExitUsage;
 }
 
 }  // namespace routalo

@@ -132,12 +132,6 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
     return options;
 }
 
-int RefuseUsage(std::ostream& errors, const std::string& reason) {
-    errors << kProgram << ": " << PrintableText(reason) << '\n'
-           << kUsage << "Try 'routalo-convert --help' for more information.\n";
-    return kExitUsage;
-}
-
 // One line of standard error about `log`.
 void Report(std::ostream& errors, const std::string& log, const std::string& text) {
     errors << kProgram << ": " << PrintableText(log + ": " + text) << '\n' << std::flush;
@@ -152,27 +146,25 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
         return WriteAnswer(kProgram, std::string(kUsage) + std::string(kHelp), output, errors);
     }
     if (options.usageError) {
-        return RefuseUsage(errors, *options.usageError);
+        return RefuseUsage(kProgram, kUsage, *options.usageError, errors);
     }
     if (options.version) {
         return WriteAnswer(kProgram, VersionText(kProgram), output, errors);
     }
     if (options.logs.empty()) {
-        return RefuseUsage(errors, "no LOG given");
+        return RefuseUsage(kProgram, kUsage, "no LOG given", errors);
     }
 
     InitSpeedScheme();
     BatchGuard guard(options.logs);
     bool anyFailed = false;
+    ConversionRequest request;
+    request.trackName = options.trackName;
+    request.withTimeInfo = options.withTimeInfo;
+    request.mustNotOverwrite = [&](const FileIdentity& file) { return guard.ReasonToKeep(file); };
+    request.stopSignal = stopSignal;
     for (const std::string& log : options.logs) {
-        ConversionRequest request;
         request.sourcePath = log;
-        request.trackName = options.trackName;
-        request.withTimeInfo = options.withTimeInfo;
-        request.mustNotOverwrite = [&](const FileIdentity& file) {
-            return guard.ReasonToKeep(file);
-        };
-        request.stopSignal = stopSignal;
         const ConversionOutcome outcome = RunConversion(request);
         if (outcome.document) {
             guard.KeepDocument(*outcome.document, log);

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "app/answer_output.h"
+
 namespace routalo {
 
-// Exit statuses of routalo-convert; a run stopped by signal N exits with
-// 128 + N, as shells expect.
+// Exit statuses of routalo-convert, besides kExitUsage; a run stopped by
+// signal N exits with 128 + N, as shells expect.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitConversionFailed = 1;
-inline constexpr int kExitUsage = 2;
 inline constexpr int kExitSignalBase = 128;
 
 // Runs routalo-convert with `arguments` (without the program name):

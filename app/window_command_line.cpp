@@ -13,7 +13,6 @@ namespace routalo {
 namespace {
 
 constexpr std::string_view kProgram = "routalo";
-constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage = "Usage: routalo [FILE]\n";
 
@@ -98,9 +97,7 @@ WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& ou
         const QString reason =
             unknown.isEmpty() ? parser.errorText()
                               : QStringLiteral("unknown option '%1'").arg(Dashed(unknown.first()));
-        errors << kProgram << ": " << Local(reason) << '\n'
-               << kUsage << "Try 'routalo --help' for more information.\n";
-        return {kExitUsage, {}};
+        return {RefuseUsage(kProgram, kUsage, reason.toLocal8Bit().toStdString(), errors), {}};
     }
     if (const std::optional<int> answered = Answer(parser, options, output, errors)) {
         return {answered, {}};

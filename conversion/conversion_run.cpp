@@ -60,23 +60,17 @@ bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPat
 #endif
 }
 
-// Reads points until a usable one comes. Returns false when the log ends
-// first.
-bool ReadFirstPoint(TextInputFile& log, TrackPoint& point,
-                    const volatile std::sig_atomic_t& stopSignal, std::size_t& line) {
+// Reads the log's next line into `point` and counts it in `line`; false,
+// with nothing read, at the end of the log. A stop asked for ends the run
+// here, between two lines.
+bool ReadNextPoint(TextInputFile& log, TrackPoint& point,
+                   const volatile std::sig_atomic_t& stopSignal, std::size_t& line) {
     if (log.AtEnd()) {
-        throw ConversionError("the log has no line after its header");
+        return false;
     }
+    StopIfAsked(stopSignal);
     ++line;
     ReadTrackPoint(log, point);
-    while (IsSkipPoint(point)) {
-        if (log.AtEnd()) {
-            return false;
-        }
-        StopIfAsked(stopSignal);
-        ++line;
-        ReadTrackPoint(log, point);
-    }
     return true;
 }
 
@@ -85,16 +79,18 @@ bool ReadFirstPoint(TextInputFile& log, TrackPoint& point,
 // line being read, so that a failure can name it.
 void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo,
                    const volatile std::sig_atomic_t& stopSignal, std::size_t& line) {
+    if (log.AtEnd()) {
+        throw ConversionError("the log has no line after its header");
+    }
     std::array<TrackPoint, 2> points;
     TrackPoint* previous = &points[0];
     TrackPoint* current = &points[1];
-    if (!ReadFirstPoint(log, *previous, stopSignal, line)) {
-        return;
-    }
-    while (!log.AtEnd()) {
-        StopIfAsked(stopSignal);
-        ++line;
-        ReadTrackPoint(log, *current);
+    do {  // the first usable point, where the first segment starts
+        if (!ReadNextPoint(log, *previous, stopSignal, line)) {
+            return;
+        }
+    } while (IsSkipPoint(*previous));
+    while (ReadNextPoint(log, *current, stopSignal, line)) {
         if (IsSkipPoint(*current)) {
             continue;
         }
