@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,16 +15,24 @@ namespace routalo {
 // apart by device and inode, so links count as the file they lead to.
 class BatchGuard {
   public:
+    // `logs` must outlive the guard.
     explicit BatchGuard(const std::vector<std::string>& logs);
 
-    // Keeps the document that the run of `log` made.
-    void KeepDocument(const FileIdentity& document, const std::string& log);
+    // Keeps the document that the run of `log`, one of the guard's logs,
+    // made. Needs no memory, so that a document just made whole is never
+    // reported as a failure for want of it.
+    void KeepDocument(const FileIdentity& document, const std::string& log) noexcept;
 
     // Why the file `identity` must not be written over, or nothing.
     [[nodiscard]] std::optional<std::string> ReasonToKeep(const FileIdentity& identity) const;
 
   private:
-    std::map<FileIdentity, std::string> kept_;  // and why
+    struct Kept {
+        FileIdentity file;
+        const std::string* log;  // the LOG it is, or whose document it is
+        bool document;
+    };
+    std::vector<Kept> kept_;  // room for every log and every document
 };
 
 }  // namespace routalo

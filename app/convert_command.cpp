@@ -140,7 +140,7 @@ void Report(std::ostream& errors, const std::string& log, const std::string& tex
 }  // namespace
 
 int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& output,
-                      std::ostream& errors, const volatile std::sig_atomic_t* stopSignal) {
+                      std::ostream& errors) {
     const Options options = ParseArguments(arguments);
     if (options.help) {
         return WriteAnswer(kProgram, std::string(kUsage) + std::string(kHelp), output, errors);
@@ -162,7 +162,6 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
     request.trackName = options.trackName;
     request.withTimeInfo = options.withTimeInfo;
     request.mustNotOverwrite = [&](const FileIdentity& file) { return guard.ReasonToKeep(file); };
-    request.stopSignal = stopSignal;
     for (const std::string& log : options.logs) {
         request.sourcePath = log;
         const ConversionOutcome outcome = RunConversion(request);
@@ -183,10 +182,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
                 return kExitSignalBase + outcome.signal;
         }
     }
-    // A signal that came after the last line of the last LOG.
-    if (stopSignal != nullptr && *stopSignal != 0) {
-        return kExitSignalBase + *stopSignal;
-    }
+    // A stop that came once the last document was whole changes nothing:
+    // no work was left undone.
     return anyFailed ? kExitConversionFailed : kExitSuccess;
 }
 

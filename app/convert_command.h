@@ -1,6 +1,5 @@
 #pragma once
 
-#include <csignal>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -26,10 +25,11 @@ inline constexpr int kExitSignalBase = 128;
 //   routalo-convert: LOG: MESSAGE (CAUSE)
 //
 // and the next LOG follows. A LOG whose document would be another LOG of the
-// command, or a document that an earlier LOG wrote, is refused. Once
-// `stopSignal` holds a signal's number, the LOG being converted stops at the
-// end of a line and no further LOG is converted. Returns the exit status.
+// command, or a document that an earlier LOG wrote, is refused. A stop asked
+// for (stop_request.h) ends the LOG being converted, or the one about to
+// start, with one line, and no further LOG is converted. Returns the exit
+// status.
 int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& output,
-                      std::ostream& errors, const volatile std::sig_atomic_t* stopSignal = nullptr);
+                      std::ostream& errors);
 
 }  // namespace routalo

@@ -1,39 +1,70 @@
 #include "app/stop_signals.h"
 
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
 #include <initializer_list>
 
+#include "conversion/stop_request.h"
+
 namespace routalo {
-
-volatile std::sig_atomic_t stopSignal = 0;
-
 namespace {
 
+// How often, once a stop was asked for, the main thread's waits are
+// interrupted again.
+constexpr long kNudgeNanoseconds = 50'000'000;
+
+// A timer that, once started, sends the nudge signal every kNudgeNanoseconds.
+// A stop signal interrupts the wait that the program is in; one that comes
+// just before a wait begins would be missed by it, but the nudges interrupt
+// that wait too, so it sees the stop.
+timer_t nudgeTimer{};
+bool haveNudgeTimer = false;
+
 extern "C" void AskToStop(int signal) {
-    if (stopSignal == 0) {
-        stopSignal = signal;
+    const int savedErrno = errno;
+    RequestStop(signal);
+    if (haveNudgeTimer) {
+        const itimerspec every{{0, kNudgeNanoseconds}, {0, kNudgeNanoseconds}};
+        ::timer_settime(nudgeTimer, 0, &every, nullptr);
     }
+    errno = savedErrno;
+}
+
+// Does nothing: the nudge's work is done by interrupting the wait.
+extern "C" void Nudged(int /*signal*/) {}
+
+void Handle(int signal, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    ::sigemptyset(&action.sa_mask);
+    action.sa_flags = flags;
+    ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
 void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = AskToStop;
-    sigemptyset(&action.sa_mask);
-    // Back to the default at once, so that a second signal ends a run that
-    // waits on something that will not come.
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    // Without SA_RESTART, so that a signal ends the wait it interrupts
+    // instead of resuming it.
+    PrepareStopRequests();
+    const int nudge = SIGRTMIN;
+    Handle(nudge, Nudged, 0);
+    sigevent event{};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = nudge;
+    haveNudgeTimer = ::timer_create(CLOCK_MONOTONIC, &event, &nudgeTimer) == 0;
+    // Back to the default at once, so that a second signal ends the program
+    // whatever it is doing.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
+        Handle(signal, AskToStop, SA_RESETHAND);
     }
 }
 
 void IgnoreWriteSignals() {
-    struct sigaction action {};
-    action.sa_handler = SIG_IGN;
-    sigemptyset(&action.sa_mask);
     for (const int signal : {SIGPIPE, SIGXFSZ}) {
-        sigaction(signal, &action, nullptr);
+        Handle(signal, SIG_IGN, 0);
     }
 }
 

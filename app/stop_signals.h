@@ -1,16 +1,11 @@
 #pragma once
 
-#include <csignal>
-
 namespace routalo {
 
-// The number of the first interrupt, terminate or hang-up signal that
-// reached the program since CatchStopSignals; 0 until one comes.
-extern volatile std::sig_atomic_t stopSignal;
-
-// Makes SIGINT, SIGTERM and SIGHUP ask for a stop instead of ending the
-// program: the first one sets stopSignal, and a conversion stops at the end
-// of its line. A second one ends the program at once, as without this.
+// Makes SIGINT, SIGTERM and SIGHUP ask for a stop (stop_request.h) instead
+// of ending the program: a conversion then stops at the end of its line, and
+// a wait in an open, a read or a write ends. A second one ends the program
+// at once, as without this.
 void CatchStopSignals();
 
 // Makes a write to a pipe whose reader went away, or past the file-size

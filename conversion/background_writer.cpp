@@ -1,13 +1,19 @@
 #include "conversion/background_writer.h"
 
+#include <cerrno>
 #include <string_view>
 
 #include "conversion/errors.h"
 #include "conversion/posix_file.h"
+#include "conversion/stop_request.h"
 
 namespace routalo {
-BackgroundWriter::BackgroundWriter(int fd, bool regular)
-    : fd_(fd), regular_(regular), thread_([this] { Run(); }) {}
+
+BackgroundWriter::BackgroundWriter(int fd, bool regular, std::size_t capacity)
+    : fd_(fd), regular_(regular) {
+    inHand_.reserve(capacity);
+    thread_ = posix_file::StartThreadWithoutSignals([this] { Run(); });
+}
 
 BackgroundWriter::~BackgroundWriter() {
     {
@@ -42,6 +48,9 @@ void BackgroundWriter::WaitUntilIdle(std::unique_lock<std::mutex>& lock) {
 }
 
 void BackgroundWriter::ThrowIfFailed() const {
+    if (error_ == EINTR) {  // the write gave up for a stop
+        throw StopRequested(StopSignal());
+    }
     if (error_ != 0) {
         throw FileError("write failed", error_);
     }

@@ -19,8 +19,11 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // out, and nothing more is written.
 class BackgroundWriter {
   public:
-    // `regular` tells whether the file is a regular file, which can be cut back.
-    BackgroundWriter(int fd, bool regular);
+    // `regular` tells whether the file is a regular file, which can be cut
+    // back. Sets aside room for a buffer of `capacity` bytes, so that the
+    // buffers that trade places with Write need none. Throws, with no thread
+    // left running, when the room or the thread cannot be had.
+    BackgroundWriter(int fd, bool regular, std::size_t capacity);
     // Waits for the buffer in hand to be written; reports nothing.
     ~BackgroundWriter();
     BackgroundWriter(const BackgroundWriter&) = delete;
@@ -28,11 +31,10 @@ class BackgroundWriter {
 
     // Waits until the buffer handed over before is written, then takes
     // `lines` and leaves an empty buffer in its place. Throws FileError when
-    // an earlier write failed.
+    // an earlier write failed, StopRequested when a write gave up for a stop.
     void Write(std::string& lines);
 
-    // Waits until every buffer handed over is written. Throws FileError when
-    // a write failed.
+    // Waits until every buffer handed over is written. Throws as Write does.
     void Finish();
 
   private:
@@ -52,7 +54,7 @@ class BackgroundWriter {
     bool stopping_ = false;
     int error_ = 0;  // the first failure's error number
 
-    std::thread thread_;  // last, so that it starts with the rest in place
+    std::thread thread_;  // started once the rest is in place
 };
 
 }  // namespace routalo

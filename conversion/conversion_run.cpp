@@ -2,11 +2,13 @@
 
 #include <array>
 #include <exception>
+#include <new>
 #include <utility>
 
 #include "conversion/errors.h"
 #include "conversion/kml_writer.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/stop_request.h"
 #include "conversion/text_encoding.h"
 #include "conversion/text_input_file.h"
 #include "conversion/track_log_reader.h"
@@ -16,15 +18,6 @@ namespace {
 
 // What the run was doing when a failure came; it picks the message.
 enum class Phase { kOpeningLog, kCreatingDocument, kConverting };
-
-// The stop request of a run that no signal can stop.
-const volatile std::sig_atomic_t kNoStopSignal = 0;
-
-void StopIfAsked(const volatile std::sig_atomic_t& stopSignal) {
-    if (stopSignal != 0) [[unlikely]] {
-        throw StopRequested(stopSignal);
-    }
-}
 
 // Reads the first line and compares it with the header, byte for byte.
 // Returns nothing when it matches, otherwise what is known of why not (the
@@ -47,28 +40,39 @@ std::optional<std::string> HeaderProblem(TextInputFile& log) {
     return std::string();
 }
 
+// What separates the folders of a path.
+#ifdef _WIN32
+constexpr std::string_view kFolderSeparators = "/\\";
+#else
+constexpr std::string_view kFolderSeparators = "/";
+#endif
+
+// How many characters of the log's path give way to "kml".
+constexpr std::size_t kDroppedCharacters = 3;
+
+// A file name that is valid UTF-8 is read as UTF-8, any other as
+// Windows-1252, as the lines of a log are.
+LineEncoding EncodingOf(std::string_view name) {
+    return IsValidUtf8(name) ? LineEncoding::kUtf8 : LineEncoding::kWindows1252;
+}
+
 // Whether the document path leaves the log's folder, as it does when the
 // log's file name is shorter than the three characters that give way to
 // "kml" ("/data/ab" gives "/datakml").
 bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPath) {
     const std::string_view dropped =
         sourcePath.substr(outputPath.size() - std::string_view("kml").size());
-#ifdef _WIN32
-    return dropped.find_first_of("/\\") != std::string_view::npos;
-#else
-    return dropped.find('/') != std::string_view::npos;
-#endif
+    return dropped.find_first_of(kFolderSeparators) != std::string_view::npos;
 }
 
 // Reads the log's next line into `point` and counts it in `line`; false,
 // with nothing read, at the end of the log. A stop asked for ends the run
 // here, between two lines.
-bool ReadNextPoint(TextInputFile& log, TrackPoint& point,
-                   const volatile std::sig_atomic_t& stopSignal, std::size_t& line) {
+bool ReadNextPoint(TextInputFile& log, TrackPoint& point, std::size_t& line) {
     if (log.AtEnd()) {
         return false;
     }
-    StopIfAsked(stopSignal);
+    ThrowIfStopRequested();
     ++line;
     ReadTrackPoint(log, point);
     return true;
@@ -77,8 +81,7 @@ bool ReadNextPoint(TextInputFile& log, TrackPoint& point,
 // Writes one segment for every pair of consecutive usable points. The two
 // points trade places instead of being copied. `line` follows the log's
 // line being read, so that a failure can name it.
-void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo,
-                   const volatile std::sig_atomic_t& stopSignal, std::size_t& line) {
+void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo, std::size_t& line) {
     if (log.AtEnd()) {
         throw ConversionError("the log has no line after its header");
     }
@@ -86,11 +89,11 @@ void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo,
     TrackPoint* previous = &points[0];
     TrackPoint* current = &points[1];
     do {  // the first usable point, where the first segment starts
-        if (!ReadNextPoint(log, *previous, stopSignal, line)) {
+        if (!ReadNextPoint(log, *previous, line)) {
             return;
         }
     } while (IsSkipPoint(*previous));
-    while (ReadNextPoint(log, *current, stopSignal, line)) {
+    while (ReadNextPoint(log, *current, line)) {
         if (IsSkipPoint(*current)) {
             continue;
         }
@@ -114,13 +117,22 @@ std::string MessageOf(Phase phase, std::string_view sourcePath, std::string_view
 }  // namespace
 
 std::optional<std::string> KmlPathFor(std::string_view sourcePath) {
-    const LineEncoding encoding =
-        IsValidUtf8(sourcePath) ? LineEncoding::kUtf8 : LineEncoding::kWindows1252;
-    const std::optional<std::string_view> stem = DropLastCharacters(sourcePath, 3, encoding);
+    // The characters are counted in the file name, decoded on its own, so
+    // that a folder name in another encoding cannot split one. A file name
+    // shorter than that gives a path outside the log's folder, which the run
+    // refuses; it is formed from the whole path, to be named in the message.
+    const std::size_t nameStart = sourcePath.find_last_of(kFolderSeparators) + 1;
+    std::string_view name = sourcePath.substr(nameStart);
+    if (CharacterCount(name, EncodingOf(name)) < kDroppedCharacters) {
+        name = sourcePath;
+    }
+    const std::optional<std::string_view> stem =
+        DropLastCharacters(name, kDroppedCharacters, EncodingOf(name));
     if (!stem) {
         return std::nullopt;
     }
-    return std::string(*stem) + "kml";
+    return std::string(sourcePath.substr(0, sourcePath.size() - name.size())) + std::string(*stem) +
+           "kml";
 }
 
 std::string CannotOpenMessage(std::string_view sourcePath) {
@@ -132,8 +144,6 @@ std::string CannotCreateMessage(std::string_view outputPath) {
 }
 
 ConversionOutcome RunConversion(const ConversionRequest& request) {
-    const volatile std::sig_atomic_t& stopSignal =
-        request.stopSignal != nullptr ? *request.stopSignal : kNoStopSignal;
     ConversionOutcome outcome;
     Phase phase = Phase::kOpeningLog;
     std::string outputPath;
@@ -141,7 +151,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     std::optional<TextInputFile> log;
     std::optional<TextOutputFile> document;
     try {
-        StopIfAsked(stopSignal);
+        ThrowIfStopRequested();  // asked for before this LOG started
         log.emplace(request.sourcePath);
         if (std::optional<std::string> problem = HeaderProblem(*log)) {
             log->Close();
@@ -176,14 +186,14 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         phase = Phase::kConverting;
         KmlWriter writer(*document);
         writer.WriteKmlHeader(request.trackName);
-        ConvertPoints(*log, writer, request.withTimeInfo, stopSignal, line);
+        ConvertPoints(*log, writer, request.withTimeInfo, line);
         writer.WriteKmlFooter();
         document->Close();
         log->Close();
         return outcome;
     } catch (const StopRequested& stopped) {
-        // Stopped at a line's end: the document keeps whole lines, as after
-        // any failure while converting.
+        // Stopped at a line's end, or in a wait: the document keeps whole
+        // lines, as after any failure while converting.
         outcome.result = ConversionResult::kInterrupted;
         outcome.message = kConversionFailedMessage;
         outcome.cause = stopped.what();
@@ -192,6 +202,10 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);
         outcome.cause = "line " + std::to_string(line) + ": " + error.what();
+    } catch (const std::bad_alloc&) {
+        outcome.result = ConversionResult::kFailed;
+        outcome.message = MessageOf(phase, request.sourcePath, outputPath);
+        outcome.cause = "out of memory";
     } catch (const std::exception& error) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -38,9 +37,6 @@ struct ConversionRequest {
     bool withTimeInfo = false;
     // Files that the document must not be, besides the log itself.
     OverwriteGuard mustNotOverwrite;
-    // Once this holds a signal's number, the run stops at the end of the
-    // line it is at; checked once a line. Nothing when no signal can come.
-    const volatile std::sig_atomic_t* stopSignal = nullptr;
 };
 
 enum class ConversionResult : std::uint8_t { kConverted, kFailed, kInterrupted };
@@ -59,6 +55,9 @@ struct ConversionOutcome {
 };
 
 // Runs one conversion; every file is closed when it returns. Shows nothing.
+// A stop asked for (stop_request.h) ends it at a line's end, or in a wait
+// for a pipe's other end, as kInterrupted; one asked for before it starts
+// ends it before it touches a file.
 [[nodiscard]] ConversionOutcome RunConversion(const ConversionRequest& request);
 
 // The document path of a log: its path without the last three characters,

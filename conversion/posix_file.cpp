@@ -1,26 +1,70 @@
 #include "conversion/posix_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 
 #include "conversion/errors.h"
+#include "conversion/stop_request.h"
 
 namespace routalo::posix_file {
 namespace {
 
-// Makes `call` again for as long as a signal interrupts it; returns what the
-// last call returned. A call fails with a negative result and errno set.
+// Makes `call` again for as long as a signal interrupts it, unless the
+// signal asked for a stop; returns what the last call returned. A call fails
+// with a negative result and errno set.
 template <typename Call>
 auto RetryInterrupted(Call call) {
     auto result = call();
     while (result < 0 && errno == EINTR) {
+        ThrowIfStopRequested();
         result = call();
     }
     return result;
+}
+
+// How long, once a stop is asked for, a write may still wait for a pipe's
+// reader to take the rest of the lines in hand: a reader that keeps reading
+// gets whole lines, one that has paused does not hold the stop up.
+constexpr std::chrono::milliseconds kStopGrace{300};
+
+// The pipe that wakes writes waiting in poll() when a stop is asked for,
+// once OpenWakeUpPipe made it. The signal handler reads the write end,
+// hence an atomic.
+int wakeUpReadEnd = -1;
+std::atomic<int> wakeUpWriteEnd{-1};
+
+// Waits until `fd` takes bytes again; false once a stop was asked for and
+// `giveUpAt` (set on the first look after the stop) has passed.
+bool WaitUntilWritable(int fd, std::chrono::steady_clock::time_point& giveUpAt) {
+    using Clock = std::chrono::steady_clock;
+    while (true) {
+        int timeout = -1;
+        if (StopSignal() != 0) {
+            if (giveUpAt == Clock::time_point{}) {
+                giveUpAt = Clock::now() + kStopGrace;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(giveUpAt - Clock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            timeout = static_cast<int>(left.count());
+        }
+        // Once stopping, the wake-up pipe stays readable: leave it out.
+        pollfd waits[2] = {{fd, POLLOUT, 0}, {wakeUpReadEnd, POLLIN, 0}};
+        const int ready = ::poll(waits, timeout < 0 ? 2 : 1, timeout);
+        if (ready > 0 && waits[0].revents != 0) {
+            return true;  // writable, or a failure that the next write tells
+        }
+    }
 }
 
 FileIdentity IdentityFrom(const struct stat& status) {
@@ -57,7 +101,8 @@ FileStatus StatusOf(int fd) {
     if (::fstat(fd, &status) != 0) {
         Fail("cannot inspect the file");
     }
-    return {IdentityFrom(status), S_ISDIR(status.st_mode), S_ISREG(status.st_mode)};
+    return {IdentityFrom(status), S_ISDIR(status.st_mode), S_ISREG(status.st_mode),
+            S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)};
 }
 
 // An advisory lock on the whole file, which both programs take on every
@@ -84,7 +129,49 @@ void Truncate(int fd, std::size_t size) {
     }
 }
 
+void OpenWakeUpPipe() {
+    int ends[2] = {-1, -1};
+    if (wakeUpReadEnd < 0 && ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        wakeUpReadEnd = ends[0];
+        wakeUpWriteEnd = ends[1];
+    }
+}
+
+void MakeWritesStoppable(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+        Fail("cannot set up the file");
+    }
+}
+
+void WakeWaitingWrites() noexcept {
+    const int writeEnd = wakeUpWriteEnd;
+    if (writeEnd >= 0) {
+        const int savedErrno = errno;
+        [[maybe_unused]] const ssize_t put = ::write(writeEnd, "!", 1);  // full is as good
+        errno = savedErrno;
+    }
+}
+
+std::thread StartThreadWithoutSignals(std::function<void()> run) {
+    sigset_t all;
+    sigset_t before;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &before);  // the new thread starts with this mask
+    try {
+        std::thread thread(std::move(run));
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        return thread;
+    } catch (...) {
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        throw;
+    }
+}
+
 std::size_t Read(int fd, char* buffer, std::size_t size) {
+    // Looked at before every read too: a read that never waits (an endless
+    // line from a device) must also end with a stop.
+    ThrowIfStopRequested();
     const ssize_t got = RetryInterrupted([&] { return byteCalls.read(fd, buffer, size); });
     if (got < 0) {
         Fail("read failed");
@@ -94,15 +181,24 @@ std::size_t Read(int fd, char* buffer, std::size_t size) {
 
 std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error) {
     std::size_t written = 0;
+    std::chrono::steady_clock::time_point giveUpAt{};
     error = 0;
     while (written < size) {
-        const ssize_t put =
-            RetryInterrupted([&] { return byteCalls.write(fd, data + written, size - written); });
-        if (put <= 0) {
-            error = put < 0 ? errno : ENOSPC;
-            break;
+        const ssize_t put = byteCalls.write(fd, data + written, size - written);
+        if (put > 0) {
+            written += static_cast<std::size_t>(put);
+            continue;
         }
-        written += static_cast<std::size_t>(put);
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (WaitUntilWritable(fd, giveUpAt)) {
+                continue;
+            }
+            errno = EINTR;
+        } else if (put < 0 && errno == EINTR && StopSignal() == 0) {
+            continue;
+        }
+        error = put < 0 ? errno : ENOSPC;
+        break;
     }
     return written;
 }

@@ -3,13 +3,17 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "conversion/file_identity.h"
 
 // Thin wrappers over the operating system's file calls, private to the text
-// file layer. Each throws FileError with the system's reason on failure and
-// retries calls that a signal interrupted.
+// file layer. Each throws FileError with the system's reason on failure. A
+// call that a signal interrupted is made again, unless a stop was asked for
+// (see stop_request.h): then it throws StopRequested, so that a wait for a
+// pipe's other end, or an endless read, ends with the stop.
 namespace routalo::posix_file {
 
 // The two calls that move bytes between a file and memory. Tests put
@@ -29,6 +33,7 @@ struct FileStatus {
     FileIdentity identity;
     bool directory = false;
     bool regular = false;  // a regular file, which can be cut back
+    bool device = false;   // a device (/dev/null, a terminal), which holds no document
 };
 FileStatus StatusOf(int fd);
 // Takes the exclusive lock on `fd` without waiting: false when another open
@@ -36,10 +41,25 @@ FileStatus StatusOf(int fd);
 // unlocked and this returns true.
 bool TryLock(int fd);
 void Truncate(int fd, std::size_t size);
+// Makes writes to `fd`, which is no regular file (a pipe, a terminal), wait
+// in WriteAll where a stop can end the wait, instead of inside write().
+void MakeWritesStoppable(int fd);
+// Makes the pipe through which WakeWaitingWrites wakes the writes that wait
+// for a pipe's other end; without it they see a stop only once that other
+// end moves. Once a process.
+void OpenWakeUpPipe();
+// Wakes the writes that wait for the other end of a pipe, so that they see
+// a stop asked for. Safe in a signal handler.
+void WakeWaitingWrites() noexcept;
+// Starts `run` on a thread of its own that no signal interrupts: signals
+// go to the main thread, whose waits they are meant to end.
+[[nodiscard]] std::thread StartThreadWithoutSignals(std::function<void()> run);
 std::size_t Read(int fd, char* buffer, std::size_t size);
 // Writes up to `size` bytes; returns how many were written before a failure
 // and sets `error` to the reason then (0 when all went out), so that the
-// caller knows how far the file got.
+// caller knows how far the file got. Once a stop is asked for, a write that
+// waits for a pipe's reader gives up, with EINTR, when the reader has not
+// taken the rest within a moment. Throws nothing, for the writer thread.
 std::size_t WriteAll(int fd, const char* data, std::size_t size, int& error);
 // Asks the system to start writing `size` bytes from `offset` of `fd` to
 // the disk now, without waiting for them. A large document then goes out

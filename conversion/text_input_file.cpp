@@ -1,6 +1,7 @@
 #include "conversion/text_input_file.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "conversion/posix_file.h"
 
@@ -57,7 +58,13 @@ bool TextInputFile::Refill() {
     }
     begin_ = 0;
     end_ = posix_file::Read(fd_, buffer_.get(), kBufferSize);
-    return end_ > 0;
+    if (end_ > 0 && std::exchange(lineFeedMayFollow_, false) && buffer_[0] == '\n') {
+        begin_ = 1;
+        if (end_ == 1) {
+            return Refill();
+        }
+    }
+    return end_ > begin_;
 }
 
 }  // namespace routalo

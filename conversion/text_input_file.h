@@ -55,6 +55,11 @@ class TextInputFile {
     // Fills the buffer when it is used up; false at the end of the file.
     bool Refill();
 
+    // Set when the last line ended in a CR that was the last byte of the
+    // file then: a log still being written may get the LF of that CR LF in
+    // a later write, and the next Refill takes it as part of the line end.
+    bool lineFeedMayFollow_ = false;
+
     int fd_ = -1;
     FileIdentity identity_;
     std::unique_ptr<char[]> buffer_;
@@ -84,7 +89,11 @@ void TextInputFile::ReadLine(Consume&& consume) {
             consume(rest.substr(0, cr));
         }
         begin_ += cr + 1;
-        if ((begin_ < end_ || Refill()) && buffer_[begin_] == '\n') {
+        if (begin_ == end_ && !Refill()) {
+            // The log ends in this CR for now; an LF that it gains later
+            // belongs to this line end.
+            lineFeedMayFollow_ = true;
+        } else if (buffer_[begin_] == '\n') {
             ++begin_;
         }
         return;

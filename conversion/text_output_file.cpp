@@ -22,17 +22,25 @@ TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& gu
         if (status.directory) {
             throw FileError("", EISDIR);
         }
-        if (!posix_file::TryLock(fd_)) {
+        // A device holds no document that two writers could tear apart:
+        // any number of runs may write to /dev/null at once.
+        if (!status.device && !posix_file::TryLock(fd_)) {
             throw FileError("another conversion is writing this document");
         }
         identity_ = status.identity;
         regular_ = status.regular;
+        if (!regular_) {
+            posix_file::MakeWritesStoppable(fd_);
+        }
+        // Everything the writing needs comes before the file is emptied, so
+        // that a run that cannot have it leaves the old file as it was.
+        buffer_.reserve(kBufferSize);
+        writer_.emplace(fd_, regular_, kBufferSize);
         if (regular_) {
             posix_file::Truncate(fd_, 0);
         }
-        buffer_.reserve(kBufferSize);
-        writer_.emplace(fd_, regular_);  // may fail to start its thread
     } catch (...) {
+        writer_.reset();
         posix_file::Close(fd_);
         fd_ = -1;
         throw;
@@ -95,6 +103,8 @@ void TextOutputFile::Flush() {
     if (broken_ || buffer_.empty()) {
         return;
     }
+    // The writer hands back the buffer it wrote before, with its room, so
+    // that going on needs no memory.
     try {
         writer_->Write(buffer_);
     } catch (...) {
@@ -102,7 +112,6 @@ void TextOutputFile::Flush() {
         buffer_.clear();
         throw;
     }
-    buffer_.reserve(kBufferSize);
 }
 
 }  // namespace routalo

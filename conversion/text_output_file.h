@@ -25,10 +25,11 @@ using OverwriteGuard = std::function<std::optional<std::string>(const FileIdenti
 class TextOutputFile {
   public:
     // Creates `path`, or empties it when it exists, and holds the file's
-    // exclusive lock until it is closed. Throws FileError, with nothing
-    // emptied, when the file cannot be created, is a directory, is one that
-    // `guard` keeps (by any name: a link is the file it leads to), or is
-    // locked: another TextOutputFile, in this process or another, writes it.
+    // exclusive lock until it is closed. Throws, with nothing emptied, when
+    // the file cannot be created, is a directory, is one that `guard` keeps
+    // (by any name: a link is the file it leads to), or is locked: another
+    // TextOutputFile, in this process or another, writes it; or when the
+    // buffers or the writer thread cannot be had.
     explicit TextOutputFile(const std::string& path, const OverwriteGuard& guard = {});
     ~TextOutputFile();
     TextOutputFile(const TextOutputFile&) = delete;

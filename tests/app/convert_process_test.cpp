@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -31,24 +33,34 @@ constexpr std::string_view kFailed =
 constexpr std::string_view kClosingLine =
     "<colorMode>random</colorMode></Folder></Document></kml>\r\n";
 
+// How a converter is started besides its arguments.
+struct Start {
+    // A limit (RLIMIT_FSIZE, RLIMIT_AS) and its value.
+    std::optional<std::pair<int, rlim_t>> limit;
+    // A command that runs the converter, such as {"timeout", "1"}.
+    std::vector<std::string> wrapper;
+};
+
 // routalo-convert started with `arguments`, its standard error going to
-// `errors`, and with a file-size limit when one is given.
+// `errors`.
 pid_t StartConverter(const std::vector<std::string>& arguments, const std::string& errors,
-                     std::optional<rlim_t> fileSizeLimit = std::nullopt) {
+                     const Start& start = {}) {
     const char* program = std::getenv("ROUTALO_CONVERT");
     EXPECT_NE(program, nullptr) << "ROUTALO_CONVERT names no program";
-    std::vector<std::string> texts = {program == nullptr ? "false" : program};
+    std::vector<std::string> texts = start.wrapper;
+    texts.emplace_back(program == nullptr ? "false" : program);
     texts.insert(texts.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv = ArgumentVector(texts);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         ::dup2(fd, STDERR_FILENO);
-        if (fileSizeLimit) {
-            const rlimit limit{*fileSizeLimit, *fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        if (start.limit) {
+            const rlimit limit{start.limit->second, start.limit->second};
+            ::setrlimit(start.limit->first, &limit);
         }
-        ::execv(argv[0], argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     return pid;
@@ -134,7 +146,8 @@ TEST_F(ConverterProcess, FailsALogWhoseDocumentCannotBeWrittenAndGoesOn) {
     fs::remove(folder_.File("rit.kml"));
     fs::remove(folder_.File("next.kml"));
     constexpr rlim_t kLimit = rlim_t{100} * 1024;
-    EXPECT_EQ(ExitStatusOf(StartConverter({log, next}, errors_, kLimit)), 1);
+    EXPECT_EQ(ExitStatusOf(StartConverter({log, next}, errors_, {{{RLIMIT_FSIZE, kLimit}}, {}})),
+              1);
     EXPECT_EQ(ReadBytes(errors_), "routalo-convert: " + log + ": " + std::string(kFailed) +
                                       " (write failed: File too large)\n");
     const std::string kept = ReadBytes(folder_.File("rit.kml"));
@@ -180,6 +193,119 @@ TEST_F(ConverterProcess, StopsAtALinesEndOnASignal) {
         EXPECT_TRUE(whole.starts_with(received)) << "kept " << received.size() << " bytes";
         EXPECT_FALSE(fs::exists(folder_.File("next.kml")));
     }
+}
+
+// Opens the FIFO `path` for writing once the converter opens it for
+// reading, and writes `bytes` to it; -1 when no reader came in time.
+int FeedFifo(const std::string& path, std::string_view bytes) {
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 500; ++tries) {
+        fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0) {
+            ::usleep(10'000);
+        }
+    }
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, 0);
+        EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    return fd;
+}
+
+// One signal, as timeout, systemd and kill send it, ends a run that waits
+// in an open or a read: exactly one line names the LOG it cut short, no
+// further LOG is made, and timeout says 124. What a stopped document keeps
+// is whole lines.
+TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
+    const std::string log = SampleLog(kPoints);
+    const std::string whole = DocumentAlone({});
+    const std::string someLines = log.substr(0, log.find("\r\n", 40'000) + 2);
+    struct Case {
+        const char* waitsIn;
+        const char* fifo;  // the FIFO in the folder
+        std::string fed;   // what the log's writer gives before it pauses
+        std::vector<std::string> logs;
+    };
+    const Case cases[] = {
+        {"the open of a document that nobody reads", "rit.kml", "", {"rit.csv", "next.csv"}},
+        {"the header of a log whose writer paused",
+         "slow.csv",
+         "Longitude,Lat",
+         {"slow.csv", "next.csv"}},
+        {"the middle of the only log, whose writer paused", "slow.csv", someLines, {"slow.csv"}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.waitsIn);
+        const ScratchFolder folder;
+        folder.Write("rit.csv", log);
+        folder.Write("next.csv", SampleLog(10));
+        ::mkfifo(folder.File(test.fifo).c_str(), 0666);
+        std::vector<std::string> logs;
+        for (const std::string& name : test.logs) {
+            logs.push_back(folder.File(name));
+        }
+        const auto started = std::chrono::steady_clock::now();
+        const pid_t converter = StartConverter(logs, errors_, {{}, {"timeout", "1"}});
+        const int feeder = test.fed.empty() ? -1 : FeedFifo(folder.File(test.fifo), test.fed);
+        EXPECT_EQ(ExitStatusOf(converter), 124);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+        if (feeder >= 0) {
+            ::close(feeder);
+        }
+        EXPECT_EQ(ReadBytes(errors_),
+                  "routalo-convert: " + logs.front() + ": conversion interrupted by SIGTERM\n");
+        EXPECT_FALSE(fs::exists(folder.File("next.kml")));
+        if (fs::exists(folder.File("slow.kml"))) {
+            const std::string kept = ReadBytes(folder.File("slow.kml"));
+            EXPECT_TRUE(kept.ends_with("\r\n"));
+            EXPECT_TRUE(whole.starts_with(kept)) << "kept " << kept.size() << " bytes";
+        }
+    }
+}
+
+// Under a limit to its memory that is too tight somewhere, a run either
+// converts, or fails before it empties the old document, or keeps whole
+// lines; a document made whole is never reported as a failure.
+TEST_F(ConverterProcess, NeverLosesTheOldDocumentForWantOfMemory) {
+    constexpr rlim_t kMiB = rlim_t{1024} * 1024;
+    rlim_t lowest = 4 * kMiB;  // the lowest limit at which the program starts at all
+    while (lowest <= 256 * kMiB &&
+           ExitStatusOf(StartConverter({"--version"}, errors_, {{{RLIMIT_AS, lowest}}, {}})) != 0) {
+        lowest += kMiB;
+    }
+    if (lowest > 256 * kMiB) {
+        GTEST_SKIP() << "this build does not start under a limit to its address space";
+    }
+    const std::string log = folder_.Write("rit.csv", SampleLog(kPoints));
+    const std::string document = folder_.File("rit.kml");
+    const std::string whole = DocumentAlone({});
+    const std::string old = "an older document\r\n";
+    int failures = 0;
+    int successes = 0;
+    for (rlim_t limit = lowest; successes < 3 && limit < lowest + 64 * kMiB; limit += kMiB / 4) {
+        SCOPED_TRACE(limit);
+        folder_.Write("rit.kml", old);
+        const int status = ExitStatusOf(StartConverter({log}, errors_, {{{RLIMIT_AS, limit}}, {}}));
+        const std::string left = ReadBytes(document);
+        const std::string said = ReadBytes(errors_);
+        if (left == whole) {
+            EXPECT_EQ(status, 0) << said;
+            EXPECT_EQ(said, "");
+            ++successes;
+            continue;
+        }
+        successes = 0;
+        ++failures;
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        if (left != old) {
+            EXPECT_NE(said.find(kFailed), std::string::npos) << said;
+            EXPECT_TRUE(left.ends_with("\r\n"));
+            EXPECT_TRUE(whole.starts_with(left)) << "kept " << left.size() << " bytes";
+        }
+    }
+    EXPECT_EQ(successes, 3) << "no limit let the conversion through";
+    EXPECT_GT(failures, 0) << "no limit was tight enough to fail";
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/scratch_folder.h"
@@ -90,7 +92,7 @@ TEST(TextInputFile, JoinsLinesAndLineEndsAcrossItsBuffer) {
     // The buffer holds 256 KiB: put a CR as its last byte and the LF that
     // completes it as the first byte of the next fill, and a line that spans
     // several fills.
-    const std::size_t buffer = 256 * 1024;
+    const std::size_t buffer = std::size_t{256} * 1024;
     std::string bytes(buffer - 1, 'a');
     bytes += "\r\nb";
     bytes += std::string(3 * buffer, 'c');
@@ -102,10 +104,35 @@ TEST(TextInputFile, JoinsLinesAndLineEndsAcrossItsBuffer) {
     EXPECT_EQ(lines[2], "d");
 }
 
+// A log that is still being written may end in the CR of a CR LF for a
+// while: the LF that comes later ends the same line, and is no text of
+// the next one.
+TEST(TextInputFile, TakesALineFeedThatComesLaterAsPartOfTheLineEnd) {
+    const ScratchFolder folder;
+    const std::string path = folder.Write("log.csv", "a\r");
+    TextInputFile file(path);
+    std::string line;
+    const std::pair<const char*, std::vector<std::string>> writes[] = {
+        {"\nb\r", {"b"}}, {"\n", {}}, {"\nc\r\n", {"\nc"}}};
+    file.ReadLine(line, 100);
+    EXPECT_EQ(line, "a");
+    EXPECT_TRUE(file.AtEnd());
+    for (const auto& [written, lines] : writes) {
+        SCOPED_TRACE(written);
+        std::ofstream(path, std::ios::app | std::ios::binary) << written;
+        std::vector<std::string> read;
+        while (!file.AtEnd()) {
+            file.ReadLine(line, 100);
+            read.push_back(line);
+        }
+        EXPECT_EQ(read, lines);
+    }
+}
+
 // Lines taken where they lie in the buffer end exactly where lines read in
 // pieces end, at the buffer's edge too.
 TEST(TextInputFile, TakesLinesWhereTheyLieAsItReadsThemInPieces) {
-    const std::size_t buffer = 256 * 1024;
+    const std::size_t buffer = std::size_t{256} * 1024;
     std::string edges;
     for (int i = 0; edges.size() < 3 * buffer; ++i) {
         edges += std::string(static_cast<std::size_t>(i % 700), 'x') + (i % 3 == 0 ? "\r" : "\r\n");

@@ -1,14 +1,56 @@
 #include "conversion/text_output_file.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <limits>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "conversion/errors.h"
 #include "conversion/text_input_file.h"
 #include "tests/support/scratch_folder.h"
+
+// Stand-ins for the system's thread creation and for memory, which fail on
+// demand as they do under a tight limit to processes or memory.
+namespace routalo {
+namespace {
+std::atomic<bool> threadsFail = false;
+std::atomic<std::size_t> allocationsFailFrom = std::numeric_limits<std::size_t>::max();  // bytes
+}  // namespace
+}  // namespace routalo
+
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*run)(void*), void* argument) {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto real = reinterpret_cast<Create>(::dlsym(RTLD_NEXT, "pthread_create"));
+    return routalo::threadsFail ? EAGAIN : real(thread, attributes, run, argument);
+}
+
+void* operator new(std::size_t size) {
+    void* memory =
+        size < routalo::allocationsFailFrom ? std::malloc(size == 0 ? 1 : size) : nullptr;
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t /*size*/) noexcept {
+    std::free(memory);
+}
 
 namespace routalo {
 namespace {
@@ -176,6 +218,28 @@ TEST(TextOutputFile, ReleasesItsDescriptorOnEveryPath) {
     }
     EXPECT_THROW(TextOutputFile(folder.Path().string()), FileError);
     EXPECT_EQ(testing::OpenDescriptorCount(), before);
+}
+
+// A writer thread or buffers that cannot be had leave an existing file as
+// it was, and no descriptor open.
+TEST(TextOutputFile, LeavesTheOldFileWhenTheWritingCannotBeSetUp) {
+    const ScratchFolder folder;
+    const std::string old = "the old document\r\n";
+    const std::string path = folder.Write("doc.kml", old);
+    const int before = testing::OpenDescriptorCount();
+    const std::pair<const char*, std::function<void()>> failures[] = {
+        {"no thread", [] { threadsFail = true; }},
+        {"no buffer", [] { allocationsFailFrom = std::size_t{1024} * 1024; }},
+    };
+    for (const auto& [what, fail] : failures) {
+        SCOPED_TRACE(what);
+        fail();
+        EXPECT_THROW(TextOutputFile{path}, std::exception);
+        threadsFail = false;
+        allocationsFailFrom = std::numeric_limits<std::size_t>::max();
+        EXPECT_EQ(ReadBytes(path), old);
+        EXPECT_EQ(testing::OpenDescriptorCount(), before);
+    }
 }
 
 }  // namespace
