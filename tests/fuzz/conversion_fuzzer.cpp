@@ -18,7 +18,6 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
-#include <stdlib.h>  // mkdtemp
 #include <unistd.h>
 
 #include <cstddef>
@@ -29,7 +28,6 @@
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "conversion/conversion_run.h"
@@ -46,33 +44,10 @@ constexpr std::string_view kPlacemarkEnd = "</Placemark>\r\n";
 constexpr std::string_view kClosingLine =
     "<colorMode>random</colorMode></Folder></Document></kml>\r\n";
 
-// A folder of its own for this process, in memory where the system has
-// such a place, removed when the process ends normally.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "routalo-fuzz-XXXXXX").string();
-        Require(mkdtemp(pattern.data()) != nullptr, "a scratch folder");
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    [[nodiscard]] std::string File(const char* name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
-
-const ScratchFolder& Scratch() {
-    static const ScratchFolder folder;
+// A folder of its own for this process, in memory where the system has such
+// a place that takes files, removed when the process ends normally.
+const testing::ScratchFolder& Scratch() {
+    static const testing::ScratchFolder folder("/dev/shm");
     return folder;
 }
 

@@ -6,11 +6,15 @@
 
 namespace routalo::testing {
 
-// A fresh folder under the system's temporary folder, removed with all it
-// holds when the object goes.
+// A fresh folder, removed with all it holds when the object goes. It is made
+// under the system's temporary folder, or under `preferred` (/dev/shm for a
+// folder in memory, say), where a file can be written there; otherwise
+// under the build folder. A folder may exist and yet take no files: /dev/shm
+// in a chroot, a temporary folder on a read-only or full file system.
 class ScratchFolder {
   public:
     ScratchFolder();
+    explicit ScratchFolder(const std::filesystem::path& preferred);
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
