@@ -13,7 +13,11 @@ TEST(PrintableText, EscapesWhatCouldBreakOrFakeALine) {
         {"/data/rit.csv", "/data/rit.csv"},
         {"a\nb\rc\td", "a\\nb\\rc\\td"},
         {"\x1b[2J\x07\x7f", "\\x1b[2J\\x07\\x7f"},
+#ifdef _WIN32
+        {"C:\\logs\\nieuw.csv", "C:\\logs\\nieuw.csv"},  // the folder separator stays
+#else
         {"a\\nb", "a\\\\nb"},
+#endif
         {std::string("a\0b", 3), "a\\x00b"},
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x9a\xb2", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x9a\xb2"},
         {"caf\xe9", "caf\\xe9"},  // Windows-1252, no UTF-8

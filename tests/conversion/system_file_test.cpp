@@ -1,0 +1,81 @@
+// What the file layer makes of the names and files of the system it runs
+// on: one file by any of its names, paths of any length and in any script,
+// and on Windows the names that Windows takes for devices.
+#include "conversion/system_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "conversion/errors.h"
+#include "conversion/text_input_file.h"
+#include "conversion/text_output_file.h"
+#include "tests/support/scratch_folder.h"
+
+namespace routalo {
+namespace {
+
+using testing::ReadBytes;
+using testing::ScratchFolder;
+
+// A document is written, and read back, under a path longer than the 260
+// characters of Windows' old limit, with letters of any script.
+TEST(SystemFile, WritesPathsOfAnyLengthAndScript) {
+    const ScratchFolder folder;
+    std::filesystem::path deep = folder.Path();
+    for (int i = 0; i < 4; ++i) {
+        deep /= std::string(80, static_cast<char>('a' + i));
+    }
+    std::filesystem::create_directories(deep);
+    const std::string path = (deep / "rit \xC3\xAB \xE2\x82\xAC \xF0\x9F\x9A\xB2.kml").string();
+    ASSERT_GT(path.size(), 330U);
+    TextOutputFile document(path);
+    document.WriteLine("kept");
+    document.Close();
+    std::string line;
+    TextInputFile(path).ReadLine(line, 100);
+    EXPECT_EQ(line, "kept");
+}
+
+#ifdef _WIN32
+// The log by another name is the log, as a device and an inode tell it on
+// POSIX systems: a hard link, and the same name in other letters.
+TEST(SystemFile, KnowsAFileByAnyOfItsNames) {
+    const ScratchFolder folder;
+    const std::string log = folder.Write("rit.kml", "the log\r\n");
+    std::filesystem::create_hard_link(log, folder.File("hard.kml"));
+    const std::vector<std::string> names = {log, folder.File("hard.kml"), folder.File("RIT.KML")};
+    const FileIdentity identity = TextInputFile(log).Identity();
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(IdentityOfFile(name), identity);
+        EXPECT_THROW(TextOutputFile(name,
+                                    [&](const FileIdentity& file) {
+                                        return file == identity
+                                                   ? std::optional<std::string>("the log")
+                                                   : std::nullopt;
+                                    }),
+                     FileRefused);
+    }
+    EXPECT_EQ(ReadBytes(log), "the log\r\n");
+}
+
+// Windows takes these names as devices, whatever their extension: a document
+// written there would exist nowhere.
+TEST(SystemFile, RefusesADocumentThatWindowsTakesForADevice) {
+    const ScratchFolder folder;
+    for (const char* name :
+         {"nul.kml", "NUL", "con.kml", "Aux.kml", "prn", "com1.kml", "LPT9.kml"}) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(TextOutputFile(folder.File(name)), FileRefused);
+    }
+    TextOutputFile ordinary(folder.File("nulled.kml"));
+    ordinary.Close();
+}
+#endif
+
+}  // namespace
+}  // namespace routalo
