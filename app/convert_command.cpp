@@ -10,6 +10,7 @@
 #include "app/argument_vector.h"
 #include "app/batch_guard.h"
 #include "app/printable_text.h"
+#include "app/stop_signals.h"
 #include "app/version_text.h"
 #include "conversion/conversion_run.h"
 #include "conversion/errors.h"
@@ -178,8 +179,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
                 anyFailed = true;
                 break;
             case ConversionResult::kInterrupted:
-                Report(errors, log, "conversion interrupted by " + SignalName(outcome.signal));
-                return kExitSignalBase + outcome.signal;
+                Report(errors, log, "conversion interrupted by " + StopName(outcome.signal));
+                return ExitStatusAfterStop(outcome.signal);
         }
     }
     // A stop that came once the last document was whole changes nothing:

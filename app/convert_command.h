@@ -8,11 +8,10 @@
 
 namespace routalo {
 
-// Exit statuses of routalo-convert, besides kExitUsage; a run stopped by
-// signal N exits with 128 + N, as shells expect.
+// Exit statuses of routalo-convert, besides kExitUsage; a stopped run exits
+// with ExitStatusAfterStop (stop_signals.h).
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitConversionFailed = 1;
-inline constexpr int kExitSignalBase = 128;
 
 // Runs routalo-convert with `arguments` (without the program name):
 //

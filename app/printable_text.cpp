@@ -1,5 +1,6 @@
 #include "app/printable_text.h"
 
+#include "conversion/path_style.h"
 #include "conversion/text_encoding.h"
 
 namespace routalo {
@@ -55,7 +56,9 @@ std::string PrintableText(std::string_view text) {
                 out += "\\t";
                 break;
             case '\\':
-                out += "\\\\";
+                // Doubled, unless it separates folders (on Windows), where
+                // doubling it would garble every path.
+                out += kFolderSeparators.find('\\') == std::string_view::npos ? "\\\\" : "\\";
                 break;
             default:
                 if (byte < 0x20 || byte == 0x7F) {

@@ -12,7 +12,8 @@ namespace routalo {
 //   "a\nb"      -> "a\\nb"        "\x1b[2J"  -> "\\x1b[2J"
 //   "caf\xe9"   -> "caf\\xe9"     "a\\b"     -> "a\\\\b"
 // Tab, CR and LF are \t, \r, \n; the backslash doubles, so that an escape
-// cannot be told from the same characters typed; valid UTF-8 outside the C0
+// cannot be told from the same characters typed, except on Windows, where
+// it separates folders and no file name holds a control character; valid UTF-8 outside the C0
 // and C1 controls and DEL stays as it is.
 [[nodiscard]] std::string PrintableText(std::string_view text);
 

@@ -1,16 +1,31 @@
 #pragma once
 
+#include <string>
+
+// How the stop that the user or the system asks for reaches the converter:
+// signals on POSIX systems, the console's Ctrl-C, Ctrl-Break and close on
+// Windows. Each system has its implementation beside this header.
 namespace routalo {
 
-// Makes SIGINT, SIGTERM and SIGHUP ask for a stop (stop_request.h) instead
-// of ending the program: a conversion then stops at the end of its line, and
-// a wait in an open, a read or a write ends. A second one ends the program
-// at once, as without this.
+// Makes SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C, Ctrl-Break and
+// closing the console) ask for a stop (stop_request.h) instead of ending the
+// program: a conversion then stops at the end of its line, and a wait in an
+// open, a read or a write ends. Further signals change nothing.
 void CatchStopSignals();
+
+// The stop `signal` as the user knows it: "SIGINT", "SIGTERM", "SIGHUP";
+// on Windows "Ctrl-C", "Ctrl-Break", "closing the console".
+[[nodiscard]] std::string StopName(int signal);
+
+// The exit status of a program that the stop `signal` ended: 128 + the
+// signal's number on POSIX systems, as shells expect; on Windows the status
+// that the system gives a program ended by Ctrl-C, STATUS_CONTROL_C_EXIT.
+[[nodiscard]] int ExitStatusAfterStop(int signal);
 
 // Makes a write to a pipe whose reader went away, or past the file-size
 // limit, fail with an error (EPIPE, EFBIG) that the conversion reports,
 // instead of killing the program on the spot with SIGPIPE or SIGXFSZ.
+// Windows reports those as errors already.
 void IgnoreWriteSignals();
 
 }  // namespace routalo

@@ -1,18 +1,16 @@
 #include "conversion/background_writer.h"
 
-#include <cerrno>
 #include <string_view>
 
 #include "conversion/errors.h"
-#include "conversion/posix_file.h"
 #include "conversion/stop_request.h"
 
 namespace routalo {
 
-BackgroundWriter::BackgroundWriter(int fd, bool regular, std::size_t capacity)
-    : fd_(fd), regular_(regular) {
+BackgroundWriter::BackgroundWriter(SystemFile& file, bool regular, std::size_t capacity)
+    : file_(file), regular_(regular) {
     inHand_.reserve(capacity);
-    thread_ = posix_file::StartThreadWithoutSignals([this] { Run(); });
+    thread_ = StartWriterThread([this] { Run(); });
 }
 
 BackgroundWriter::~BackgroundWriter() {
@@ -48,11 +46,11 @@ void BackgroundWriter::WaitUntilIdle(std::unique_lock<std::mutex>& lock) {
 }
 
 void BackgroundWriter::ThrowIfFailed() const {
-    if (error_ == EINTR) {  // the write gave up for a stop
+    if (error_ == std::errc::interrupted) {  // the write gave up for a stop
         throw StopRequested(StopSignal());
     }
-    if (error_ != 0) {
-        throw FileError("write failed", error_);
+    if (error_) {
+        throw FileError(error_, "write failed");
     }
 }
 
@@ -63,7 +61,7 @@ void BackgroundWriter::Run() {
         if (!busy_) {
             return;
         }
-        const bool failed = error_ != 0;
+        const bool failed = static_cast<bool>(error_);
         lock.unlock();
         if (!failed) {
             WriteOut();
@@ -77,11 +75,11 @@ void BackgroundWriter::Run() {
 // Runs on the thread, outside the lock: the other side leaves inHand_ alone
 // while busy_ is set.
 void BackgroundWriter::WriteOut() {
-    int error = 0;
-    const std::size_t put = posix_file::WriteAll(fd_, inHand_.data(), inHand_.size(), error);
-    if (error == 0) {
+    std::error_code error;
+    const std::size_t put = file_.WriteAll(inHand_.data(), inHand_.size(), error);
+    if (!error) {
         if (regular_) {
-            posix_file::StartWriteBack(fd_, written_, put);
+            file_.StartWriteBack(written_, put);
         }
         written_ += put;
         return;
@@ -93,8 +91,9 @@ void BackgroundWriter::WriteOut() {
         lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + kLineEnd.size();
     if (regular_ && keep < put) {
         try {
-            posix_file::Truncate(fd_, written_ + keep);
-        } catch (const FileError&) {  // NOLINT(bugprone-empty-catch): the write error is reported
+            file_.Truncate(written_ + keep);
+        } catch (
+            const std::exception&) {  // NOLINT(bugprone-empty-catch): the write error is reported
         }
     }
     written_ += keep;

@@ -5,7 +5,10 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
+
+#include "conversion/system_file.h"
 
 namespace routalo {
 
@@ -23,7 +26,7 @@ class BackgroundWriter {
     // back. Sets aside room for a buffer of `capacity` bytes, so that the
     // buffers that trade places with Write need none. Throws, with no thread
     // left running, when the room or the thread cannot be had.
-    BackgroundWriter(int fd, bool regular, std::size_t capacity);
+    BackgroundWriter(SystemFile& file, bool regular, std::size_t capacity);
     // Waits for the buffer in hand to be written; reports nothing.
     ~BackgroundWriter();
     BackgroundWriter(const BackgroundWriter&) = delete;
@@ -43,7 +46,7 @@ class BackgroundWriter {
     void WaitUntilIdle(std::unique_lock<std::mutex>& lock);
     void ThrowIfFailed() const;
 
-    const int fd_;
+    SystemFile& file_;
     const bool regular_;
     std::size_t written_ = 0;  // bytes that reached the file; the thread's own
 
@@ -52,7 +55,7 @@ class BackgroundWriter {
     std::string inHand_;  // the buffer being written
     bool busy_ = false;   // inHand_ waits for or is in writing
     bool stopping_ = false;
-    int error_ = 0;  // the first failure's error number
+    std::error_code error_;  // the first failure's
 
     std::thread thread_;  // started once the rest is in place
 };

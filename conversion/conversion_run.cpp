@@ -7,6 +7,7 @@
 
 #include "conversion/errors.h"
 #include "conversion/kml_writer.h"
+#include "conversion/path_style.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/stop_request.h"
 #include "conversion/text_encoding.h"
@@ -25,7 +26,7 @@ enum class Phase { kOpeningLog, kCreatingDocument, kConverting };
 // so a log of one endless line is no burden.
 std::optional<std::string> HeaderProblem(TextInputFile& log) {
     if (log.AtEnd()) {
-        throw FileError("the log is empty");
+        throw FileRefused("the log is empty");
     }
     std::string header;
     log.ReadLine(header, kTrackLogHeader.size() + 1);
@@ -39,13 +40,6 @@ std::optional<std::string> HeaderProblem(TextInputFile& log) {
     }
     return std::string();
 }
-
-// What separates the folders of a path.
-#ifdef _WIN32
-constexpr std::string_view kFolderSeparators = "/\\";
-#else
-constexpr std::string_view kFolderSeparators = "/";
-#endif
 
 // How many characters of the log's path give way to "kml".
 constexpr std::size_t kDroppedCharacters = 3;
@@ -164,11 +158,11 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         phase = Phase::kCreatingDocument;
         const std::optional<std::string> kmlPath = KmlPathFor(request.sourcePath);
         if (!kmlPath) {
-            throw FileError("the log's path is too short to give a document path");
+            throw FileRefused("the log's path is too short to give a document path");
         }
         outputPath = *kmlPath;
         if (LeavesTheLogsFolder(request.sourcePath, outputPath)) {
-            throw FileError("the document would lie outside the log's folder");
+            throw FileRefused("the document would lie outside the log's folder");
         }
         if (!SpeedSchemeIsFilled()) {
             throw ConversionError("the speed colour scheme is empty");

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace routalo {
 
@@ -15,21 +16,21 @@ class ConversionError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A file could not be opened, created, read, written or closed. Carries the
-// system's error number, or 0 for a refusal of our own.
-class FileError : public ConversionError {
+// A system call on a file failed: opening, creating, reading, writing or
+// closing it. Carries the system's code; what() is `doing` and the
+// system's reason, as in "write failed: No space left on device", or the
+// reason alone.
+class FileError : public std::system_error {
   public:
-    // The cause is `doing` and the system's reason for `error`, as in
-    // "write failed: No space left on device"; with `doing` empty, the
-    // reason alone.
-    FileError(const std::string& doing, int error);
-    // A refusal that is no system call's failure.
-    explicit FileError(const std::string& cause) : ConversionError(cause) {}
+    explicit FileError(std::error_code code) : std::system_error(code) {}
+    FileError(std::error_code code, const std::string& doing) : std::system_error(code, doing) {}
+};
 
-    [[nodiscard]] int Error() const { return error_; }
-
-  private:
-    int error_ = 0;
+// A file that the conversion will not take, for a reason of its own: it is
+// the log itself, another conversion writes it, it has no line left.
+class FileRefused : public ConversionError {
+  public:
+    using ConversionError::ConversionError;
 };
 
 // Something wrong with one line of the log; the run says which line.
@@ -50,7 +51,8 @@ class SpeedError : public LogLineError {
     using LogLineError::LogLineError;
 };
 
-// The run was asked to stop by the signal `Signal()` and stopped at a line's end.
+// The run was asked to stop (stop_request.h) on behalf of `Signal()`, and
+// stopped at a line's end or in a wait.
 class StopRequested : public ConversionError {
   public:
     explicit StopRequested(int signal);
@@ -60,8 +62,5 @@ class StopRequested : public ConversionError {
   private:
     int signal_;
 };
-
-// "SIGINT", "SIGTERM", "SIGHUP", or "signal N" for another.
-[[nodiscard]] std::string SignalName(int signal);
 
 }  // namespace routalo

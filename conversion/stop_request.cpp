@@ -1,6 +1,6 @@
 #include "conversion/stop_request.h"
 
-#include "conversion/posix_file.h"
+#include "conversion/system_file.h"
 
 namespace routalo {
 
@@ -9,14 +9,14 @@ volatile std::sig_atomic_t requestedStop = 0;
 }  // namespace detail
 
 void PrepareStopRequests() {
-    posix_file::OpenWakeUpPipe();
+    PrepareWakeUps();
 }
 
 void RequestStop(int signal) noexcept {
     if (detail::requestedStop == 0) {
         detail::requestedStop = signal;
     }
-    posix_file::WakeWaitingWrites();
+    WakeWaitingWrites();
 }
 
 }  // namespace routalo

@@ -1,9 +1,6 @@
 #include "conversion/text_input_file.h"
 
-#include <cerrno>
 #include <utility>
-
-#include "conversion/posix_file.h"
 
 namespace routalo {
 namespace {
@@ -15,17 +12,12 @@ constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
 TextInputFile::TextInputFile(const std::string& path)
     : buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
     // The buffer comes first, so that no failure can leave the file open.
-    fd_ = posix_file::OpenForReading(path);
-    try {
-        const posix_file::FileStatus status = posix_file::StatusOf(fd_);
-        if (status.directory) {
-            throw FileError("", EISDIR);
-        }
-        identity_ = status.identity;
-    } catch (...) {
-        Close();
-        throw;
+    file_ = SystemFile::OpenForReading(path);
+    const SystemFile::Status status = file_.Look();
+    if (status.directory) {
+        throw FileError(std::make_error_code(std::errc::is_a_directory));
     }
+    identity_ = status.identity;
 }
 
 TextInputFile::~TextInputFile() {
@@ -46,18 +38,15 @@ bool TextInputFile::AtEnd() {
 }
 
 void TextInputFile::Close() noexcept {
-    if (fd_ >= 0) {
-        posix_file::Close(fd_);
-        fd_ = -1;
-    }
+    file_.Close();
 }
 
 bool TextInputFile::Refill() {
-    if (fd_ < 0) {
-        throw FileError("read from a closed file");
+    if (!file_.IsOpen()) {
+        throw FileRefused("read from a closed file");
     }
     begin_ = 0;
-    end_ = posix_file::Read(fd_, buffer_.get(), kBufferSize);
+    end_ = file_.Read(buffer_.get(), kBufferSize);
     if (end_ > 0 && std::exchange(lineFeedMayFollow_, false) && buffer_[0] == '\n') {
         begin_ = 1;
         if (end_ == 1) {

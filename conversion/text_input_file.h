@@ -7,6 +7,7 @@
 
 #include "conversion/errors.h"
 #include "conversion/file_identity.h"
+#include "conversion/system_file.h"
 
 namespace routalo {
 
@@ -29,7 +30,8 @@ class TextInputFile {
 
     // Hands the next line, without its line end, to `consume` as one or more
     // consecutive pieces (none for an empty line), then moves past the line
-    // end. Throws FileError at the end of the file or when a read fails.
+    // end. Throws FileRefused at the end of the file, FileError when a read
+    // fails.
     template <typename Consume>
     void ReadLine(Consume&& consume);
 
@@ -60,7 +62,7 @@ class TextInputFile {
     // a later write, and the next Refill takes it as part of the line end.
     bool lineFeedMayFollow_ = false;
 
-    int fd_ = -1;
+    SystemFile file_;
     FileIdentity identity_;
     std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;  // next unread byte in the buffer
@@ -70,7 +72,7 @@ class TextInputFile {
 template <typename Consume>
 void TextInputFile::ReadLine(Consume&& consume) {
     if (begin_ == end_ && !Refill()) {
-        throw FileError("read past end of file");
+        throw FileRefused("read past end of file");
     }
     while (true) {
         const std::string_view rest(buffer_.get() + begin_, end_ - begin_);

@@ -1,49 +1,41 @@
 #include "conversion/text_output_file.h"
 
-#include <cerrno>
-
 #include "conversion/errors.h"
-#include "conversion/posix_file.h"
 
 namespace routalo {
 
+// When a step fails, the members go in reverse order: the writer thread
+// ends before the file closes.
 TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& guard)
-    : fd_(posix_file::OpenForWriting(path)) {
-    try {
-        // The file is opened without emptying it, so that a path that names
-        // a kept file, or one that another run writes, can be refused before
-        // any byte is lost.
-        const posix_file::FileStatus status = posix_file::StatusOf(fd_);
-        if (guard) {
-            if (std::optional<std::string> reason = guard(status.identity)) {
-                throw FileError(*reason);
-            }
+    : file_(SystemFile::OpenForWriting(path)) {
+    // The file is opened without emptying it, so that a path that names a
+    // kept file, or one that another run writes, can be refused before any
+    // byte is lost.
+    const SystemFile::Status status = file_.Look();
+    if (guard) {
+        if (std::optional<std::string> reason = guard(status.identity)) {
+            throw FileRefused(*reason);
         }
-        if (status.directory) {
-            throw FileError("", EISDIR);
-        }
-        // A device holds no document that two writers could tear apart:
-        // any number of runs may write to /dev/null at once.
-        if (!status.device && !posix_file::TryLock(fd_)) {
-            throw FileError("another conversion is writing this document");
-        }
-        identity_ = status.identity;
-        regular_ = status.regular;
-        if (!regular_) {
-            posix_file::MakeWritesStoppable(fd_);
-        }
-        // Everything the writing needs comes before the file is emptied, so
-        // that a run that cannot have it leaves the old file as it was.
-        buffer_.reserve(kBufferSize);
-        writer_.emplace(fd_, regular_, kBufferSize);
-        if (regular_) {
-            posix_file::Truncate(fd_, 0);
-        }
-    } catch (...) {
-        writer_.reset();
-        posix_file::Close(fd_);
-        fd_ = -1;
-        throw;
+    }
+    if (status.directory) {
+        throw FileError(std::make_error_code(std::errc::is_a_directory));
+    }
+    // A device holds no document that two writers could tear apart: any
+    // number of runs may write to /dev/null at once.
+    if (!status.device && !file_.TryLock()) {
+        throw FileRefused("another conversion is writing this document");
+    }
+    identity_ = status.identity;
+    regular_ = status.regular;
+    if (!regular_) {
+        file_.MakeWritesStoppable();
+    }
+    // Everything the writing needs comes before the file is emptied, so that
+    // a run that cannot have it leaves the old file as it was.
+    buffer_.reserve(kBufferSize);
+    writer_.emplace(file_, regular_, kBufferSize);
+    if (regular_) {
+        file_.Truncate(0);
     }
 }
 
@@ -52,8 +44,8 @@ TextOutputFile::~TextOutputFile() {
 }
 
 void TextOutputFile::WriteLine(std::string_view text) {
-    if (broken_ || fd_ < 0) {
-        throw FileError("write to a closed file");
+    if (broken_ || !file_.IsOpen()) {
+        throw FileRefused("write to a closed file");
     }
     // Handed over once little room is left, the buffer holds whole lines.
     if (buffer_.size() > kBufferSize - kLineRoom) {
@@ -66,7 +58,7 @@ void TextOutputFile::WriteLine(std::string_view text) {
 }
 
 void TextOutputFile::Close() {
-    if (fd_ < 0) {
+    if (!file_.IsOpen()) {
         return;
     }
     try {
@@ -77,15 +69,13 @@ void TextOutputFile::Close() {
         throw;
     }
     writer_.reset();
-    const int error = posix_file::Close(fd_);
-    fd_ = -1;
-    if (error != 0) {
-        throw FileError("close failed", error);
+    if (const std::error_code error = file_.Close()) {
+        throw FileError(error, "close failed");
     }
 }
 
 void TextOutputFile::Abandon() noexcept {
-    if (fd_ < 0) {
+    if (!file_.IsOpen()) {
         return;
     }
     try {
@@ -93,8 +83,7 @@ void TextOutputFile::Abandon() noexcept {
     } catch (...) {  // NOLINT(bugprone-empty-catch): the failure was reported already
     }
     writer_.reset();  // waits for what it has in hand
-    posix_file::Close(fd_);
-    fd_ = -1;
+    file_.Close();
 }
 
 // Hands the buffered lines to the writer, which writes them while the next

@@ -8,6 +8,7 @@
 
 #include "conversion/background_writer.h"
 #include "conversion/file_identity.h"
+#include "conversion/system_file.h"
 
 namespace routalo {
 
@@ -57,7 +58,7 @@ class TextOutputFile {
 
     void Flush();
 
-    int fd_ = -1;
+    SystemFile file_;  // first, so that it closes after the writer ends
     FileIdentity identity_;
     bool regular_ = false;  // only regular files can be cut back
     bool broken_ = false;   // a write failed; nothing more goes out

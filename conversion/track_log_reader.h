@@ -17,7 +17,7 @@ namespace routalo {
 // piece of one character is widened with a leading "0". Everything behind
 // the ninth separator is dropped. A line without "," gives a skip point.
 //
-// Throws FileError at the end of the log, TrackLogError when a separator is
+// Throws FileRefused at the end of the log, TrackLogError when a separator is
 // missing or stands 32767 bytes or more behind the previous one.
 TrackPoint ReadTrackPoint(TextInputFile& log);
 

@@ -6,11 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
-#include <atomic>
+#endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -19,8 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include "conversion/byte_calls.h"
 #include "conversion/conversion_run.h"
-#include "conversion/posix_file.h"
 #include "conversion/speed_scheme.h"
 #include "tests/support/sample_log.h"
 #include "tests/support/scratch_folder.h"
@@ -58,50 +63,94 @@ std::atomic<unsigned> calls = 0;
 
 FaultPlan plan;
 
-bool Interrupt() {
+// A call that the plan interrupts, every other one.
+bool Interrupt(std::error_code& error) {
     if (plan.interrupted && ++calls % 2 == 1) {
-        errno = EINTR;
+        error = std::make_error_code(std::errc::interrupted);
         return true;
     }
     return false;
 }
 
-ssize_t FaultyRead(int fd, void* buffer, std::size_t size) {
+// The system's own calls, through which the stand-ins move the bytes that
+// the plan lets through.
+std::ptrdiff_t SystemRead(std::intptr_t handle, char* buffer, std::size_t size) {
+#ifdef _WIN32
+    DWORD got = 0;
+    const BOOL ok =
+        ::ReadFile(reinterpret_cast<HANDLE>(handle), buffer,
+                   static_cast<DWORD>(std::min<std::size_t>(size, 1U << 30U)), &got, nullptr);
+    return ok ? static_cast<std::ptrdiff_t>(got) : -1;
+#else
+    return ::read(static_cast<int>(handle), buffer, size);
+#endif
+}
+
+std::ptrdiff_t SystemWrite(std::intptr_t handle, const char* data, std::size_t size) {
+#ifdef _WIN32
+    DWORD put = 0;
+    const BOOL ok =
+        ::WriteFile(reinterpret_cast<HANDLE>(handle), data,
+                    static_cast<DWORD>(std::min<std::size_t>(size, 1U << 30U)), &put, nullptr);
+    return ok ? static_cast<std::ptrdiff_t>(put) : -1;
+#else
+    return ::write(static_cast<int>(handle), data, size);
+#endif
+}
+
+}  // namespace
+
+// The stand-ins, linked in place of the system's byte calls.
+namespace byte_calls {
+
+std::ptrdiff_t ReadSome(std::intptr_t handle, char* buffer, std::size_t size,
+                        std::error_code& error) noexcept {
     if (plan.beforeFirstRead) {
         std::exchange(plan.beforeFirstRead, nullptr)();
     }
-    if (Interrupt()) {
+    if (Interrupt(error)) {
         return -1;
     }
     if (plan.read >= plan.readLimit) {
-        errno = EIO;
+        error = std::make_error_code(std::errc::io_error);
         return -1;
     }
     size = std::min({size, plan.chunk, plan.readLimit - plan.read});
-    const ssize_t got = ::read(fd, buffer, size);
+    const std::ptrdiff_t got = SystemRead(handle, buffer, size);
+    if (got < 0) {
+        error = std::make_error_code(std::errc::io_error);
+    }
     plan.read += got > 0 ? static_cast<std::size_t>(got) : 0;
     return got;
 }
 
-ssize_t FaultyWrite(int fd, const void* data, std::size_t size) {
+std::ptrdiff_t WriteSome(std::intptr_t handle, const char* data, std::size_t size,
+                         std::error_code& error) noexcept {
     if (plan.beforeFirstWrite) {
         std::exchange(plan.beforeFirstWrite, nullptr)();
     }
-    if (Interrupt()) {
+    if (Interrupt(error)) {
         return -1;
     }
     if (plan.written >= plan.writeLimit) {
         if (plan.fullDiskTakesNothing) {
             return 0;
         }
-        errno = ENOSPC;
+        error = std::make_error_code(std::errc::no_space_on_device);
         return -1;
     }
     size = std::min({size, plan.chunk, plan.writeLimit - plan.written});
-    const ssize_t put = ::write(fd, data, size);
+    const std::ptrdiff_t put = SystemWrite(handle, data, size);
+    if (put < 0) {
+        error = std::make_error_code(std::errc::io_error);
+    }
     plan.written += put > 0 ? static_cast<std::size_t>(put) : 0;
     return put;
 }
+
+}  // namespace byte_calls
+
+namespace {
 
 // The end of the last whole line within the first `size` bytes of `document`.
 std::size_t LastLineEndWithin(const std::string& document, std::size_t size) {
@@ -128,16 +177,11 @@ class FaultInjection : public ::testing::Test {
     }
 
     void SetUp() override {
-        saved_ = posix_file::byteCalls;
-        posix_file::byteCalls = {FaultyRead, FaultyWrite};
         plan = FaultPlan{};
         logPath_ = folder_.Write("rit.csv", Log());
         documentPath_ = folder_.File("rit.kml");
     }
-    void TearDown() override {
-        posix_file::byteCalls = saved_;
-        plan = FaultPlan{};
-    }
+    void TearDown() override { plan = FaultPlan{}; }
 
     static const std::string& Log() { return *log_; }
     // The document of the log when nothing goes wrong.
@@ -166,7 +210,6 @@ class FaultInjection : public ::testing::Test {
     std::string documentPath_;
 
   private:
-    posix_file::ByteCalls saved_{};
     static inline std::string* log_ = nullptr;
     static inline std::string* document_ = nullptr;
 };

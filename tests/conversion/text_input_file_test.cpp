@@ -81,11 +81,11 @@ TEST(TextInputFile, FailsToReadWhenNoByteIsLeft) {
     const ScratchFolder folder;
     TextInputFile empty(folder.Write("empty.csv", ""));
     std::string line;
-    EXPECT_THROW(empty.ReadLine(line, 100), FileError);
+    EXPECT_THROW(empty.ReadLine(line, 100), FileRefused);
 
     TextInputFile oneLine(folder.Write("one.csv", "x\r\n"));
     oneLine.ReadLine(line, 100);
-    EXPECT_THROW(oneLine.ReadLine(line, 100), FileError);
+    EXPECT_THROW(oneLine.ReadLine(line, 100), FileRefused);
 }
 
 TEST(TextInputFile, JoinsLinesAndLineEndsAcrossItsBuffer) {

@@ -115,7 +115,7 @@ class SameFileGuard : public ::testing::Test {
   protected:
     void ExpectRefusedAndLogIntact(const std::string& documentPath) {
         TextInputFile log(logPath_);
-        EXPECT_THROW(TextOutputFile(documentPath, Keeping(log.Identity())), FileError);
+        EXPECT_THROW(TextOutputFile(documentPath, Keeping(log.Identity())), FileRefused);
         log.Close();
         EXPECT_EQ(ReadBytes(logPath_), kLog);
     }
@@ -158,7 +158,7 @@ TEST(TextOutputFile, RefusesAFileThatAnotherWriterHolds) {
         try {
             TextOutputFile second(name);
             ADD_FAILURE() << "a second writer of " << name;
-        } catch (const FileError& error) {
+        } catch (const FileRefused& error) {
             EXPECT_STREQ(error.what(), "another conversion is writing this document");
         }
     }
@@ -191,7 +191,7 @@ TEST(TextOutputFile, ReportsAFullDiskWhenItsBufferOverflows) {
             }
         },
         FileError);
-    EXPECT_THROW(file.WriteLine("after the failure"), FileError);
+    EXPECT_THROW(file.WriteLine("after the failure"), FileRefused);
 }
 
 TEST(TextOutputFile, KeepsWhatIsBufferedWhenAbandoned) {

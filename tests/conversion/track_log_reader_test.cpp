@@ -118,7 +118,7 @@ TEST(ReadTrackPoint, ConsumesExactlyOneLinePerCall) {
     EXPECT_TRUE(IsSkipPoint(ReadTrackPoint(log)));
     EXPECT_EQ(ReadTrackPoint(log).Longitude, "4");
     EXPECT_TRUE(log.AtEnd());
-    EXPECT_THROW((void)ReadTrackPoint(log), FileError);
+    EXPECT_THROW((void)ReadTrackPoint(log), FileRefused);
 }
 
 // A point may be marked safe to write as it stands only when no text of it

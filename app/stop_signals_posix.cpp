@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <initializer_list>
+#include <string>
 
 #include "conversion/stop_request.h"
 
@@ -55,11 +56,29 @@ void CatchStopSignals() {
     event.sigev_notify = SIGEV_SIGNAL;
     event.sigev_signo = nudge;
     haveNudgeTimer = ::timer_create(CLOCK_MONOTONIC, &event, &nudgeTimer) == 0;
-    // Back to the default at once, so that a second signal ends the program
-    // whatever it is doing.
+    // A further signal asks again and changes nothing: the stop is on its
+    // way. timeout(1), for one, sends its signal twice, to the program and
+    // to its process group.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        Handle(signal, AskToStop, SA_RESETHAND);
+        Handle(signal, AskToStop, 0);
     }
+}
+
+std::string StopName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "signal " + std::to_string(signal);
+    }
+}
+
+int ExitStatusAfterStop(int signal) {
+    return 128 + signal;
 }
 
 void IgnoreWriteSignals() {
