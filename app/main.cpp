@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/startup_report.h"
 #include "app/stop_signals.h"
@@ -18,13 +20,16 @@ int main(int argc, char* argv[]) {
     // them with the installed desktop entry, which names the icon.
     QApplication::setApplicationName(QStringLiteral("Routalo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("nl.routalo.Routalo"));
+    // QApplication has taken its own options out of argv; what is left is
+    // read as bytes, so that a FILE whose name is no UTF-8 keeps its name.
+    const std::vector<std::string> arguments(argv, argv + argc);
     const routalo::WindowStart start =
-        routalo::ReadWindowCommandLine(QApplication::arguments(), std::cout, std::cerr);
+        routalo::ReadWindowCommandLine(arguments, std::cout, std::cerr);
     if (start.exitStatus) {
         return *start.exitStatus;
     }
     routalo::frmMain window;
-    if (!start.file.isEmpty()) {
+    if (!start.file.empty()) {
         window.OpenFile(start.file);
     }
     routalo::ReportFirstPaintIfAsked(window);

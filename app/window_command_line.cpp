@@ -2,8 +2,10 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QFileInfo>
+#include <QStringList>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 #include "app/answer_output.h"
 #include "app/printable_text.h"
@@ -28,26 +30,40 @@ constexpr std::string_view kHelp =
     "\n"
     "Exit status: 0, or 2 for a usage error.\n";
 
-// `text` in the terminal's encoding, escaped where it could break the line.
-std::string Local(const QString& text) {
-    return PrintableText(text.toLocal8Bit().toStdString());
-}
-
 // An option as it was written: "-x" or "--name".
 QString Dashed(const QString& name) {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-// The reason why `path` cannot be the FILE, or an empty text when it can.
-QString NotAFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QStringLiteral("no such file");
+// The reason why `path`, as bytes, cannot be the FILE, or nothing when it can.
+std::string_view NotAFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        return "no such file";
     }
-    if (!info.isFile()) {
-        return QStringLiteral("not a file");
+    if (!std::filesystem::is_regular_file(status)) {
+        return "not a file";
     }
     return {};
+}
+
+// The arguments of a command line that holds no option: all after the
+// program's name but the first "--", which only ends the options. These are
+// the parser's positional arguments, in order, as the bytes that the system
+// gave; the parser itself has them only decoded, which loses a byte that is
+// no UTF-8.
+std::vector<std::string> Operands(const std::vector<std::string>& arguments) {
+    std::vector<std::string> operands;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (!optionsEnded && arguments[i] == "--") {
+            optionsEnded = true;
+        } else {
+            operands.push_back(arguments[i]);
+        }
+    }
+    return operands;
 }
 
 // The options of routalo, known to `parser`.
@@ -88,11 +104,15 @@ std::optional<int> AnswerWithoutWindowSystem(int argc, const char* const* argv,
     return Answer(parser, options, output, errors);
 }
 
-WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& output,
+WindowStart ReadWindowCommandLine(const std::vector<std::string>& arguments, std::ostream& output,
                                   std::ostream& errors) {
+    QStringList decoded;
+    for (const std::string& argument : arguments) {
+        decoded.append(QString::fromLocal8Bit(argument));
+    }
     QCommandLineParser parser;
     const Options options(parser);
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(decoded)) {
         const QStringList unknown = parser.unknownOptionNames();
         const QString reason =
             unknown.isEmpty() ? parser.errorText()
@@ -103,20 +123,22 @@ WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& ou
         return {answered, {}};
     }
 
-    const QStringList files = parser.positionalArguments();
+    // Past --help and --version the parser knows no option, so every
+    // argument but the first "--" is a FILE.
+    const std::vector<std::string> files = Operands(arguments);
     if (files.size() > 1) {
         errors << kProgram << ": " << files.size()
                << " files given, but the window takes one; it opens without a file\n";
         return {};
     }
-    if (files.isEmpty()) {
+    if (files.empty()) {
         return {};
     }
-    if (const QString reason = NotAFile(files.first()); !reason.isEmpty()) {
-        errors << kProgram << ": " << Local(files.first()) << ": " << Local(reason) << '\n';
+    if (const std::string_view reason = NotAFile(files.front()); !reason.empty()) {
+        errors << kProgram << ": " << PrintableText(files.front()) << ": " << reason << '\n';
         return {};
     }
-    return {std::nullopt, files.first()};
+    return {std::nullopt, files.front()};
 }
 
 }  // namespace routalo

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 namespace routalo {
 
@@ -13,8 +13,9 @@ struct WindowStart {
     // status: after --help or --version (0), or a command line that was not
     // understood (2).
     std::optional<int> exitStatus;
-    // The file that counts as chosen with "File open"; empty for none.
-    QString file;
+    // The file that counts as chosen with "File open", as the bytes of its
+    // argument; empty for none.
+    std::string file;
 };
 
 // Answers --help or --version on `output` before Qt starts, so that neither
@@ -26,13 +27,14 @@ struct WindowStart {
                                                            std::ostream& output,
                                                            std::ostream& errors);
 
-// Reads the arguments of `routalo`: the program's name, then its options and
-// at most one FILE, with Qt's own options already taken out. Writes the help
-// or the version to `output`. Writes to `errors` one line, "routalo: ...",
-// for an option it does not know (followed by how to get help), for a FILE
-// that is not a file and for more than one FILE; in the last two cases the
-// window opens without a file.
-[[nodiscard]] WindowStart ReadWindowCommandLine(const QStringList& arguments, std::ostream& output,
-                                                std::ostream& errors);
+// Reads the arguments of `routalo` as the system gave them, bytes that need
+// not be UTF-8: the program's name, then its options and at most one FILE,
+// with Qt's own options already taken out (QApplication takes them out of
+// argv). Writes the help or the version to `output`. Writes to `errors` one
+// line, "routalo: ...", for an option it does not know (followed by how to
+// get help), for a FILE that is not a file and for more than one FILE; in
+// the last two cases the window opens without a file.
+[[nodiscard]] WindowStart ReadWindowCommandLine(const std::vector<std::string>& arguments,
+                                                std::ostream& output, std::ostream& errors);
 
 }  // namespace routalo

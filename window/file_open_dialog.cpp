@@ -65,7 +65,7 @@ void FileOpenDialog::ShowOpen() {
         request.selectedNameFilter = request.nameFilters.constFirst();
     }
     request.fileName = fileName_;
-    const std::optional<QString> chosen = picker_.PickFile(request);
+    const std::optional<std::string> chosen = picker_.PickFile(request);
     if (chosen) {
         fileName_ = *chosen;
     }

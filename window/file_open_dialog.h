@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
 
 namespace routalo {
 
@@ -35,9 +36,10 @@ class FileOpenDialog {
     [[nodiscard]] const QString& Filter() const { return filter_; }
     void SetFilter(const QString& filter) { filter_ = filter; }
 
-    // The full path of the last confirmed choice; empty until there is one.
-    [[nodiscard]] const QString& FileName() const { return fileName_; }
-    void SetFileName(const QString& fileName) { fileName_ = fileName; }
+    // The full path of the last confirmed choice, as the bytes that name it
+    // in the file system; empty until there is one.
+    [[nodiscard]] const std::string& FileName() const { return fileName_; }
+    void SetFileName(const std::string& fileName) { fileName_ = fileName; }
 
     // Shows the dialog, modal, with the first filter entry in effect and the
     // current FileName filled in. "*.*" lists every file, names without a
@@ -49,7 +51,7 @@ class FileOpenDialog {
     FilePicker& picker_;
     QString dialogTitle_;
     QString filter_;
-    QString fileName_;
+    std::string fileName_;
 };
 
 }  // namespace routalo

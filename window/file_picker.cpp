@@ -1,12 +1,39 @@
 #include "window/file_picker.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QSettings>
 
 namespace routalo {
+namespace {
 
-std::optional<QString> DialogFilePicker::PickFile(const FileOpenRequest& request) {
+// Qt's own file dialog keeps its last folder, its history and its layout in
+// QtProject.conf through QSettings: it reads the user's and the system's
+// copy when it opens and writes the user's when it closes. The program keeps
+// no settings, so QSettings looks for its files under /dev/null, which is a
+// device and no folder: no file there can be read, and none can be made.
+// This holds for every QSettings of the process that uses the default
+// places; a QSettings given a file of its own is not affected.
+void KeepNoSettings() {
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope}) {
+            QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+        }
+    }
+}
+
+}  // namespace
+
+DialogFilePicker::DialogFilePicker(QWidget* parent) : parent_(parent) {
+    KeepNoSettings();
+}
+
+std::optional<std::string> DialogFilePicker::PickFile(const FileOpenRequest& request) {
     QFileDialog dialog(parent_, request.title);
+    // Qt's own dialog, never the desktop's: that one would keep its own
+    // recent folders and layout in the desktop's settings.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(request.nameFilters);
@@ -22,9 +49,9 @@ std::optional<QString> DialogFilePicker::PickFile(const FileOpenRequest& request
             fileTypes->setItemText(i, request.shownFilters.at(i));
         }
     }
-    if (!request.fileName.isEmpty()) {
+    if (!request.fileName.empty()) {
         // A full path opens the dialog in the file's folder, the name filled in.
-        dialog.selectFile(request.fileName);
+        dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.fileName)));
     }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
@@ -33,7 +60,7 @@ std::optional<QString> DialogFilePicker::PickFile(const FileOpenRequest& request
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
-    return chosen.constFirst();
+    return QFile::encodeName(chosen.constFirst()).toStdString();
 }
 
 }  // namespace routalo

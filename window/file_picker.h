@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 
 class QWidget;
 
@@ -13,7 +14,7 @@ struct FileOpenRequest {
     QString title;
     QStringList nameFilters;     // in Qt's form: "CSV GPS files (*.csv)", "All files (*)"
     QString selectedNameFilter;  // the entry in effect when the dialog opens
-    QString fileName;            // the file the dialog opens on; may be empty
+    std::string fileName;        // the path the dialog opens on, as bytes; may be empty
     // The entries of nameFilters as the dialog lists them, one for each:
     // "CSV GPS files (*.csv)", "All files (*.*)".
     QStringList shownFilters;
@@ -23,8 +24,8 @@ struct FileOpenRequest {
 class FilePicker {
   public:
     virtual ~FilePicker() = default;
-    // The full path of the chosen file, or nothing when the user cancels.
-    virtual std::optional<QString> PickFile(const FileOpenRequest& request) = 0;
+    // The full path of the chosen file as bytes, or nothing when the user cancels.
+    virtual std::optional<std::string> PickFile(const FileOpenRequest& request) = 0;
 
   protected:
     FilePicker() = default;
@@ -32,13 +33,18 @@ class FilePicker {
     FilePicker& operator=(const FilePicker&) = default;
 };
 
-// The picker the program uses: a QFileDialog, modal to `parent`. Qt's own
-// dialog lists the file types by their shown texts; a dialog of the desktop
-// lists them in Qt's form.
+// The picker the program uses: Qt's own QFileDialog, modal to `parent`, which
+// lists the file types by their shown texts. The dialog keeps nothing from
+// one run of the program to the next: making the picker turns off the
+// settings that Qt's dialog would read and write (see KeepNoSettings).
+//
+// Qt's dialog works with names as text: it neither lists nor accepts a file
+// or folder whose name is no valid UTF-8, and the path it returns is encoded
+// with QFile::encodeName.
 class DialogFilePicker final : public FilePicker {
   public:
-    explicit DialogFilePicker(QWidget* parent) : parent_(parent) {}
-    std::optional<QString> PickFile(const FileOpenRequest& request) override;
+    explicit DialogFilePicker(QWidget* parent);
+    std::optional<std::string> PickFile(const FileOpenRequest& request) override;
 
   private:
     QWidget* parent_;

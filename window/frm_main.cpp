@@ -3,16 +3,16 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "conversion/conversion_run.h"
 #include "conversion/speed_scheme.h"
@@ -72,18 +72,30 @@ void SetFontBold(QLabel* label, bool bold) {
     label->setFont(font);
 }
 
-// The path of the one existing file that `data` carries, or nothing for
-// anything else: several files, a folder, a remote address, plain text.
-std::optional<QString> DroppedFile(const QMimeData* data) {
+// Whether `path`, as bytes, names a file (or a link to one) that exists.
+bool IsFile(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+// The path of the one existing file that `data` carries, as bytes, or
+// nothing for anything else: several files, a folder, a file URL that names
+// a host, a remote address, plain text. The path is the URL's own bytes,
+// percent-decoded; QUrl::toLocalFile would read them as UTF-8 and lose every
+// byte of a name that is no UTF-8.
+std::optional<std::string> DroppedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls()) {
         return std::nullopt;
     }
     const QList<QUrl> urls = data->urls();
-    if (urls.size() != 1 || !urls.constFirst().isLocalFile()) {
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile() ||
+        !urls.constFirst().host().isEmpty()) {
         return std::nullopt;
     }
-    const QString path = urls.constFirst().toLocalFile();
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    const std::string path =
+        QByteArray::fromPercentEncoding(urls.constFirst().path(QUrl::FullyEncoded).toLatin1())
+            .toStdString();
+    if (!IsFile(path)) {
         return std::nullopt;
     }
     return path;
@@ -242,11 +254,12 @@ void frmMain::cmdFile_Click() {
 // was none; the source follows it either way.
 void frmMain::TakeDialogFileName() {
     sourceFileName_ = cdFile.FileName();
-    if (sourceFileName_.isEmpty()) {
+    if (sourceFileName_.empty()) {
         setWindowTitle(kProgramTitle);
         return;
     }
-    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + sourceFileName_);
+    // A byte that is no UTF-8 shows as U+FFFD; the source keeps the bytes.
+    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + QString::fromUtf8(sourceFileName_));
     SetFontBold(Label1, false);
     SetFontBold(Label2, true);
 }
@@ -271,13 +284,11 @@ void frmMain::txtNaam_Change() {
 // The run reports its own failures, through a critical-error box.
 void frmMain::cmdConverteer_Click() {
     SetFontBold(Label4, false);
-    if (!sourceFileName_.isEmpty()) {
+    if (!sourceFileName_.empty()) {
         const int previousPointer = mousePointer_.Value();
         mousePointer_.Set(kHourglass);
-        const QByteArray sourcePath = QFile::encodeName(sourceFileName_);
         const QByteArray trackName = txtNaam->text().toUtf8();
-        ConvertTrackLog(sourcePath.toStdString(),
-                        std::string_view(trackName.constData(), trackName.size()),
+        ConvertTrackLog(sourceFileName_, std::string_view(trackName.constData(), trackName.size()),
                         chkGenTimeInfo->isChecked(), [this](const std::string& message) {
                             messageBox_.Show(QString::fromUtf8(message), MessageStyle::kCritical,
                                              kProgramTitle);
@@ -335,11 +346,15 @@ void frmMain::dropEvent(QDropEvent* event) {
     OpenFile(*DroppedFile(event->mimeData()));
 }
 
-bool frmMain::OpenFile(const QString& path) {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+// The absolute path is made from the bytes, with "." and ".." taken out as
+// text, never through a decoding.
+bool frmMain::OpenFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (!IsFile(path) || error) {
         return false;
     }
-    cdFile.SetFileName(QFileInfo(path).absoluteFilePath());
+    cdFile.SetFileName(absolute.lexically_normal().string());
     TakeDialogFileName();
     return true;
 }

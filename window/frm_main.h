@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 #include "window/file_open_dialog.h"
 #include "window/mouse_pointer.h"
@@ -39,14 +40,16 @@ class frmMain : public QWidget {
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
 
-    // The full path of the chosen track log; empty until a file is chosen.
-    [[nodiscard]] const QString& SourceFileName() const { return sourceFileName_; }
+    // The full path of the chosen track log, as the bytes that name it in the
+    // file system, whether or not they are UTF-8; empty until a file is chosen.
+    [[nodiscard]] const std::string& SourceFileName() const { return sourceFileName_; }
     // The window's mouse pointer as a shape number (kHourglass while converting).
     [[nodiscard]] int MousePointerValue() const { return mousePointer_.Value(); }
-    // Takes `path` as if it were chosen in the file dialog and confirmed, as
-    // a file dropped on the window or named on the command line is. Returns
-    // false, changing nothing, when `path` names no file.
-    bool OpenFile(const QString& path);
+    // Takes `path`, as bytes, as if it were chosen in the file dialog and
+    // confirmed, as a file dropped on the window or named on the command line
+    // is. A relative path is made absolute. Returns false, changing nothing,
+    // when `path` names no file.
+    bool OpenFile(const std::string& path);
 
     // The file dialog component with its FileName.
     [[nodiscard]] const FileOpenDialog& FileDialog() const { return cdFile; }
@@ -89,7 +92,7 @@ class frmMain : public QWidget {
 
     FileOpenDialog cdFile;
     MousePointer mousePointer_;
-    QString sourceFileName_;
+    std::string sourceFileName_;
     bool backgroundPressed_ = false;
 
     QPushButton* cmdInfo = nullptr;

@@ -1,4 +1,5 @@
 // Dropping a file on the window counts as choosing it in the file dialog.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -6,8 +7,11 @@
 #include <QMimeData>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "conversion/conversion_run.h"
+#include "tests/support/sample_log.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/window/window_fixture.h"
 
@@ -43,36 +47,44 @@ class FileDropTest : public WindowTest {
         return QUrl::fromLocalFile(QString::fromStdString(path));
     }
 
+    // The list of one file that a file manager drags: its path's bytes
+    // percent-encoded, whether or not they are UTF-8.
+    static std::unique_ptr<QMimeData> UriList(const std::string& path) {
+        auto data = std::make_unique<QMimeData>();
+        data->setData(QStringLiteral("text/uri-list"),
+                      "file://" + QByteArray::fromStdString(path).toPercentEncoding("/") + "\r\n");
+        return data;
+    }
+
     ScratchFolder folder;
 };
 
 TEST_F(FileDropTest, OneFileCountsAsAConfirmedChoiceInTheDialog) {
     const std::string path = folder.Write("rit.csv", "");
-    const QString file = QString::fromStdString(path);
     const DropOutcome outcome = Drop(*Files({Local(path)}));
     EXPECT_TRUE(outcome.enterAccepted);
     EXPECT_TRUE(outcome.dropAccepted);
     EXPECT_EQ(outcome.action, Qt::CopyAction);  // never a move: the log stays where it is
     EXPECT_TRUE(std::filesystem::exists(path));
 
-    EXPECT_EQ(window.FileDialog().FileName(), file);
-    EXPECT_EQ(window.SourceFileName(), file);
-    EXPECT_EQ(window.windowTitle(), "Routalo - " + file);
+    EXPECT_EQ(window.FileDialog().FileName(), path);
+    EXPECT_EQ(window.SourceFileName(), path);
+    EXPECT_EQ(window.windowTitle(), "Routalo - " + QString::fromStdString(path));
     EXPECT_EQ(BoldLabels(), "23");
 
     // The dialog opens on the dropped file, and a cancel keeps it.
     Press("cmdFile");
     ASSERT_EQ(picker.requests.size(), 1U);
-    EXPECT_EQ(picker.requests[0].fileName, file);
-    EXPECT_EQ(window.SourceFileName(), file);
+    EXPECT_EQ(picker.requests[0].fileName, path);
+    EXPECT_EQ(window.SourceFileName(), path);
 }
 
 TEST_F(FileDropTest, ADropReplacesAnEarlierChoice) {
-    picker.answers = {QStringLiteral("/data/eerste.csv")};
+    picker.answers = {"/data/eerste.csv"};
     Press("cmdFile");
     const std::string path = folder.Write("tweede.csv", "");
     Drop(*Files({Local(path)}));
-    EXPECT_EQ(window.SourceFileName(), QString::fromStdString(path));
+    EXPECT_EQ(window.SourceFileName(), path);
     EXPECT_EQ(window.windowTitle(), "Routalo - " + QString::fromStdString(path));
 }
 
@@ -81,17 +93,49 @@ TEST_F(FileDropTest, AFileNamedOnTheCommandLineCountsAsChosen) {
     const std::string path = folder.Write("rit.csv", "");
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
-    const bool missingTaken = window.OpenFile(QStringLiteral("missing.csv"));
-    const bool folderTaken = window.OpenFile(QStringLiteral("."));
-    const bool taken = window.OpenFile(QStringLiteral("rit.csv"));
+    const bool missingTaken = window.OpenFile("missing.csv");
+    const bool folderTaken = window.OpenFile(".");
+    const bool taken = window.OpenFile("rit.csv");
     std::filesystem::current_path(before);
 
     EXPECT_FALSE(missingTaken);
     EXPECT_FALSE(folderTaken);
     EXPECT_TRUE(taken);
-    EXPECT_EQ(window.SourceFileName(), QString::fromStdString(path));
-    EXPECT_EQ(window.FileDialog().FileName(), QString::fromStdString(path));
+    EXPECT_EQ(window.SourceFileName(), path);
+    EXPECT_EQ(window.FileDialog().FileName(), path);
     EXPECT_EQ(BoldLabels(), "23");
+}
+
+// A name that is no UTF-8 names the file by its bytes all the way to the
+// conversion, which writes the document beside it; the caption shows the
+// byte as U+FFFD.
+TEST_F(FileDropTest, ANameThatIsNoUtf8ReachesTheConversionAsItsBytes) {
+    const std::string folderPath = folder.Path().string();
+    const struct {
+        const char* how;
+        std::string name;  // of the log; the document's name ends in "kml" instead
+        QString shownName;
+        std::function<void(const std::string& path)> take;
+    } ways[] = {
+        {"named on the command line", "a\xff.csv", QStringLiteral("a\uFFFD.csv"),
+         [this](const std::string& path) { EXPECT_TRUE(window.OpenFile(path)); }},
+        {"dropped", "b\xe9\xff.csv", QStringLiteral("b\uFFFD\uFFFD.csv"),
+         [this](const std::string& path) { EXPECT_TRUE(Drop(*UriList(path)).dropAccepted); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        const std::string log = folder.Write(way.name, SampleLog(3));
+        way.take(log);
+        EXPECT_EQ(window.SourceFileName(), log);
+        EXPECT_EQ(window.FileDialog().FileName(), log);
+        EXPECT_EQ(window.windowTitle().toStdString(),
+                  ("Routalo - " + QString::fromStdString(folderPath) + u'/' + way.shownName)
+                      .toStdString());
+
+        Press("cmdConverteer");
+        EXPECT_THAT(messages.shown, ::testing::IsEmpty());
+        EXPECT_TRUE(std::filesystem::exists(*KmlPathFor(log)));
+    }
 }
 
 TEST_F(FileDropTest, AnythingButOneExistingFileChangesNothing) {
@@ -116,8 +160,8 @@ TEST_F(FileDropTest, AnythingButOneExistingFileChangesNothing) {
         EXPECT_FALSE(outcome.enterAccepted);
         EXPECT_FALSE(outcome.dropAccepted);
         EXPECT_EQ(window.windowTitle(), caption);
-        EXPECT_TRUE(window.SourceFileName().isEmpty());
-        EXPECT_TRUE(window.FileDialog().FileName().isEmpty());
+        EXPECT_TRUE(window.SourceFileName().empty());
+        EXPECT_TRUE(window.FileDialog().FileName().empty());
         EXPECT_EQ(BoldLabels(), "13");
     }
 
@@ -125,7 +169,7 @@ TEST_F(FileDropTest, AnythingButOneExistingFileChangesNothing) {
     // program it came from delete it.
     const DropOutcome moved = Drop(*Files({Local(first)}), Qt::MoveAction);
     EXPECT_FALSE(moved.dropAccepted);
-    EXPECT_TRUE(window.SourceFileName().isEmpty());
+    EXPECT_TRUE(window.SourceFileName().empty());
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -41,7 +41,7 @@ TEST(QtNameFilters, TurnsDescriptionAndPatternPairsIntoQtFilters) {
 
 TEST(FileOpenDialog, KeepsTheFileNameBetweenOpeningsAndOnACancel) {
     ScriptedFilePicker picker;
-    picker.answers = {QStringLiteral("/data/a.csv"), std::nullopt, QStringLiteral("/data/b.csv")};
+    picker.answers = {"/data/a.csv", std::nullopt, "/data/b.csv"};
     FileOpenDialog dialog(picker);
     dialog.SetDialogTitle("File Open");
     dialog.SetFilter("CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*");
@@ -59,7 +59,7 @@ TEST(FileOpenDialog, KeepsTheFileNameBetweenOpeningsAndOnACancel) {
     EXPECT_EQ(picker.requests[0].nameFilters,
               QStringList({"CSV GPS files (*.csv)", "All files (*)"}));
     EXPECT_EQ(picker.requests[0].selectedNameFilter, "CSV GPS files (*.csv)");
-    EXPECT_TRUE(picker.requests[0].fileName.isEmpty());
+    EXPECT_TRUE(picker.requests[0].fileName.empty());
     EXPECT_EQ(picker.requests[1].fileName, "/data/a.csv");
     EXPECT_EQ(picker.requests[2].fileName, "/data/a.csv");
     EXPECT_EQ(picker.requests[2].title, "Another title");
@@ -116,7 +116,7 @@ TEST(RealFileDialog, ListsTheLogsFirstAndEveryFileWithTheSecondEntry) {
     const ScratchFolder folder;
     const QString folderPath = QString::fromStdString(folder.Path().string());
     folder.Write("rit.csv", "");
-    const QString readme = QString::fromStdString(folder.Write("README", ""));
+    const std::string readme = folder.Write("README", "");
     frmMain window;  // with Qt's file dialog and message boxes
     window.show();
 

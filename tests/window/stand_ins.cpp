@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <utility>
 
 namespace routalo::testing {
 
@@ -18,18 +19,14 @@ void RecordingMessageBox::Show(const QString& text, MessageStyle style, const QS
     shown.push_back({text, style, title, readPointer ? readPointer() : -1, shownPointer});
 }
 
-std::optional<QString> ScriptedFilePicker::PickFile(const FileOpenRequest& request) {
+std::optional<std::string> ScriptedFilePicker::PickFile(const FileOpenRequest& request) {
     requests.push_back(request);
     if (answers.empty()) {
         return std::nullopt;
     }
-    const bool confirmed = answers.front().has_value();
-    const QString path = answers.front().value_or(QString());
+    std::optional<std::string> answer = std::move(answers.front());
     answers.pop_front();
-    if (!confirmed) {
-        return std::nullopt;
-    }
-    return path;
+    return answer;
 }
 
 }  // namespace routalo::testing

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "window/file_picker.h"
@@ -38,9 +39,9 @@ class RecordingMessageBox : public MessageBox {
 // scripted answer, a path or a cancel (nothing); cancels when none is left.
 class ScriptedFilePicker : public FilePicker {
   public:
-    std::optional<QString> PickFile(const FileOpenRequest& request) override;
+    std::optional<std::string> PickFile(const FileOpenRequest& request) override;
 
-    std::deque<std::optional<QString>> answers;
+    std::deque<std::optional<std::string>> answers;
     std::vector<FileOpenRequest> requests;
 };
 
