@@ -20,7 +20,7 @@ TEST_LAYERS := $(RUN_LAYERS) test package
 # Configures $(BUILD) as a Release build with the options given.
 configure = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(1) $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: all build build-tests run test sanitize bench fuzz memcheck package clean
+.PHONY: all build build-tests run test sanitize bench fuzz memcheck package windows windows-test clean
 
 all: build
 
@@ -81,5 +81,24 @@ package: build-tests
 	@ctest --test-dir $(BUILD) --output-on-failure -L package
 	@ls $(BUILD)/package/*.deb
 
+# The Windows build, cross-compiled by MinGW-w64 (cmake/mingw-w64-x86_64.cmake)
+# into $(WIN_BUILD)/bin/; make windows-test runs its tests under Wine, in a
+# Wine prefix of the build's own (tools/wine-run), without a display.
+WIN_BUILD ?= build-windows
+win_configure = cmake -S . -B $(WIN_BUILD) --toolchain cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli \
+	-DCMAKE_BUILD_TYPE=Release -DROUTALO_WINDOW=OFF $(1) $(CMAKE_FLAGS) >/dev/null
+
+windows:
+	@tools/setup windows
+	@$(call win_configure,-DBUILD_TESTING=OFF)
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+windows-test:
+	@tools/setup windows
+	@$(call win_configure,-DBUILD_TESTING=ON)
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+	@tools/wine-run $(WIN_BUILD)/wine-prefix
+	@ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+
 clean:
-	@rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	@rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)
