@@ -93,9 +93,14 @@ windows:
 	@$(call win_configure,-DBUILD_TESTING=OFF)
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 
+# The Linux converter that the Windows one is compared with, built alone.
+WIN_REFERENCE := $(WIN_BUILD)/linux-reference
+
 windows-test:
-	@tools/setup windows
-	@$(call win_configure,-DBUILD_TESTING=ON)
+	@tools/setup build windows
+	@cmake -S . -B $(WIN_REFERENCE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DROUTALO_WINDOW=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(WIN_REFERENCE) -j $(JOBS) --target routalo-convert
+	@$(call win_configure,-DBUILD_TESTING=ON -DROUTALO_REFERENCE_CONVERT=$(abspath $(WIN_REFERENCE))/bin/routalo-convert)
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 	@tools/wine-run $(WIN_BUILD)/wine-prefix
 	@ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
