@@ -175,7 +175,11 @@ SystemFile::Status SystemFile::Look() const {
     return status;
 }
 
+// Only files on a disk take locks: a pipe stays unlocked.
 bool SystemFile::TryLock() {
+    if (::GetFileType(Handle(handle_)) != FILE_TYPE_DISK) {
+        return true;
+    }
     OVERLAPPED whole{};
     if (::LockFileEx(Handle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                      MAXDWORD, MAXDWORD, &whole)) {

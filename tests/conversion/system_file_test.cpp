@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -74,6 +78,39 @@ TEST(SystemFile, RefusesADocumentThatWindowsTakesForADevice) {
     }
     TextOutputFile ordinary(folder.File("nulled.kml"));
     ordinary.Close();
+}
+// A document has one writer: a second one, by any name, is refused with the
+// first one's lines left alone; once closed it is free again.
+TEST(SystemFile, LetsOneWriterAtATimeHoldADocument) {
+    const ScratchFolder folder;
+    const std::string path = folder.File("doc.kml");
+    TextOutputFile first(path);
+    first.WriteLine("first");
+    for (const std::string& name : {path, folder.File("DOC.KML")}) {
+        try {
+            TextOutputFile second(name);
+            ADD_FAILURE() << "a second writer of " << name;
+        } catch (const FileRefused& refusal) {
+            EXPECT_STREQ(refusal.what(), "another conversion is writing this document");
+        }
+    }
+    first.Close();
+    EXPECT_EQ(ReadBytes(path), "first\r\n");
+    TextOutputFile(path).Close();
+}
+
+// A pipe whose reader has gone fails the write, as a full disk does, and the
+// run reports it instead of waiting.
+TEST(SystemFile, FailsAWriteToAPipeWhoseReaderIsGone) {
+    const std::string name = "\\\\.\\pipe\\routalo-test-" + std::to_string(::GetCurrentProcessId());
+    const std::wstring wide(name.begin(), name.end());
+    const HANDLE reader = ::CreateNamedPipeW(wide.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1,
+                                             4096, 4096, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    TextOutputFile document(name);
+    ::CloseHandle(reader);
+    document.WriteLine("a line that no one reads");
+    EXPECT_THROW(document.Close(), FileError);
 }
 #endif
 
