@@ -68,20 +68,6 @@ TEST_F(ConversionRun, WritesTheGoldenDocuments) {
     EXPECT_EQ(ReadBytes(log), ReadBytes(kGolden / "mixed.csv"));
 }
 
-TEST_F(ConversionRun, FormsTheDocumentPathFromTheLogsPath) {
-    EXPECT_EQ(KmlPathFor("C:\\logs\\rit.csv"), "C:\\logs\\rit.kml");
-    EXPECT_EQ(KmlPathFor("C:\\logs\\rit.log"), "C:\\logs\\rit.kml");
-    EXPECT_EQ(KmlPathFor("C:\\logs\\rit.gpsx"), "C:\\logs\\rit.gkml");
-    EXPECT_EQ(KmlPathFor("C:\\logs\\rit"), "C:\\logs\\kml");
-    EXPECT_EQ(KmlPathFor("/home/jan/rit.c\xC3\xA9v"), "/home/jan/rit.kml");
-    // The file name is decoded on its own, whatever its folder's encoding.
-    EXPECT_EQ(KmlPathFor("lat\xE9/rit.\xC3\xA7sv"), "lat\xE9/rit.kml");
-    EXPECT_EQ(KmlPathFor("caf\xC3\xA9/rit.\xE7sv"), "caf\xC3\xA9/rit.kml");
-    EXPECT_EQ(KmlPathFor("/data/ab"), "/datakml");  // outside the folder: refused by the run
-    EXPECT_EQ(KmlPathFor("abc"), "kml");
-    EXPECT_EQ(KmlPathFor("ab"), std::nullopt);
-}
-
 TEST_F(ConversionRun, JoinsOnePointToTheNextAcrossSkippedLines) {
     const std::string log = folder_.Write(
         "rit.csv", std::string(kHeader) +
