@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -75,6 +76,11 @@ class SystemFile {
 
   private:
     explicit SystemFile(std::intptr_t handle) : handle_(handle) {}
+
+    // Waits until a file whose write would have waited (a pipe) takes bytes
+    // again; false once a stop was asked for and `giveUpAt`, set on the
+    // first look after the stop, has passed.
+    bool WaitUntilWritable(std::chrono::steady_clock::time_point& giveUpAt) const;
 
     // A descriptor on POSIX systems, a HANDLE on Windows; both use -1 for none.
     static constexpr std::intptr_t kClosed = -1;

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <utility>
 
-#include "conversion/byte_calls.h"
 #include "conversion/errors.h"
 #include "conversion/stop_request.h"
 #include "conversion/system_file.h"
@@ -63,31 +62,6 @@ constexpr std::chrono::milliseconds kStopGrace{300};
 int wakeUpReadEnd = -1;
 std::atomic<int> wakeUpWriteEnd{-1};
 
-// Waits until `fd` takes bytes again; false once a stop was asked for and
-// `giveUpAt` (set on the first look after the stop) has passed.
-bool WaitUntilWritable(int fd, std::chrono::steady_clock::time_point& giveUpAt) {
-    using Clock = std::chrono::steady_clock;
-    while (true) {
-        int timeout = -1;
-        if (StopSignal() != 0) {
-            if (giveUpAt == Clock::time_point{}) {
-                giveUpAt = Clock::now() + kStopGrace;
-            }
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(giveUpAt - Clock::now());
-            if (left.count() <= 0) {
-                return false;
-            }
-            timeout = static_cast<int>(left.count());
-        }
-        // Once stopping, the wake-up pipe stays readable: leave it out.
-        pollfd waits[2] = {{fd, POLLOUT, 0}, {wakeUpReadEnd, POLLIN, 0}};
-        const int ready = ::poll(waits, timeout < 0 ? 2 : 1, timeout);
-        if (ready > 0 && waits[0].revents != 0) {
-            return true;  // writable, or a failure that the next write tells
-        }
-    }
-}
-
 }  // namespace
 
 SystemFile SystemFile::OpenForReading(const std::string& path) {
@@ -96,14 +70,6 @@ SystemFile SystemFile::OpenForReading(const std::string& path) {
 
 SystemFile SystemFile::OpenForWriting(const std::string& path) {
     return SystemFile(OpenDescriptor(path, O_WRONLY | O_CREAT));
-}
-
-SystemFile& SystemFile::operator=(SystemFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kClosed);
-    }
-    return *this;
 }
 
 SystemFile::Status SystemFile::Look() const {
@@ -149,49 +115,29 @@ void SystemFile::MakeWritesStoppable() {
     }
 }
 
-std::size_t SystemFile::Read(char* buffer, std::size_t size) {
-    ThrowIfStopRequested();
-    std::error_code error;
-    std::ptrdiff_t got = 0;
-    while ((got = byte_calls::ReadSome(handle_, buffer, size, error)) < 0 &&
-           error == std::errc::interrupted) {
-        ThrowIfStopRequested();
-    }
-    if (got < 0) {
-        throw FileError(error, "read failed");
-    }
-    return static_cast<std::size_t>(got);
-}
-
-std::size_t SystemFile::WriteAll(const char* data, std::size_t size,
-                                 std::error_code& error) noexcept {
-    std::size_t written = 0;
-    std::chrono::steady_clock::time_point giveUpAt{};
-    error.clear();
-    while (written < size) {
-        const std::ptrdiff_t put =
-            byte_calls::WriteSome(handle_, data + written, size - written, error);
-        if (put > 0) {
-            written += static_cast<std::size_t>(put);
-            continue;
-        }
-        if (put == 0) {
-            error = std::make_error_code(std::errc::no_space_on_device);
-        } else if (error == std::errc::resource_unavailable_try_again ||
-                   error == std::errc::operation_would_block) {
-            if (WaitUntilWritable(Descriptor(handle_), giveUpAt)) {
-                continue;
+// Waits in poll(), which the wake-up pipe ends, for a pipe's reader to take
+// bytes again.
+bool SystemFile::WaitUntilWritable(std::chrono::steady_clock::time_point& giveUpAt) const {
+    using Clock = std::chrono::steady_clock;
+    while (true) {
+        int timeout = -1;
+        if (StopSignal() != 0) {
+            if (giveUpAt == Clock::time_point{}) {
+                giveUpAt = Clock::now() + kStopGrace;
             }
-            error = std::make_error_code(std::errc::interrupted);
-        } else if (error == std::errc::interrupted && StopSignal() == 0) {
-            continue;
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(giveUpAt - Clock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            timeout = static_cast<int>(left.count());
         }
-        break;
+        // Once stopping, the wake-up pipe stays readable: leave it out.
+        pollfd waits[2] = {{Descriptor(handle_), POLLOUT, 0}, {wakeUpReadEnd, POLLIN, 0}};
+        const int ready = ::poll(waits, timeout < 0 ? 2 : 1, timeout);
+        if (ready > 0 && waits[0].revents != 0) {
+            return true;  // writable, or a failure that the next write tells
+        }
     }
-    if (written == size) {
-        error.clear();
-    }
-    return written;
 }
 
 void SystemFile::StartWriteBack([[maybe_unused]] std::size_t offset,

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cwctype>
 #include <string_view>
 #include <utility>
 
-#include "conversion/byte_calls.h"
 #include "conversion/errors.h"
 #include "conversion/path_style.h"
 #include "conversion/stop_request.h"
@@ -145,14 +143,6 @@ SystemFile SystemFile::OpenForWriting(const std::string& path) {
     return file;
 }
 
-SystemFile& SystemFile::operator=(SystemFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kClosed);
-    }
-    return *this;
-}
-
 // The volume's serial number and the file's index tell files apart as a
 // device and an inode do, so a hard link or another spelling of a name
 // ("RIT.KML" for "rit.kml") is the same file.
@@ -207,45 +197,10 @@ void SystemFile::Truncate(std::size_t size) {
 // Writes that wait for a pipe's reader are ended by CancelSynchronousIo.
 void SystemFile::MakeWritesStoppable() {}
 
-std::size_t SystemFile::Read(char* buffer, std::size_t size) {
-    ThrowIfStopRequested();
-    std::error_code error;
-    std::ptrdiff_t got = 0;
-    while ((got = byte_calls::ReadSome(handle_, buffer, size, error)) < 0 &&
-           error == std::errc::interrupted) {
-        ThrowIfStopRequested();  // ended by CancelSynchronousIo, or by a stand-in
-    }
-    if (got < 0) {
-        throw FileError(error, "read failed");
-    }
-    return static_cast<std::size_t>(got);
-}
-
-std::size_t SystemFile::WriteAll(const char* data, std::size_t size,
-                                 std::error_code& error) noexcept {
-    std::size_t written = 0;
-    error.clear();
-    while (written < size) {
-        const std::ptrdiff_t put =
-            byte_calls::WriteSome(handle_, data + written, size - written, error);
-        if (put > 0) {
-            written += static_cast<std::size_t>(put);
-            continue;
-        }
-        if (put == 0) {
-            error = std::make_error_code(std::errc::no_space_on_device);
-        } else if (error == std::errc::interrupted) {
-            if (StopSignal() == 0) {
-                continue;
-            }
-            error = std::make_error_code(std::errc::interrupted);
-        }
-        break;
-    }
-    if (written == size) {
-        error.clear();
-    }
-    return written;
+// Writes on Windows wait inside WriteFile, which CancelSynchronousIo ends:
+// they never ask to wait here.
+bool SystemFile::WaitUntilWritable(std::chrono::steady_clock::time_point& /*giveUpAt*/) const {
+    return false;
 }
 
 void SystemFile::StartWriteBack(std::size_t /*offset*/, std::size_t /*size*/) noexcept {}
