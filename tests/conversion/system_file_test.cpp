@@ -22,7 +22,6 @@
 namespace routalo {
 namespace {
 
-using testing::ReadBytes;
 using testing::ScratchFolder;
 
 // A document is written, and read back, under a path longer than the 260
@@ -64,7 +63,7 @@ TEST(SystemFile, KnowsAFileByAnyOfItsNames) {
                                     }),
                      FileRefused);
     }
-    EXPECT_EQ(ReadBytes(log), "the log\r\n");
+    EXPECT_EQ(testing::ReadBytes(log), "the log\r\n");
 }
 
 // Windows takes these names as devices, whatever their extension: a document
@@ -95,7 +94,7 @@ TEST(SystemFile, LetsOneWriterAtATimeHoldADocument) {
         }
     }
     first.Close();
-    EXPECT_EQ(ReadBytes(path), "first\r\n");
+    EXPECT_EQ(testing::ReadBytes(path), "first\r\n");
     TextOutputFile(path).Close();
 }
 

@@ -97,7 +97,7 @@ std::string ScratchFolder::File(std::string_view name) const {
 }
 
 std::string ScratchFolder::Write(std::string_view name, std::string_view bytes) const {
-    const std::string path = File(name);
+    std::string path = File(name);
     std::ofstream out(path_ / std::u8string(name.begin(), name.end()),
                       std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
