@@ -20,7 +20,7 @@ TEST_LAYERS := $(RUN_LAYERS) test package
 # Configures $(BUILD) as a Release build with the options given.
 configure = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(1) $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: all build build-tests run test sanitize bench fuzz memcheck package windows windows-test clean
+.PHONY: all build build-tests run test sanitize bench fuzz memcheck package windows windows-test windows-package clean
 
 all: build
 
@@ -92,6 +92,15 @@ windows:
 	@tools/setup windows
 	@$(call win_configure,-DBUILD_TESTING=OFF)
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# The installer build-windows/package/routalo-VERSION-setup.exe (NSIS) and the
+# portable routalo-VERSION-windows-x86_64.zip (packaging/windows/); make
+# windows-test builds them too and installs the installer under Wine.
+windows-package:
+	@tools/setup windows
+	@$(call win_configure,-DBUILD_TESTING=OFF)
+	@cmake --build $(WIN_BUILD) -j $(JOBS) --target windows_package
+	@ls -l $(WIN_BUILD)/package/routalo-*-setup.exe $(WIN_BUILD)/package/routalo-*-windows-x86_64.zip
 
 # The Linux converter that the Windows one is compared with, built alone.
 WIN_REFERENCE := $(WIN_BUILD)/linux-reference
