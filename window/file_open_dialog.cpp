@@ -56,7 +56,7 @@ QStringList ShownFilters(const QString& filter) {
     return result;
 }
 
-void FileOpenDialog::ShowOpen() {
+bool FileOpenDialog::ShowOpen() {
     FileOpenRequest request;
     request.title = dialogTitle_;
     request.nameFilters = QtNameFilters(filter_);
@@ -66,9 +66,11 @@ void FileOpenDialog::ShowOpen() {
     }
     request.fileName = fileName_;
     const std::optional<std::string> chosen = picker_.PickFile(request);
-    if (chosen) {
-        fileName_ = *chosen;
+    if (!chosen) {
+        return false;
     }
+    fileName_ = *chosen;
+    return true;
 }
 
 }  // namespace routalo

@@ -43,9 +43,9 @@ class FileOpenDialog {
 
     // Shows the dialog, modal, with the first filter entry in effect and the
     // current FileName filled in. "*.*" lists every file, names without a
-    // dot included. Returns when the user confirms or cancels;
-    // a cancel is no failure.
-    void ShowOpen();
+    // dot included. Returns when the user confirms or cancels, true for a
+    // confirmed choice; a cancel is no failure.
+    bool ShowOpen();
 
   private:
     FilePicker& picker_;

@@ -8,15 +8,16 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <filesystem>
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
+#include <vector>
 
-#include "conversion/conversion_run.h"
-#include "conversion/speed_scheme.h"
 #include "window/caption_font.h"
+#include "window/file_open_dialog.h"
 #include "window/file_picker.h"
 #include "window/message_box.h"
 #include "window/program_icon.h"
@@ -26,25 +27,10 @@
 namespace routalo {
 namespace {
 
-const QString kProgramTitle = QStringLiteral("Routalo");
-const QString kStartCaption =
-    kProgramTitle + QString(9, u' ') + QStringLiteral("Copyright © De makers van Routalo");
-const QString kInfoText = QStringLiteral(
-    "Copyright © De makers van Routalo.\n"
-    "Gebruik van dit programma is vrij en geheel op eigen risico, zonder enige garantie.");
-const QString kNoFileMessage = QStringLiteral("Klik eerst op File open en kies een bestand.");
-const QString kSchemeName = QStringLiteral("Zozedidu default schema t/m 24km/h");
-const QString kDialogTitle = QStringLiteral("File Open");
-const QString kDialogFilter = QStringLiteral("CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*");
-
-// The client area, 5565 by 4110 twips.
-constexpr int kClientWidthTwips = 5565;
-constexpr int kClientHeightTwips = 4110;
-
 // Every control but "i" uses this font: narrow enough that a bold step label
 // fits its box and the check box caption fits in two lines. Where none of
 // the narrow families is installed, the step labels that would not fit in
-// the wider fallback are drawn narrower (see createStepLabel).
+// the wider fallback are drawn narrower (see createControls).
 QFont WindowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),
@@ -66,18 +52,6 @@ void NameAfter(QWidget* input, QLabel* label) {
     label->setBuddy(input);
 }
 
-void SetFontBold(QLabel* label, bool bold) {
-    QFont font = label->font();
-    font.setBold(bold);
-    label->setFont(font);
-}
-
-// Whether `path`, as bytes, names a file (or a link to one) that exists.
-bool IsFile(const std::string& path) {
-    std::error_code error;
-    return !path.empty() && std::filesystem::is_regular_file(path, error);
-}
-
 // The path of the one existing file that `data` carries, as bytes, or
 // nothing for anything else: several files, a folder, a file URL that names
 // a host, a remote address, plain text. The path is the URL's own bytes,
@@ -95,7 +69,7 @@ std::optional<std::string> DroppedFile(const QMimeData* data) {
     const std::string path =
         QByteArray::fromPercentEncoding(urls.constFirst().path(QUrl::FullyEncoded).toLatin1())
             .toStdString();
-    if (!IsFile(path)) {
+    if (!NamesFile(path)) {
         return std::nullopt;
     }
     return path;
@@ -113,199 +87,183 @@ bool AcceptAsCopy(QDropEvent* event) {
     return true;
 }
 
+// The text of a design table entry.
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect Box(const TwipsBox& box) {
+    return TwipsRect(box.left, box.top, box.width, box.height);
+}
+
 }  // namespace
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent),
       ownFilePicker_(std::make_unique<DialogFilePicker>(this)),
       ownMessageBox_(std::make_unique<ModalMessageBox>(this)),
-      messageBox_(*ownMessageBox_),
-      cdFile(*ownFilePicker_) {
+      filePicker_(*ownFilePicker_),
+      messageBox_(*ownMessageBox_) {
     createControls();
     connectHandlers();
     setFocusOrder();
-    Form_Load();
+    core_.Form_Load();
 }
 
 frmMain::frmMain(FilePicker& filePicker, MessageBox& messageBox, QWidget* parent)
-    : QWidget(parent), messageBox_(messageBox), cdFile(filePicker) {
+    : QWidget(parent), filePicker_(filePicker), messageBox_(messageBox) {
     createControls();
     connectHandlers();
     setFocusOrder();
-    Form_Load();
+    core_.Form_Load();
 }
 
 frmMain::~frmMain() = default;
 
 void frmMain::createControls() {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(kStartCaption);
+    setWindowTitle(Text(kStartCaption));
     setWindowIcon(ProgramIcon());
     setFont(WindowFont());
     setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     setAcceptDrops(true);
 
-    Label1 = createStepLabel(QStringLiteral("Label1"),
-                             QStringLiteral("Stap 1: Selecteer het bron bestand."),
-                             TwipsRect(120, 120, 5295, 255));
-    cmdFile = createButton(QStringLiteral("cmdFile"), QStringLiteral("&File open"),
-                           TwipsRect(240, 480, 1455, 375));
+    for (const ControlDesign& design : kControls) {
+        QWidget* control = createControl(design);
+        control->setObjectName(Text(design.name));
+        control->setGeometry(Box(design.box));
+    }
+    for (std::size_t i = 0; i < stepLabels_.size(); ++i) {
+        stepLabels_.at(i) = findChild<QLabel*>(Text(kStepLabels.at(i)));
+    }
+    chkGenTimeInfo = findChild<WrappingCheckBox*>(QStringLiteral("chkGenTimeInfo"));
+    cmbKleuren = findChild<QComboBox*>(QStringLiteral("cmbKleuren"));
+    txtNaam = findChild<QLineEdit*>(QStringLiteral("txtNaam"));
 
-    Label2 = createStepLabel(
-        QStringLiteral("Label2"),
-        QStringLiteral("Stap 2: Kies het type uitvoer (soort file en kleuren schema)."),
-        TwipsRect(120, 1080, 5295, 255));
-    chkGenTimeInfo = new WrappingCheckBox(
-        QStringLiteral("Genereer een KML file met tijd informatie (dit resulteerd in een groter "
-                       "bestand met afspeel mogelijkheid)."),
-        this);
-    chkGenTimeInfo->setObjectName(QStringLiteral("chkGenTimeInfo"));
-    chkGenTimeInfo->setGeometry(TwipsRect(240, 1440, 5175, 375));
-    cmbKleuren = new QComboBox(this);
-    cmbKleuren->setObjectName(QStringLiteral("cmbKleuren"));
-    cmbKleuren->setEditable(true);
-    cmbKleuren->setInsertPolicy(QComboBox::NoInsert);
-    cmbKleuren->lineEdit()->setAcceptDrops(false);
-    cmbKleuren->setGeometry(TwipsRect(240, 1920, 5175, 315));
-
-    Label3 = createStepLabel(QStringLiteral("Label3"),
-                             QStringLiteral("Stap 3: Kies een naam voor het traject."),
-                             TwipsRect(120, 2400, 5295, 255));
-    txtNaam = new QLineEdit(this);
-    txtNaam->setObjectName(QStringLiteral("txtNaam"));
-    txtNaam->setAcceptDrops(false);
-    txtNaam->setGeometry(TwipsRect(240, 2760, 5175, 285));
     // A screen reader names the two text boxes after their step labels.
-    NameAfter(cmbKleuren, Label2);
-    NameAfter(txtNaam, Label3);
-
-    Label4 = createStepLabel(QStringLiteral("Label4"),
-                             QStringLiteral("Stap 4: Genereer het KML bestand."),
-                             TwipsRect(120, 3240, 5295, 255));
-    cmdConverteer =
-        createButton(QStringLiteral("cmdConverteer"), QStringLiteral("&Start conversie"),
-                     TwipsRect(240, 3600, 1455, 375));
-
-    // Made last, so it lies over the right end of Label1's box.
-    cmdInfo =
-        createButton(QStringLiteral("cmdInfo"), QStringLiteral("i"), TwipsRect(5160, 0, 375, 375));
-    cmdInfo->setFont(InfoButtonFont());
+    NameAfter(cmbKleuren, stepLabels_.at(1));
+    NameAfter(txtNaam, stepLabels_.at(2));
+    // The step labels' captions show whole in bold, whichever fonts the system has.
+    for (QLabel* label : stepLabels_) {
+        label->setFont(CaptionFont(label->font(), label->text(), label->contentsRect().size()));
+    }
+    findChild<QPushButton*>(QStringLiteral("cmdInfo"))->setFont(InfoButtonFont());
 }
 
-QLabel* frmMain::createStepLabel(const QString& name, const QString& caption, const QRect& box) {
-    auto* label = new QLabel(caption, this);
-    label->setObjectName(name);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(box);
-    // The caption shows whole in bold, whichever fonts the system has.
-    label->setFont(CaptionFont(label->font(), caption, label->contentsRect().size()));
-    return label;
-}
-
-QPushButton* frmMain::createButton(const QString& name, const QString& caption, const QRect& box) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(name);
-    // Enter presses the button that has the focus, as Space does.
-    button->setAutoDefault(true);
-    button->setGeometry(box);
-    return button;
+QWidget* frmMain::createControl(const ControlDesign& design) {
+    const QString caption = Text(design.caption);
+    switch (design.kind) {
+        case ControlKind::kLabel: {
+            auto* label = new QLabel(caption, this);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setTextFormat(Qt::PlainText);
+            return label;
+        }
+        case ControlKind::kCommandButton: {
+            auto* button = new QPushButton(caption, this);
+            // Enter presses the button that has the focus, as Space does.
+            button->setAutoDefault(true);
+            return button;
+        }
+        case ControlKind::kCheckBox:
+            return new WrappingCheckBox(caption, this);
+        case ControlKind::kComboBox: {
+            auto* combo = new QComboBox(this);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->lineEdit()->setAcceptDrops(false);
+            combo->setEditText(caption);
+            return combo;
+        }
+        case ControlKind::kTextBox:
+            break;
+    }
+    auto* edit = new QLineEdit(caption, this);
+    edit->setAcceptDrops(false);
+    return edit;
 }
 
 void frmMain::connectHandlers() {
-    connect(cmdFile, &QPushButton::clicked, this, &frmMain::cmdFile_Click);
-    connect(chkGenTimeInfo, &QCheckBox::toggled, this, &frmMain::chkGenTimeInfo_Click);
-    connect(cmbKleuren, &QComboBox::editTextChanged, this, &frmMain::cmbKleuren_Change);
-    connect(txtNaam, &QLineEdit::textChanged, this, &frmMain::txtNaam_Change);
-    connect(cmdConverteer, &QPushButton::clicked, this, &frmMain::cmdConverteer_Click);
-    connect(cmdInfo, &QPushButton::clicked, this, &frmMain::cmdInfo_Click);
+    connect(findChild<QPushButton*>(QStringLiteral("cmdFile")), &QPushButton::clicked, this,
+            [this] { core_.cmdFile_Click(); });
+    connect(chkGenTimeInfo, &QCheckBox::toggled, this, [this] { core_.chkGenTimeInfo_Click(); });
+    connect(cmbKleuren, &QComboBox::editTextChanged, this, [this] { core_.cmbKleuren_Change(); });
+    connect(txtNaam, &QLineEdit::textChanged, this, [this] { core_.txtNaam_Change(); });
+    connect(findChild<QPushButton*>(QStringLiteral("cmdConverteer")), &QPushButton::clicked, this,
+            [this] { core_.cmdConverteer_Click(); });
+    connect(findChild<QPushButton*>(QStringLiteral("cmdInfo")), &QPushButton::clicked, this,
+            [this] { core_.cmdInfo_Click(); });
 }
 
-// Labels take no focus. The scheme box comes after the start button.
+// The controls that take the focus, in the order of their tab index; labels
+// take none. The focus starts on the first.
 void frmMain::setFocusOrder() {
-    setTabOrder(cmdFile, chkGenTimeInfo);
-    setTabOrder(chkGenTimeInfo, txtNaam);
-    setTabOrder(txtNaam, cmdConverteer);
-    setTabOrder(cmdConverteer, cmbKleuren);
-    setTabOrder(cmbKleuren, cmdInfo);
-    cmdFile->setFocus();
-}
-
-void frmMain::Form_Load() {
-    sourceFileName_.clear();
-    InitSpeedScheme();
-    SetFontBold(Label1, true);
-    // Raises the change notification: cmbKleuren_Change runs from here.
-    cmbKleuren->setEditText(kSchemeName);
-}
-
-void frmMain::Form_Click() {
-    ShowInfo();
-}
-
-void frmMain::cmdFile_Click() {
-    cdFile.SetDialogTitle(kDialogTitle);
-    cdFile.SetFilter(kDialogFilter);
-    cdFile.ShowOpen();
-    TakeDialogFileName();
-}
-
-// After a cancel FileName is the last confirmed choice, or empty when there
-// was none; the source follows it either way.
-void frmMain::TakeDialogFileName() {
-    sourceFileName_ = cdFile.FileName();
-    if (sourceFileName_.empty()) {
-        setWindowTitle(kProgramTitle);
-        return;
+    std::vector<ControlDesign> order;
+    std::copy_if(kControls.begin(), kControls.end(), std::back_inserter(order),
+                 [](const ControlDesign& design) { return design.kind != ControlKind::kLabel; });
+    std::sort(order.begin(), order.end(), [](const ControlDesign& a, const ControlDesign& b) {
+        return a.tabIndex < b.tabIndex;
+    });
+    QWidget* previous = nullptr;
+    for (const ControlDesign& design : order) {
+        auto* control = findChild<QWidget*>(Text(design.name));
+        if (previous != nullptr) {
+            setTabOrder(previous, control);
+        } else {
+            control->setFocus();
+        }
+        previous = control;
     }
-    // A byte that is no UTF-8 shows as U+FFFD; the source keeps the bytes.
-    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + QString::fromUtf8(sourceFileName_));
-    SetFontBold(Label1, false);
-    SetFontBold(Label2, true);
 }
 
-void frmMain::chkGenTimeInfo_Click() {
-    SetFontBold(Label2, false);
-    SetFontBold(Label3, true);
+void frmMain::SetStepBold(int step, bool bold) {
+    QLabel* label = stepLabels_.at(static_cast<std::size_t>(step - 1));
+    QFont font = label->font();
+    font.setBold(bold);
+    label->setFont(font);
 }
 
-// The scheme's text is never read: the conversion has one built-in scheme.
-void frmMain::cmbKleuren_Change() {
-    SetFontBold(Label2, false);
-    SetFontBold(Label3, true);
+void frmMain::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
 }
 
-void frmMain::txtNaam_Change() {
-    SetFontBold(Label3, false);
-    SetFontBold(Label4, true);
+int frmMain::PointerShape() const {
+    return mousePointer_.Value();
 }
 
-// Converts synchronously: the window takes no input until the run returns.
-// The run reports its own failures, through a critical-error box.
-void frmMain::cmdConverteer_Click() {
-    SetFontBold(Label4, false);
-    if (!sourceFileName_.empty()) {
-        const int previousPointer = mousePointer_.Value();
-        mousePointer_.Set(kHourglass);
-        const QByteArray trackName = txtNaam->text().toUtf8();
-        ConvertTrackLog(sourceFileName_, std::string_view(trackName.constData(), trackName.size()),
-                        chkGenTimeInfo->isChecked(), [this](const std::string& message) {
-                            messageBox_.Show(QString::fromUtf8(message), MessageStyle::kCritical,
-                                             kProgramTitle);
-                        });
-        mousePointer_.Set(previousPointer);
-    } else {
-        messageBox_.Show(kNoFileMessage, MessageStyle::kOkOnly, kProgramTitle);
+void frmMain::SetPointerShape(int shape) {
+    mousePointer_.Set(shape);
+}
+
+void frmMain::ShowMessage(const std::string& text, MessageStyle style, const std::string& title) {
+    messageBox_.Show(QString::fromStdString(text), style, QString::fromStdString(title));
+}
+
+std::optional<std::string> frmMain::ChooseFile(const std::string& title, const std::string& filter,
+                                               const std::string& fileName) {
+    FileOpenDialog cdFile(filePicker_);
+    cdFile.SetDialogTitle(QString::fromStdString(title));
+    cdFile.SetFilter(QString::fromStdString(filter));
+    cdFile.SetFileName(fileName);
+    if (!cdFile.ShowOpen()) {
+        return std::nullopt;
     }
-    SetFontBold(Label1, true);
+    return cdFile.FileName();
 }
 
-void frmMain::cmdInfo_Click() {
-    ShowInfo();
+// Sets the text without the combo box's change signal: the core counts the
+// change itself.
+void frmMain::SetSchemeText(const std::string& text) {
+    const QSignalBlocker blocker(cmbKleuren);
+    cmbKleuren->setEditText(QString::fromStdString(text));
 }
 
-void frmMain::ShowInfo() {
-    messageBox_.Show(kInfoText, MessageStyle::kInformation, kProgramTitle);
+std::string frmMain::NameText() const {
+    return txtNaam->text().toUtf8().toStdString();
+}
+
+bool frmMain::TimeInfoTicked() const {
+    return chkGenTimeInfo->isChecked();
 }
 
 bool frmMain::isBackground(const QPoint& pos) const {
@@ -326,7 +284,7 @@ void frmMain::mouseReleaseEvent(QMouseEvent* event) {
     backgroundPressed_ = false;
     event->accept();
     if (click) {
-        Form_Click();
+        core_.Form_Click();
     }
 }
 
@@ -344,19 +302,6 @@ void frmMain::dropEvent(QDropEvent* event) {
         return;
     }
     OpenFile(*DroppedFile(event->mimeData()));
-}
-
-// The absolute path is made from the bytes, with "." and ".." taken out as
-// text, never through a decoding.
-bool frmMain::OpenFile(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    if (!IsFile(path) || error) {
-        return false;
-    }
-    cdFile.SetFileName(absolute.lexically_normal().string());
-    TakeDialogFileName();
-    return true;
 }
 
 }  // namespace routalo

@@ -1,17 +1,19 @@
 #pragma once
 
-#include <QString>
 #include <QWidget>
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "window/file_open_dialog.h"
+#include "window/controls.h"
 #include "window/mouse_pointer.h"
+#include "window/window_core.h"
+#include "window/window_view.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace routalo {
 
@@ -19,15 +21,13 @@ class FilePicker;
 class MessageBox;
 class WrappingCheckBox;
 
-// The program's one window. It leads the user through four steps, one label
-// each: choose the track log, choose the kind of output, name the track,
-// convert. The label of the step that is due is bold. Every handler switches
-// single labels on or off and nothing resets them as a group, so at times
-// two labels are bold.
+// The program's one window, shown with Qt. It makes its controls from the
+// design table (controls.h), hands the user's actions to the window's core
+// (window_core.h), and carries out what the core asks of it.
 //
 // Controls carry a kind prefix and a word (cmdFile, txtNaam); their objectName
-// is that name. Handlers are named after control and event (cmdFile_Click).
-class frmMain : public QWidget {
+// is that name.
+class frmMain : public QWidget, private WindowView {
     Q_OBJECT
 
   public:
@@ -40,19 +40,14 @@ class frmMain : public QWidget {
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
 
-    // The full path of the chosen track log, as the bytes that name it in the
-    // file system, whether or not they are UTF-8; empty until a file is chosen.
-    [[nodiscard]] const std::string& SourceFileName() const { return sourceFileName_; }
+    // The window's state: the chosen file, the dialog's file name, the step marks.
+    [[nodiscard]] const WindowCore& Core() const { return core_; }
+    // The full path of the chosen track log, as bytes (WindowCore::SourceFileName).
+    [[nodiscard]] const std::string& SourceFileName() const { return core_.SourceFileName(); }
     // The window's mouse pointer as a shape number (kHourglass while converting).
     [[nodiscard]] int MousePointerValue() const { return mousePointer_.Value(); }
-    // Takes `path`, as bytes, as if it were chosen in the file dialog and
-    // confirmed, as a file dropped on the window or named on the command line
-    // is. A relative path is made absolute. Returns false, changing nothing,
-    // when `path` names no file.
-    bool OpenFile(const std::string& path);
-
-    // The file dialog component with its FileName.
-    [[nodiscard]] const FileOpenDialog& FileDialog() const { return cdFile; }
+    // Takes `path` as chosen and confirmed in the file dialog (WindowCore::OpenFile).
+    bool OpenFile(const std::string& path) { return core_.OpenFile(path); }
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -61,50 +56,39 @@ class frmMain : public QWidget {
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-  private slots:
-    void cmdFile_Click();
-    void chkGenTimeInfo_Click();
-    void cmbKleuren_Change();
-    void txtNaam_Change();
-    void cmdConverteer_Click();
-    void cmdInfo_Click();
-
-  private:  // NOLINT(readability-redundant-access-specifiers): the rest, after the slots
-    // Runs once, from the constructor, before the window is shown.
-    void Form_Load();
-    // A click on the window's background, outside every control.
-    void Form_Click();
-    void ShowInfo();
-    // What follows a closing of the file dialog: take its FileName as the
-    // source, show it in the caption and move the bold mark to step 2.
-    void TakeDialogFileName();
+  private:
+    // What the core asks of the window.
+    void SetStepBold(int step, bool bold) override;
+    void SetCaption(const std::string& caption) override;
+    [[nodiscard]] int PointerShape() const override;
+    void SetPointerShape(int shape) override;
+    void ShowMessage(const std::string& text, MessageStyle style,
+                     const std::string& title) override;
+    std::optional<std::string> ChooseFile(const std::string& title, const std::string& filter,
+                                          const std::string& fileName) override;
+    void SetSchemeText(const std::string& text) override;
+    [[nodiscard]] std::string NameText() const override;
+    [[nodiscard]] bool TimeInfoTicked() const override;
 
     void createControls();
-    QLabel* createStepLabel(const QString& name, const QString& caption, const QRect& box);
-    QPushButton* createButton(const QString& name, const QString& caption, const QRect& box);
+    QWidget* createControl(const ControlDesign& design);
     void connectHandlers();
     void setFocusOrder();
     [[nodiscard]] bool isBackground(const QPoint& pos) const;
 
     std::unique_ptr<FilePicker> ownFilePicker_;
     std::unique_ptr<MessageBox> ownMessageBox_;
+    FilePicker& filePicker_;
     MessageBox& messageBox_;
 
-    FileOpenDialog cdFile;
     MousePointer mousePointer_;
-    std::string sourceFileName_;
+    WindowCore core_{*this};
     bool backgroundPressed_ = false;
 
-    QPushButton* cmdInfo = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* cmdFile = nullptr;
-    QLabel* Label2 = nullptr;
+    std::array<QLabel*, kStepCount> stepLabels_{};
     WrappingCheckBox* chkGenTimeInfo = nullptr;
     QComboBox* cmbKleuren = nullptr;
-    QLabel* Label3 = nullptr;
     QLineEdit* txtNaam = nullptr;
-    QLabel* Label4 = nullptr;
-    QPushButton* cmdConverteer = nullptr;
 };
 
 }  // namespace routalo

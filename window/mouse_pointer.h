@@ -1,11 +1,8 @@
 #pragma once
 
-namespace routalo {
+#include "window/pointer_shape.h"
 
-// The window's mouse pointer, a small whole number as the forms runtime
-// numbers its shapes. The window uses two of them.
-inline constexpr int kDefaultPointer = 0;  // whatever the control under it shows
-inline constexpr int kHourglass = 11;      // busy
+namespace routalo {
 
 // Holds the pointer value and shows its shape over the application. Any
 // value other than kHourglass shows the default pointer.

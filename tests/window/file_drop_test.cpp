@@ -67,7 +67,7 @@ TEST_F(FileDropTest, OneFileCountsAsAConfirmedChoiceInTheDialog) {
     EXPECT_EQ(outcome.action, Qt::CopyAction);  // never a move: the log stays where it is
     EXPECT_TRUE(std::filesystem::exists(path));
 
-    EXPECT_EQ(window.FileDialog().FileName(), path);
+    EXPECT_EQ(window.Core().DialogFileName(), path);
     EXPECT_EQ(window.SourceFileName(), path);
     EXPECT_EQ(window.windowTitle(), "Routalo - " + QString::fromStdString(path));
     EXPECT_EQ(BoldLabels(), "23");
@@ -86,24 +86,6 @@ TEST_F(FileDropTest, ADropReplacesAnEarlierChoice) {
     Drop(*Files({Local(path)}));
     EXPECT_EQ(window.SourceFileName(), path);
     EXPECT_EQ(window.windowTitle(), "Routalo - " + QString::fromStdString(path));
-}
-
-// A file named on the command line is taken like a dropped one, by its full path.
-TEST_F(FileDropTest, AFileNamedOnTheCommandLineCountsAsChosen) {
-    const std::string path = folder.Write("rit.csv", "");
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(folder.Path());
-    const bool missingTaken = window.OpenFile("missing.csv");
-    const bool folderTaken = window.OpenFile(".");
-    const bool taken = window.OpenFile("rit.csv");
-    std::filesystem::current_path(before);
-
-    EXPECT_FALSE(missingTaken);
-    EXPECT_FALSE(folderTaken);
-    EXPECT_TRUE(taken);
-    EXPECT_EQ(window.SourceFileName(), path);
-    EXPECT_EQ(window.FileDialog().FileName(), path);
-    EXPECT_EQ(BoldLabels(), "23");
 }
 
 // A name that is no UTF-8 names the file by its bytes all the way to the
@@ -127,7 +109,7 @@ TEST_F(FileDropTest, ANameThatIsNoUtf8ReachesTheConversionAsItsBytes) {
         const std::string log = folder.Write(way.name, SampleLog(3));
         way.take(log);
         EXPECT_EQ(window.SourceFileName(), log);
-        EXPECT_EQ(window.FileDialog().FileName(), log);
+        EXPECT_EQ(window.Core().DialogFileName(), log);
         EXPECT_EQ(window.windowTitle().toStdString(),
                   ("Routalo - " + QString::fromStdString(folderPath) + u'/' + way.shownName)
                       .toStdString());
@@ -161,7 +143,7 @@ TEST_F(FileDropTest, AnythingButOneExistingFileChangesNothing) {
         EXPECT_FALSE(outcome.dropAccepted);
         EXPECT_EQ(window.windowTitle(), caption);
         EXPECT_TRUE(window.SourceFileName().empty());
-        EXPECT_TRUE(window.FileDialog().FileName().empty());
+        EXPECT_TRUE(window.Core().DialogFileName().empty());
         EXPECT_EQ(BoldLabels(), "13");
     }
 

@@ -42,7 +42,7 @@ TEST_F(WindowTest, OpensWithStepsOneAndThreeBoldAndTheFocusOnFileOpen) {
     EXPECT_EQ(Find<QComboBox>("cmbKleuren")->count(), 0);
     EXPECT_TRUE(Find<QLineEdit>("txtNaam")->text().isEmpty());
     EXPECT_TRUE(window.SourceFileName().empty());
-    EXPECT_TRUE(window.FileDialog().FileName().empty());
+    EXPECT_TRUE(window.Core().DialogFileName().empty());
     EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
     EXPECT_TRUE(HasFocus(Find<QPushButton>("cmdFile")));
     EXPECT_TRUE(messages.shown.empty());
@@ -217,14 +217,6 @@ TEST_F(WindowTest, FileOpenAsksForACsvFileFirst) {
     EXPECT_EQ(request.nameFilters, QStringList({"CSV GPS files (*.csv)", "All files (*)"}));
     EXPECT_EQ(request.selectedNameFilter, "CSV GPS files (*.csv)");
     EXPECT_TRUE(request.fileName.empty());
-}
-
-TEST_F(WindowTest, CancelBeforeAnyChoiceDropsTheCopyrightFromTheCaptionOnly) {
-    Press("cmdFile");  // no answer scripted: the user cancels
-    EXPECT_EQ(window.windowTitle(), "Routalo");
-    EXPECT_TRUE(window.SourceFileName().empty());
-    EXPECT_EQ(BoldLabels(), "13");
-    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(WindowTest, CancelAfterAChoiceTakesTheEarlierFileAgain) {
