@@ -1,0 +1,31 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "conversion/utf16.h"
+#include "window/frm_main_win32.h"
+
+// The window program for Windows: `routalo [--] [FILE]`. Windows hands the
+// command line over in UTF-16, so that every file name arrives whole; the
+// program takes it in UTF-8. FILE counts as chosen with "File open"; more
+// than one argument, or one that names no file, opens the window without.
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
+                    int /*show*/) {
+    int count = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (int i = 1; argv != nullptr && i < count; ++i) {
+        const std::string argument =
+            routalo::Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i]));
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else {
+            files.push_back(argument);
+        }
+    }
+    ::LocalFree(argv);
+    return routalo::RunWin32Window(files.size() == 1 ? files.front() : std::string());
+}
