@@ -25,11 +25,23 @@ const std::string kSchemeName = "Zozedidu default schema t/m 24km/h";
 const std::string kDialogTitle = "File Open";
 const std::string kDialogFilter = "CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*";
 
+// `path` for the file system: its bytes taken as UTF-8, as the program keeps
+// every path; a plain std::string would be read in the ANSI code page on
+// Windows. On POSIX systems the bytes pass as they are, UTF-8 or not.
+std::filesystem::path FileSystemPath(const std::string& path) {
+    return {std::u8string(path.begin(), path.end())};
+}
+
+std::string Bytes(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
 }  // namespace
 
 bool NamesFile(const std::string& path) {
     std::error_code error;
-    return !path.empty() && std::filesystem::is_regular_file(path, error);
+    return !path.empty() && std::filesystem::is_regular_file(FileSystemPath(path), error);
 }
 
 bool WindowCore::StepBold(int step) const {
@@ -123,11 +135,11 @@ void WindowCore::ShowInfo() {
 // text, never through a decoding.
 bool WindowCore::OpenFile(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::filesystem::path absolute = std::filesystem::absolute(FileSystemPath(path), error);
     if (!NamesFile(path) || error) {
         return false;
     }
-    dialogFileName_ = absolute.lexically_normal().string();
+    dialogFileName_ = Bytes(absolute.lexically_normal());
     TakeDialogFileName();
     return true;
 }
