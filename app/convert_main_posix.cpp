@@ -10,12 +10,14 @@ int main(int argc, char* argv[]) {
     std::ios::sync_with_stdio(false);
     routalo::IgnoreWriteSignals();
     routalo::CatchStopSignals();
+    int status = routalo::kExitConversionFailed;
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
-        return routalo::RunConvertCommand(arguments, std::cout, std::cerr);
+        status = routalo::RunConvertCommand(arguments, std::cout, std::cerr);
     } catch (const std::bad_alloc&) {
         // Caught, so that every open document is closed with whole lines.
         std::cerr << "routalo-convert: out of memory\n";
-        return routalo::kExitConversionFailed;
     }
+    routalo::StopNudging();
+    return status;
 }

@@ -93,15 +93,17 @@ int wmain(int argc, wchar_t* argv[]) {
     StandardStream errorBuffer(STD_ERROR_HANDLE);
     std::ostream output(&outputBuffer);
     std::ostream errors(&errorBuffer);
+    int status = routalo::kExitConversionFailed;
     try {
         std::vector<std::string> arguments;
         for (int i = 1; i < argc; ++i) {
             arguments.push_back(routalo::Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i])));
         }
-        return routalo::RunConvertCommand(arguments, output, errors);
+        status = routalo::RunConvertCommand(arguments, output, errors);
     } catch (const std::bad_alloc&) {
         // Caught, so that every open document is closed with whole lines.
         errors << "routalo-convert: out of memory\n";
-        return routalo::kExitConversionFailed;
     }
+    routalo::StopNudging();
+    return status;
 }

@@ -13,6 +13,12 @@ namespace routalo {
 // open, a read or a write ends. Further signals change nothing.
 void CatchStopSignals();
 
+// Ends the nudges that, once a stop was asked for, keep interrupting the
+// program's waits. Called once no conversion runs any more: signals that
+// keep coming would upset what runs at the end (LeakSanitizer's scan stops
+// every thread and waits for each signal it sees).
+void StopNudging();
+
 // The stop `signal` as the user knows it: "SIGINT", "SIGTERM", "SIGHUP";
 // on Windows "Ctrl-C", "Ctrl-Break", "closing the console".
 [[nodiscard]] std::string StopName(int signal);

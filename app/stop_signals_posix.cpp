@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <csignal>
 #include <initializer_list>
 #include <string>
 
@@ -21,7 +22,8 @@ constexpr long kNudgeNanoseconds = 50'000'000;
 // just before a wait begins would be missed by it, but the nudges interrupt
 // that wait too, so it sees the stop.
 timer_t nudgeTimer{};
-bool haveNudgeTimer = false;
+// Whether a stop signal starts the nudges; cleared for good by StopNudging.
+volatile std::sig_atomic_t haveNudgeTimer = 0;
 
 extern "C" void AskToStop(int signal) {
     const int savedErrno = errno;
@@ -55,12 +57,21 @@ void CatchStopSignals() {
     sigevent event{};
     event.sigev_notify = SIGEV_SIGNAL;
     event.sigev_signo = nudge;
-    haveNudgeTimer = ::timer_create(CLOCK_MONOTONIC, &event, &nudgeTimer) == 0;
+    haveNudgeTimer = ::timer_create(CLOCK_MONOTONIC, &event, &nudgeTimer) == 0 ? 1 : 0;
     // A further signal asks again and changes nothing: the stop is on its
     // way. timeout(1), for one, sends its signal twice, to the program and
     // to its process group.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         Handle(signal, AskToStop, 0);
+    }
+}
+
+// The flag first: a stop signal that comes after it starts no nudges, and
+// one that came before started the timer that goes now.
+void StopNudging() {
+    if (haveNudgeTimer != 0) {
+        haveNudgeTimer = 0;
+        ::timer_delete(nudgeTimer);
     }
 }
 

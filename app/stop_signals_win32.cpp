@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <csignal>
 
 #include "app/stop_signals.h"
@@ -13,9 +14,12 @@ namespace {
 // are ended again: one that had not begun when the stop came is ended too.
 constexpr DWORD kNudgeMilliseconds = 50;
 
-// Runs on a thread of its own that the console starts for each event. It
-// never returns: it keeps ending waits until the program, which stops at
-// the end of a line, ends.
+// Cleared by StopNudging, once no conversion runs any more.
+std::atomic<bool> nudging = true;
+
+// Runs on a thread of its own that the console starts for each event, and
+// keeps ending waits until StopNudging: the program stops at the end of a
+// line and ends.
 BOOL WINAPI AskToStop(DWORD event) {
     int signal = 0;
     switch (event) {
@@ -34,10 +38,11 @@ BOOL WINAPI AskToStop(DWORD event) {
             return FALSE;
     }
     RequestStop(signal);
-    while (true) {
+    while (nudging) {
         WakeWaitingWrites();
         ::Sleep(kNudgeMilliseconds);
     }
+    return TRUE;
 }
 
 }  // namespace
@@ -62,6 +67,10 @@ std::string StopName(int signal) {
 
 int ExitStatusAfterStop(int /*signal*/) {
     return static_cast<int>(STATUS_CONTROL_C_EXIT);
+}
+
+void StopNudging() {
+    nudging = false;
 }
 
 void IgnoreWriteSignals() {}
