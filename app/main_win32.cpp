@@ -1,5 +1,7 @@
-#include <shellapi.h>
+// windows.h before the headers that build on it.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 #include <vector>

@@ -1,6 +1,8 @@
 #include "window/frm_main_win32.h"
 
+// windows.h before the headers that build on it.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -41,8 +43,8 @@ std::wstring Wide(std::string_view text) {
 }
 
 std::string Narrow(std::wstring_view text) {
-    return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()),
-                                             text.size()));
+    return Utf8FromUtf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 int Pixels(int twips, UINT dpi) {
@@ -162,8 +164,8 @@ std::size_t IndexOf(std::string_view name) {
 bool Win32Window::Create(HINSTANCE instance, const std::string& file) {
     const std::wstring caption = Wide(kStartCaption);
     window_ = ::CreateWindowExW(kWindowExStyle, kClassName, caption.c_str(), kWindowStyle,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                nullptr, nullptr, instance, this);
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                                nullptr, instance, this);
     if (window_ == nullptr) {
         return false;
     }
@@ -228,7 +230,8 @@ void Win32Window::CreateControls(HINSTANCE instance) {
         controls_.at(index) = ::CreateWindowExW(
             exStyle, className, design.kind == ControlKind::kComboBox ? L"" : text.c_str(), style,
             0, 0, 0, 0, window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index))),
+            reinterpret_cast<HMENU>(
+                static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index))),
             instance, nullptr);
     }
 }
@@ -254,12 +257,11 @@ void Win32Window::Layout(UINT dpi, const RECT* suggested) {
     RECT frame{0, 0, Pixels(kClientWidthTwips, dpi), Pixels(kClientHeightTwips, dpi)};
     ::AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
     if (suggested != nullptr) {
-        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                       frame.right - frame.left, frame.bottom - frame.top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, frame.right - frame.left,
+                       frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
-        ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left,
-                       frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const TwipsBox& box = kControls.at(i).box;
@@ -412,8 +414,8 @@ void Win32Window::SetStepBold(int step, bool bold) {
     const auto index = static_cast<std::size_t>(step - 1);
     stepBold_.at(index) = bold;
     const HWND label = Control(kStepLabels.at(index));
-    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(bold ? fonts_->Bold() : fonts_->Normal()),
-                   TRUE);
+    ::SendMessageW(label, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(bold ? fonts_->Bold() : fonts_->Normal()), TRUE);
 }
 
 void Win32Window::SetCaption(const std::string& caption) {
