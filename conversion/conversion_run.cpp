@@ -196,14 +196,11 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);
         outcome.cause = "line " + std::to_string(line) + ": " + error.what();
-    } catch (const std::bad_alloc&) {
-        outcome.result = ConversionResult::kFailed;
-        outcome.message = MessageOf(phase, request.sourcePath, outputPath);
-        outcome.cause = "out of memory";
     } catch (const std::exception& error) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);
-        outcome.cause = error.what();
+        outcome.cause =
+            dynamic_cast<const std::bad_alloc*>(&error) != nullptr ? "out of memory" : error.what();
     }
     if (document) {
         document->Abandon();
