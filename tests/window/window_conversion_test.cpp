@@ -1,6 +1,6 @@
-// The window's start button end to end: the busy pointer around the
-// conversion, the failures it reports, and the document it writes compared
-// with what routalo-convert writes for the same log.
+// The Qt window's start button end to end: Qt's wait cursor around the
+// conversion, and the document written from what was typed and ticked in
+// Qt's controls, compared with what routalo-convert writes for the same log.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QCheckBox>
@@ -50,60 +50,22 @@ class WindowConversionTest : public WindowTest {
         return ReadBytes(kml);
     }
 
-    // The last box shown, or an empty one.
-    ShownMessage LastMessage() const {
-        return messages.shown.empty() ? ShownMessage{} : messages.shown.back();
-    }
-
     ScratchFolder folder;
 };
 
-TEST_F(WindowConversionTest, ConvertsUnderTheHourglassAndRestoresThePointer) {
-    // A failure's box shows while the run is still going: it sees the pointer.
+// Qt shows the hourglass as its wait cursor over the whole application, so
+// a failure's box, shown while the run is still going, sees it; the cursor
+// is gone once the run is over.
+TEST_F(WindowConversionTest, ShowsTheHourglassAsQtsWaitCursorUntilTheRunEnds) {
     Choose(folder.File("missing.csv"));
     Press("cmdConverteer");
     ASSERT_EQ(messages.shown.size(), 1U);
     EXPECT_EQ(messages.shown[0].pointer, kHourglass);
     EXPECT_EQ(messages.shown[0].shownPointer, Qt::WaitCursor);
+    EXPECT_EQ(messages.shown[0].style, MessageStyle::kCritical);
 
     EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(BoldLabels(), "123");
-}
-
-TEST_F(WindowConversionTest, ReportsEachFailureOfTheRunInOneCriticalBox) {
-    const std::string missing = folder.File("missing.csv");
-    const std::string wrongHeader =
-        folder.Write("header.csv", "Lon,Lat\r\n1,2,3,4/5/6,7:8:9,0\r\n");
-    const std::string blocked =
-        folder.Write("blocked.csv", std::string(kHeader) + std::string(kPoints));
-    std::filesystem::create_directory(folder.Path() / "blocked.kml");
-    const std::string badSpeed =
-        folder.Write("speed.csv", std::string(kHeader) + "5.1,52.0,12,7/6/24,9:05:03,0\r\n" +
-                                      "5.2,52.1,fast,7/6/24,9:05:13,80\r\n");
-
-    const struct {
-        std::string log;
-        std::string message;
-    } cases[] = {
-        {missing, CannotOpenMessage(missing)},
-        {wrongHeader, std::string(kHeaderMismatchMessage)},
-        {blocked, CannotCreateMessage(folder.File("blocked.kml"))},
-        {badSpeed, std::string(kConversionFailedMessage)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.log);
-        const std::size_t before = messages.shown.size();
-        Choose(c.log);
-        Press("cmdConverteer");
-        ASSERT_EQ(messages.shown.size(), before + 1);
-        EXPECT_EQ(LastMessage().text.toStdString(), c.message);
-        EXPECT_EQ(LastMessage().style, MessageStyle::kCritical);
-        EXPECT_EQ(LastMessage().title, "Routalo");
-        EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
-        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(BoldLabels(), "123");
-    }
 }
 
 TEST_F(WindowConversionTest, WritesTheDocumentThatTheCommandLineWrites) {
@@ -145,24 +107,6 @@ TEST_F(WindowConversionTest, TakesTheTickAsItIsAtTheStart) {
     const std::string fromWindow = ReadBytes(folder.File("rit.kml"));
     EXPECT_THAT(fromWindow, ::testing::Not(::testing::HasSubstr("<when>")));
     EXPECT_EQ(fromWindow, CommandLineDocument({"--name", ""}, log));
-}
-
-TEST_F(WindowConversionTest, TwoStartsInARowConvertTheSameFileTwice) {
-    const std::string log = folder.Write("rit.csv", std::string(kHeader) + std::string(kPoints));
-    Choose(log);
-    const QString caption = window.windowTitle();
-    const std::filesystem::path kml = folder.File("rit.kml");
-
-    Press("cmdConverteer");
-    const std::string first = ReadBytes(kml);
-    std::filesystem::remove(kml);
-    Press("cmdConverteer");
-    EXPECT_EQ(ReadBytes(kml), first);
-
-    EXPECT_EQ(picker.requests.size(), 1U);
-    EXPECT_EQ(window.SourceFileName(), log);
-    EXPECT_EQ(window.windowTitle(), caption);
-    EXPECT_THAT(messages.shown, ::testing::IsEmpty());
 }
 
 }  // namespace

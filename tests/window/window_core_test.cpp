@@ -217,20 +217,28 @@ TEST_F(WindowCoreTest, TheCaptionShowsBytesThatAreNoUtf8AsReplacementCharacters)
     }
 }
 
-// The pointer the view had comes back after the run, also after a failure,
-// whose box shows under the hourglass.
-TEST_F(WindowCoreTest, ConvertsUnderTheHourglassAndRestoresThePointer) {
+// Every run goes under the hourglass and gives the view its pointer back;
+// a failure shows in one critical box while the hourglass is still up.
+TEST_F(WindowCoreTest, ConvertsUnderTheHourglassAndReportsEachFailureInOneBox) {
     const ScratchFolder folder;
+    const std::string header = std::string(kTrackLogHeader) + "\r\n";
     const std::string log = folder.Write("rit.csv", SampleLog(3));
     const std::string missing = folder.File("weg.csv");
+    const std::string wrongHeader = folder.Write("kop.csv", "Lon,Lat\r\n1,2,3,4/5/6,7:8:9,0\r\n");
+    const std::string blocked = folder.Write("bezet.csv", SampleLog(3));
+    std::filesystem::create_directory(folder.Path() / "bezet.kml");
+    const std::string badSpeed =
+        folder.Write("snelheid.csv", header + "5.1,52.0,12,7/6/24,9:05:03,0\r\n" +
+                                         "5.2,52.1,hard,7/6/24,9:05:13,80\r\n");
     const struct {
         std::string log;
-        Requests requests;
+        std::string failure;  // the box's text; none for a success
     } cases[] = {
-        {log, {"Label4 normal", "pointer 11", "pointer 2", "Label1 bold"}},
-        {missing,
-         {"Label4 normal", "pointer 11", "box 16 Routalo: " + CannotOpenMessage(missing),
-          "pointer 2", "Label1 bold"}},
+        {log, ""},
+        {missing, CannotOpenMessage(missing)},
+        {wrongHeader, std::string(kHeaderMismatchMessage)},
+        {blocked, CannotCreateMessage(folder.File("bezet.kml"))},
+        {badSpeed, std::string(kConversionFailedMessage)},
     };
     view.name = "Rit & \xC3\xBC";
     view.ticked = true;
@@ -240,13 +248,28 @@ TEST_F(WindowCoreTest, ConvertsUnderTheHourglassAndRestoresThePointer) {
         Choose(c.log);
         view.requests.clear();
         core.cmdConverteer_Click();
-        EXPECT_EQ(view.requests, c.requests);
+        Requests expected = {"Label4 normal", "pointer 11", "pointer 2", "Label1 bold"};
+        if (!c.failure.empty()) {
+            expected.insert(expected.begin() + 2, "box 16 Routalo: " + c.failure);
+        }
+        EXPECT_EQ(view.requests, expected);
         EXPECT_EQ(view.pointer, 2);
     }
     // The name and the tick as the view had them at the start.
     const std::string document = ReadBytes(*KmlPathFor(log));
     EXPECT_NE(document.find("<name>Rit &amp; \xC3\xBC</name>"), std::string::npos);
     EXPECT_NE(document.find("<when>"), std::string::npos);
+
+    // A second start converts the same file again without asking for one.
+    Choose(log);
+    std::filesystem::remove(*KmlPathFor(log));
+    view.requests.clear();
+    core.cmdConverteer_Click();
+    core.cmdConverteer_Click();
+    EXPECT_EQ(ReadBytes(*KmlPathFor(log)), document);
+    EXPECT_EQ(view.requests, (Requests{"Label4 normal", "pointer 11", "pointer 2", "Label1 bold",
+                                       "Label4 normal", "pointer 11", "pointer 2", "Label1 bold"}));
+    EXPECT_EQ(core.SourceFileName(), log);
 }
 
 // A file named on the command line is taken like a dropped one, by its full path.
