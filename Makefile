@@ -84,7 +84,9 @@ package: build-tests
 # The Windows build, cross-compiled by MinGW-w64 (cmake/mingw-w64-x86_64.cmake)
 # into $(WIN_BUILD)/bin/; make windows-test runs its tests under Wine, in a
 # Wine prefix of the build's own (tools/wine-run), without a display but for
-# the window's test, which starts a virtual X server of its own.
+# the tests that start the window (the window's and the installer's), which
+# start a virtual X server of their own. tools/screenshot-windows takes the
+# picture docs/window-windows.png from such a build.
 WIN_BUILD ?= build-windows
 win_configure = cmake -S . -B $(WIN_BUILD) --toolchain cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli \
 	-DCMAKE_BUILD_TYPE=Release -DROUTALO_WINDOW=OFF $(1) $(CMAKE_FLAGS) >/dev/null
