@@ -13,6 +13,9 @@
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
+; The files are installed without the dates they had here, so that the same
+; sources make the same installer.
+SetDateSave off
 RequestExecutionLevel user
 ManifestDPIAware true
 
