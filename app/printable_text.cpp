@@ -13,16 +13,13 @@ void AppendHexEscape(std::string& out, unsigned char byte) {
     out += kDigits[byte & 0xFU];
 }
 
-// The length of the valid UTF-8 sequence of a printable character at the
-// start of `text`, or 0 when there is none there.
+// The length of the valid UTF-8 sequence of a printable character beyond
+// ASCII at the start of `text`, or 0 when there is none there.
 std::size_t PrintableSequenceAt(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || text.size() < length || !IsValidUtf8(text.substr(0, length))) {
-        return 0;
-    }
+    const std::size_t length = Utf8SequenceLength(text);
     // U+0080..U+009F, the C1 controls, are C2 80..C2 9F.
-    const bool c1Control = lead == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0;
+    const bool c1Control = static_cast<unsigned char>(text[0]) == 0xC2 && length == 2 &&
+                           static_cast<unsigned char>(text[1]) < 0xA0;
     return c1Control ? 0 : length;
 }
 

@@ -36,19 +36,6 @@ std::size_t AsciiPrefix(const char* bytes, std::size_t size) {
     return i;
 }
 
-void AppendCodePoint(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 // True when every byte of `bytes` is ASCII. The bytes are taken eight at a
 // time, the last word overlapping the one before, so that the usual short
 // line costs a few instructions and no unpredictable branch.
@@ -127,6 +114,30 @@ bool IsValidUtf8(std::string_view bytes) {
     return validator.Valid();
 }
 
+std::size_t Utf8SequenceLength(std::string_view bytes) {
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    return bytes.size() >= length && IsValidUtf8(bytes.substr(0, length)) ? length : 0;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6U)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3FU)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12U)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6U) & 0x3FU)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3FU)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18U)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12U) & 0x3FU)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6U) & 0x3FU)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3FU)));
+    }
+}
+
 void AppendDecoded(std::string& out, std::string_view bytes, LineEncoding encoding) {
     if (encoding == LineEncoding::kUtf8) {
         out.append(bytes);
@@ -137,9 +148,9 @@ void AppendDecoded(std::string& out, std::string_view bytes, LineEncoding encodi
         if (byte < 0x80) {
             out.push_back(c);
         } else if (byte < 0xA0) {
-            AppendCodePoint(out, kWindows1252High[byte - 0x80]);
+            AppendUtf8(out, kWindows1252High[byte - 0x80]);
         } else {
-            AppendCodePoint(out, byte);
+            AppendUtf8(out, byte);
         }
     }
 }

@@ -31,6 +31,14 @@ class Utf8Validator {
 
 [[nodiscard]] bool IsValidUtf8(std::string_view bytes);
 
+// The length of the valid UTF-8 sequence at the start of `bytes` (1 for an
+// ASCII byte), or 0 when they start with none. `bytes` must not be empty.
+[[nodiscard]] std::size_t Utf8SequenceLength(std::string_view bytes);
+
+// Appends code point `cp` (at most U+10FFFF) to `out` in UTF-8. A surrogate
+// gets the three bytes its number would have.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // Appends `bytes` to `out` as UTF-8: unchanged for kUtf8, transcoded from
 // Windows-1252 (the WHATWG table) for kWindows1252.
 void AppendDecoded(std::string& out, std::string_view bytes, LineEncoding encoding);

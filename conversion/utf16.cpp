@@ -1,5 +1,7 @@
 #include "conversion/utf16.h"
 
+#include "conversion/text_encoding.h"
+
 namespace routalo {
 namespace {
 
@@ -11,24 +13,6 @@ bool IsHighSurrogate(char32_t unit) {
 
 bool IsLowSurrogate(char32_t unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6U));
-        out += static_cast<char>(0x80 | (cp & 0x3FU));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12U));
-        out += static_cast<char>(0x80 | ((cp >> 6U) & 0x3FU));
-        out += static_cast<char>(0x80 | (cp & 0x3FU));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18U));
-        out += static_cast<char>(0x80 | ((cp >> 12U) & 0x3FU));
-        out += static_cast<char>(0x80 | ((cp >> 6U) & 0x3FU));
-        out += static_cast<char>(0x80 | (cp & 0x3FU));
-    }
 }
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
