@@ -36,9 +36,11 @@ constexpr std::string_view kClosingLine =
 // How a converter is started besides its arguments.
 struct Start {
     // A limit (RLIMIT_FSIZE, RLIMIT_AS) and its value.
-    std::optional<std::pair<int, rlim_t>> limit;
+    std::optional<std::pair<int, rlim_t>> limit{};
     // A command that runs the converter, such as {"timeout", "1"}.
-    std::vector<std::string> wrapper;
+    std::vector<std::string> wrapper{};
+    // Variables ("NAME=VALUE") set for the converter, and its wrapper, alone.
+    std::vector<std::string> environment{};
 };
 
 // routalo-convert started with `arguments`, its standard error going to
@@ -59,6 +61,9 @@ pid_t StartConverter(const std::vector<std::string>& arguments, const std::strin
         if (start.limit) {
             const rlimit limit{start.limit->second, start.limit->second};
             ::setrlimit(start.limit->first, &limit);
+        }
+        for (const std::string& variable : start.environment) {
+            ::putenv(const_cast<char*>(variable.c_str()));
         }
         ::execvp(argv[0], argv.data());
         ::_exit(127);
@@ -146,8 +151,8 @@ TEST_F(ConverterProcess, FailsALogWhoseDocumentCannotBeWrittenAndGoesOn) {
     fs::remove(folder_.File("rit.kml"));
     fs::remove(folder_.File("next.kml"));
     constexpr rlim_t kLimit = rlim_t{100} * 1024;
-    EXPECT_EQ(ExitStatusOf(StartConverter({log, next}, errors_, {{{RLIMIT_FSIZE, kLimit}}, {}})),
-              1);
+    EXPECT_EQ(
+        ExitStatusOf(StartConverter({log, next}, errors_, {.limit = {{RLIMIT_FSIZE, kLimit}}})), 1);
     EXPECT_EQ(ReadBytes(errors_), "routalo-convert: " + log + ": " + std::string(kFailed) +
                                       " (write failed: File too large)\n");
     const std::string kept = ReadBytes(folder_.File("rit.kml"));
@@ -215,8 +220,21 @@ int FeedFifo(const std::string& path, std::string_view bytes) {
 // One signal, as timeout, systemd and kill send it, ends a run that waits
 // in an open or a read: exactly one line names the LOG it cut short, no
 // further LOG is made, and timeout says 124. What a stopped document keeps
-// is whole lines.
+// is whole lines. A run that ignored the signal is killed 10 s later, and
+// timeout then says 137.
+//
+// In the build with AddressSanitizer, these runs skip the leak scan at exit:
+// the scan stops the program with ptrace, whose SIGSTOP a SIGCONT discards,
+// and timeout sends SIGCONT right after its signal. One that comes as the
+// scan begins leaves the scan waiting for a stop that never comes, for ever.
+// The stops that StopsAtALinesEndOnASignal sends come without SIGCONT, and
+// are scanned.
 TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
+    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    const std::string noLeakScan =
+        "ASAN_OPTIONS=" +
+        (sanitizerOptions == nullptr ? std::string() : sanitizerOptions + std::string(":")) +
+        "detect_leaks=0";
     const std::string log = SampleLog(kPoints);
     const std::string whole = DocumentAlone({});
     const std::string someLines = log.substr(0, log.find("\r\n", 40'000) + 2);
@@ -245,7 +263,8 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
             logs.push_back(folder.File(name));
         }
         const auto started = std::chrono::steady_clock::now();
-        const pid_t converter = StartConverter(logs, errors_, {{}, {"timeout", "1"}});
+        const pid_t converter = StartConverter(
+            logs, errors_, {.wrapper = {"timeout", "-k", "10", "1"}, .environment = {noLeakScan}});
         const int feeder = test.fed.empty() ? -1 : FeedFifo(folder.File(test.fifo), test.fed);
         EXPECT_EQ(ExitStatusOf(converter), 124);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
@@ -270,7 +289,8 @@ TEST_F(ConverterProcess, NeverLosesTheOldDocumentForWantOfMemory) {
     constexpr rlim_t kMiB = rlim_t{1024} * 1024;
     rlim_t lowest = 4 * kMiB;  // the lowest limit at which the program starts at all
     while (lowest <= 256 * kMiB &&
-           ExitStatusOf(StartConverter({"--version"}, errors_, {{{RLIMIT_AS, lowest}}, {}})) != 0) {
+           ExitStatusOf(StartConverter({"--version"}, errors_, {.limit = {{RLIMIT_AS, lowest}}})) !=
+               0) {
         lowest += kMiB;
     }
     if (lowest > 256 * kMiB) {
@@ -285,7 +305,8 @@ TEST_F(ConverterProcess, NeverLosesTheOldDocumentForWantOfMemory) {
     for (rlim_t limit = lowest; successes < 3 && limit < lowest + 64 * kMiB; limit += kMiB / 4) {
         SCOPED_TRACE(limit);
         folder_.Write("rit.kml", old);
-        const int status = ExitStatusOf(StartConverter({log}, errors_, {{{RLIMIT_AS, limit}}, {}}));
+        const int status =
+            ExitStatusOf(StartConverter({log}, errors_, {.limit = {{RLIMIT_AS, limit}}}));
         const std::string left = ReadBytes(document);
         const std::string said = ReadBytes(errors_);
         if (left == whole) {
