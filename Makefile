@@ -9,6 +9,11 @@ SAN_BUILD ?= build-sanitize
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
+# Seconds after which a test counts as hung and fails; the slowest passes in
+# under a minute, even on a loaded machine.
+TEST_TIMEOUT ?= 300
+ctest = ctest --test-dir $(1) --output-on-failure --timeout $(TEST_TIMEOUT)
+
 # cmake --build runs make again; without this every run of it would announce
 # the folders it enters and leaves.
 MAKEFLAGS += --no-print-directory
@@ -42,14 +47,14 @@ build-tests:
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build-tests
-	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@$(call ctest,$(BUILD)) -j $(JOBS)
 
 # The test suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
 	@tools/setup $(TEST_LAYERS)
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DROUTALO_SANITIZE=ON -DROUTALO_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
-	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+	@$(call ctest,$(SAN_BUILD)) -j $(JOBS)
 
 # The benchmark of the README; the build gains the micro-benchmarks, which
 # bench/run --micro runs.
@@ -78,7 +83,7 @@ memcheck: build
 # tests labelled "package" (unpacked and run, its Depends, its files, lintian,
 # hardening, a second build to the same bytes, installed and purged).
 package: build-tests
-	@ctest --test-dir $(BUILD) --output-on-failure -L package
+	@$(call ctest,$(BUILD)) -L package
 	@ls $(BUILD)/package/*.deb
 
 # The Windows build, cross-compiled by MinGW-w64 (cmake/mingw-w64-x86_64.cmake)
@@ -115,7 +120,7 @@ windows-test:
 	@$(call win_configure,-DBUILD_TESTING=ON -DROUTALO_REFERENCE_CONVERT=$(abspath $(WIN_REFERENCE))/bin/routalo-convert)
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 	@tools/wine-run $(WIN_BUILD)/wine-prefix
-	@ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+	@$(call ctest,$(WIN_BUILD)) -j $(JOBS)
 
 clean:
 	@rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)
