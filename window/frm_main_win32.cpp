@@ -145,9 +145,7 @@ class Win32Window final : private WindowView {
 
     HWND window_ = nullptr;
     std::array<HWND, kControls.size()> controls_{};
-    std::array<bool, kStepCount> stepBold_{};
     std::unique_ptr<Fonts> fonts_;
-    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     int pointer_ = kDefaultPointer;
     bool settingScheme_ = false;
     bool backgroundPressed_ = false;
@@ -241,8 +239,9 @@ HFONT Win32Window::FontOf(std::size_t index) const {
     if (design.name == "cmdInfo") {
         return fonts_->Info();
     }
+    // The step marks are the core's; a new DPI draws them as the core has them.
     for (std::size_t step = 0; step < kStepLabels.size(); ++step) {
-        if (design.name == kStepLabels.at(step) && stepBold_.at(step)) {
+        if (design.name == kStepLabels.at(step) && core_.StepBold(static_cast<int>(step) + 1)) {
             return fonts_->Bold();
         }
     }
@@ -250,7 +249,6 @@ HFONT Win32Window::FontOf(std::size_t index) const {
 }
 
 void Win32Window::Layout(UINT dpi, const RECT* suggested) {
-    dpi_ = dpi;
     // The old fonts go once the controls have the new ones.
     const std::unique_ptr<Fonts> old = std::move(fonts_);
     fonts_ = std::make_unique<Fonts>(dpi);
@@ -411,9 +409,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Window::SetStepBold(int step, bool bold) {
-    const auto index = static_cast<std::size_t>(step - 1);
-    stepBold_.at(index) = bold;
-    const HWND label = Control(kStepLabels.at(index));
+    const HWND label = Control(kStepLabels.at(static_cast<std::size_t>(step - 1)));
     ::SendMessageW(label, WM_SETFONT,
                    reinterpret_cast<WPARAM>(bold ? fonts_->Bold() : fonts_->Normal()), TRUE);
 }
