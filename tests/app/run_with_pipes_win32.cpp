@@ -11,6 +11,7 @@
 // ("Pipe busy") while the first one is served.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <fstream>
 #include <iostream>
@@ -76,7 +77,7 @@ void ServeLog(HANDLE pipe, std::string bytes) {
     ::CloseHandle(pipe);
 }
 
-void TakeDocument(HANDLE pipe, std::wstring file) {
+void TakeDocument(HANDLE pipe, const std::wstring& file) {
     std::string bytes;
     if (Connect(pipe)) {
         char buffer[65536];
