@@ -20,6 +20,9 @@ void BatchGuard::KeepDocument(const FileIdentity& document, const std::string& l
 }
 
 std::optional<std::string> BatchGuard::ReasonToKeep(const FileIdentity& identity) const {
+    if (!identity.Known()) {
+        return std::nullopt;
+    }
     const auto kept = std::find_if(kept_.begin(), kept_.end(),
                                    [&](const Kept& file) { return file.file == identity; });
     if (kept == kept_.end()) {

@@ -15,6 +15,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/errors.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/utf16.h"
 
 namespace routalo {
 namespace {
@@ -63,31 +64,46 @@ struct Options {
     std::optional<std::string> usageError;  // the first option not understood
 };
 
-const char* LongNameOf(int shortOption) {
+const option* OptionOf(int shortOption) {
     for (const option& known : kOptions) {
         if (known.name != nullptr && known.val == shortOption) {
-            return known.name;
+            return &known;
         }
     }
     return nullptr;
 }
 
 // What getopt_long's answer `result` says was wrong with `argument`, worded
-// as GNU programs word it.
+// as GNU programs word it. An argument given to a long option that takes
+// none ("--time=x") is ':' for MinGW's getopt_long and '?' for glibc's; the
+// option itself tells the two cases apart, so that both builds say the same.
 std::string UsageErrorOf(int result, std::string_view argument) {
     const bool longForm = argument.starts_with("--");
-    const char* name = LongNameOf(optopt);
+    const option* known = OptionOf(optopt);
+    const std::string name = known != nullptr ? known->name : "";
+    if (longForm && known != nullptr && known->has_arg == no_argument) {
+        return "option '--" + name + "' doesn't allow an argument";
+    }
     if (result == ':') {
-        return longForm ? "option '--" + std::string(name) + "' requires an argument"
+        return longForm ? "option '--" + name + "' requires an argument"
                         : "option requires an argument -- '" + std::string(1, char(optopt)) + "'";
     }
     if (optopt == 0) {
         return "unrecognized option '" + std::string(argument) + "'";
     }
-    if (longForm && name != nullptr) {
-        return "option '--" + std::string(name) + "' doesn't allow an argument";
-    }
     return "invalid option -- '" + std::string(1, char(optopt)) + "'";
+}
+
+// The track's name that `argument` gives. On Windows the arguments come
+// from UTF-16 with lone surrogates kept, for the paths' sake (utf16.h); in a
+// name such a unit is no character, and becomes U+FFFD, so that the rest is
+// written as it was typed.
+std::string TrackNameOf(const char* argument) {
+#ifdef _WIN32
+    return WithoutLoneSurrogates(argument);
+#else
+    return argument;
+#endif
 }
 
 // Reads the arguments as getopt_long does: options anywhere among the
@@ -115,7 +131,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
                 options.withTimeInfo = true;
                 break;
             case 'n':
-                options.trackName = optarg;
+                options.trackName = TrackNameOf(optarg);
                 break;
             case 'h':
                 options.help = true;

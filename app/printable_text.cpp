@@ -2,6 +2,7 @@
 
 #include "conversion/path_style.h"
 #include "conversion/text_encoding.h"
+#include "conversion/utf16.h"
 
 namespace routalo {
 namespace {
@@ -25,7 +26,15 @@ std::size_t PrintableSequenceAt(std::string_view text) {
 
 }  // namespace
 
-std::string PrintableText(std::string_view text) {
+std::string PrintableText(std::string_view shown) {
+#ifdef _WIN32
+    // Every text here comes from UTF-16, where a lone surrogate stands for
+    // no character: it shows as U+FFFD, as any program of Windows shows it.
+    const std::string replaced = WithoutLoneSurrogates(shown);
+    const std::string_view text = replaced;
+#else
+    const std::string_view text = shown;
+#endif
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;

@@ -14,7 +14,8 @@ namespace routalo {
 // Tab, CR and LF are \t, \r, \n; the backslash doubles, so that an escape
 // cannot be told from the same characters typed, except on Windows, where
 // it separates folders and no file name holds a control character; valid UTF-8 outside the C0
-// and C1 controls and DEL stays as it is.
+// and C1 controls and DEL stays as it is. On Windows a lone surrogate, kept
+// in a name that came from UTF-16 (utf16.h), shows as U+FFFD.
 [[nodiscard]] std::string PrintableText(std::string_view text);
 
 }  // namespace routalo

@@ -170,7 +170,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         const FileIdentity logIdentity = log->Identity();
         document.emplace(
             outputPath, [&](const FileIdentity& identity) -> std::optional<std::string> {
-                if (identity == logIdentity) {
+                if (identity.Known() && identity == logIdentity) {
                     return "the document would overwrite the log";
                 }
                 return request.mustNotOverwrite ? request.mustNotOverwrite(identity) : std::nullopt;

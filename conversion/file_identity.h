@@ -13,6 +13,10 @@ struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 
+    // Whether the system told which file this is; a pipe or a device on
+    // Windows has no identity, and is no other file.
+    [[nodiscard]] bool Known() const { return device != 0 || inode != 0; }
+
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
     friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
         return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
@@ -20,6 +24,9 @@ struct FileIdentity {
 };
 
 // The file that `path` names, following links; nothing when there is none.
+// Learnt without opening the file where the system allows (POSIX); on
+// Windows only a file on a disk is opened for it, never a pipe, whose
+// server would take the open as its one connection, nor a device.
 [[nodiscard]] std::optional<FileIdentity> IdentityOfFile(const std::string& path);
 
 }  // namespace routalo

@@ -44,14 +44,23 @@ std::wstring WindowsPath(const std::string& path) {
         return wide;
     }
     full.resize(length);
+    // The device namespace ("\\.\C:\...", and "//./" or "//?/", which the
+    // full path writes with backslashes) stays where it is, given the prefix
+    // that lifts the limit; only \\server\share\... is a network path.
+    if (full.starts_with(L"\\\\.\\") || full.starts_with(L"\\\\?\\")) {
+        return L"\\\\?\\" + full.substr(4);
+    }
     if (full.starts_with(L"\\\\")) {  // \\server\share\... becomes \\?\UNC\server\share\...
         return L"\\\\?\\UNC\\" + full.substr(2);
     }
     return L"\\\\?\\" + full;
 }
 
-// The device that the last component of `path` names to Windows, whatever
-// its extension ("nul.kml" is NUL), or an empty text for a file name.
+// The device name that Windows reserves and that the last component of
+// `path` is, whatever its extension ("nul.kml" is NUL, "com¹.csv" is
+// COM¹), or an empty text for any other name. Such a name is a device
+// wherever a path is not given with "\\?\", and even there Explorer cannot
+// delete a file of that name.
 std::string ReservedDeviceName(std::string_view path) {
     std::string_view name = path.substr(path.find_last_of(kFolderSeparators) + 1);
     name = name.substr(0, name.find('.'));
@@ -67,11 +76,75 @@ std::string ReservedDeviceName(std::string_view path) {
     if (std::find(kDevices.begin(), kDevices.end(), upper) != kDevices.end()) {
         return upper;
     }
-    if (upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-        upper[3] >= '1' && upper[3] <= '9') {
-        return upper;
+    if (!upper.starts_with("COM") && !upper.starts_with("LPT")) {
+        return {};
     }
-    return {};
+    // A digit 1 to 9, or the superscript one, two or three (U+00B9, U+00B2,
+    // U+00B3, in UTF-8 C2 B9, C2 B2, C2 B3).
+    const std::string_view number = std::string_view(upper).substr(3);
+    const bool digit = number.size() == 1 && number[0] >= '1' && number[0] <= '9';
+    const bool superscript = number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+    return digit || superscript ? upper : std::string();
+}
+
+// Refuses `path` when its name is one that Windows reserves for a device.
+void RefuseReservedDeviceName(const std::string& path) {
+    if (const std::string device = ReservedDeviceName(path); !device.empty()) {
+        throw FileRefused("Windows reserves the name " + device + " for a device");
+    }
+}
+
+// Whether opening `path` would open the device its name is reserved for,
+// as it does wherever the path does not reach the system with "\\?\".
+bool OpensADevice(const std::string& path) {
+    return !ReservedDeviceName(path).empty() && !WindowsPath(path).starts_with(L"\\\\?\\");
+}
+
+// Whether `path` certainly names a file in a file system: on a drive
+// ("C:\...", also in the device namespace), on a volume ("\\?\Volume{...}\")
+// or on a share ("\\server\share\...") other than the pipes' and the
+// mailslots'. Opening a pipe connects to its server, which takes the
+// connection as the one it serves; opening a device may wait for ever.
+bool NamesAFileOnADisk(const std::string& path) {
+    if (OpensADevice(path)) {
+        return false;
+    }
+    const std::wstring wide = WindowsPath(path);
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return false;
+    }
+    full.resize(length);
+    std::transform(full.begin(), full.end(), full.begin(), [](wchar_t c) {
+        return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    });
+    const auto onADrive = [](std::wstring_view rest) {
+        return rest.size() >= 3 && rest[0] >= L'A' && rest[0] <= L'Z' && rest[1] == L':' &&
+               rest[2] == L'\\';
+    };
+    const auto onAShare = [](std::wstring_view rest) {  // "server\share\..."
+        const std::size_t shareStart = rest.find(L'\\');
+        if (shareStart == std::wstring_view::npos) {
+            return false;
+        }
+        const std::wstring_view share =
+            rest.substr(shareStart + 1, rest.find(L'\\', shareStart + 1) - shareStart - 1);
+        return !share.empty() && share != L"PIPE" && share != L"MAILSLOT";
+    };
+    std::wstring_view rest = full;
+    if (rest.starts_with(L"\\\\?\\") || rest.starts_with(L"\\\\.\\")) {
+        rest.remove_prefix(4);
+        if (rest.starts_with(L"UNC\\")) {
+            return onAShare(rest.substr(4));
+        }
+        return onADrive(rest) || rest.starts_with(L"VOLUME{");
+    }
+    if (rest.starts_with(L"\\\\")) {
+        return onAShare(rest.substr(2));
+    }
+    return onADrive(rest);
 }
 
 HANDLE OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
@@ -125,17 +198,22 @@ HANDLE CurrentThread() {
 
 }  // namespace
 
+// A log named like a device is not opened where that would open the
+// device: a serial port waits for ever, CON reads the keyboard.
 SystemFile SystemFile::OpenForReading(const std::string& path) {
+    if (OpensADevice(path)) {
+        RefuseReservedDeviceName(path);
+    }
     return SystemFile(
         reinterpret_cast<std::intptr_t>(OpenHandle(path, GENERIC_READ, OPEN_EXISTING)));
 }
 
-// A document must be a file: Windows takes a name such as "nul.kml" as the
-// device NUL, and writing to it would report a document that does not exist.
+// A document must be a file: writing to a device would report a document
+// that does not exist. A name reserved for a device is refused also where
+// "\\?\" makes it a file, as it does for every path that is too long
+// without it: Explorer cannot delete such a file.
 SystemFile SystemFile::OpenForWriting(const std::string& path) {
-    if (const std::string device = ReservedDeviceName(path); !device.empty()) {
-        throw FileRefused("Windows takes this name as the device " + device);
-    }
+    RefuseReservedDeviceName(path);
     SystemFile file(reinterpret_cast<std::intptr_t>(OpenHandle(path, GENERIC_WRITE, OPEN_ALWAYS)));
     if (file.Look().device) {
         throw FileRefused("it is a device, not a file");
@@ -235,7 +313,12 @@ std::thread StartWriterThread(std::function<void()> run) {
     });
 }
 
+// Only a file on a disk is opened to learn its identity; a pipe or a device
+// has none, and cannot be a document.
 std::optional<FileIdentity> IdentityOfFile(const std::string& path) {
+    if (!NamesAFileOnADisk(path)) {
+        return std::nullopt;
+    }
     const HANDLE handle = ::CreateFileW(
         WindowsPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

@@ -41,6 +41,25 @@ std::string Utf8FromUtf16(std::u16string_view text) {
     return out;
 }
 
+std::string WithoutLoneSurrogates(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // A surrogate's three bytes: ED A0..BF 80..BF.
+        const bool surrogate = static_cast<unsigned char>(text[i]) == 0xED && i + 2 < text.size() &&
+                               static_cast<unsigned char>(text[i + 1]) >= 0xA0 &&
+                               static_cast<unsigned char>(text[i + 1]) <= 0xBF &&
+                               (static_cast<unsigned char>(text[i + 2]) & 0xC0U) == 0x80;
+        if (surrogate) {
+            AppendUtf8(out, kReplacement);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::u16string Utf16FromUtf8(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());

@@ -282,6 +282,23 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
     }
 }
 
+// A LOG is opened once, to be converted, also in a batch whose guard must
+// know every LOG first: a FIFO's writer, which writes the log once, meets one
+// reader, and a second open would wait for a writer that never comes.
+TEST_F(ConverterProcess, OpensEachLogOnce) {
+    const std::string log = SampleLog(10);
+    folder_.Write("first.csv", log);
+    ::mkfifo(folder_.File("fifo.csv").c_str(), 0666);
+    const pid_t converter = StartConverter({folder_.File("first.csv"), folder_.File("fifo.csv")},
+                                           errors_, {.wrapper = {"timeout", "10"}});
+    const int feeder = FeedFifo(folder_.File("fifo.csv"), log);
+    ASSERT_GE(feeder, 0) << "the converter never opened the FIFO";
+    ::close(feeder);
+    EXPECT_EQ(ExitStatusOf(converter), 0);
+    EXPECT_EQ(ReadBytes(errors_), "");
+    EXPECT_EQ(ReadBytes(folder_.File("fifo.kml")), ReadBytes(folder_.File("first.kml")));
+}
+
 // Under a limit to its memory that is too tight somewhere, a run either
 // converts, or fails before it empties the old document, or keeps whole
 // lines; a document made whole is never reported as a failure.

@@ -9,9 +9,11 @@
 #include <windows.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conversion/errors.h"
@@ -66,17 +68,49 @@ TEST(SystemFile, KnowsAFileByAnyOfItsNames) {
     EXPECT_EQ(testing::ReadBytes(log), "the log\r\n");
 }
 
-// Windows takes these names as devices, whatever their extension: a document
-// written there would exist nowhere.
-TEST(SystemFile, RefusesADocumentThatWindowsTakesForADevice) {
+// Windows reserves these names for devices, whatever their extension: a log
+// of such a name is not opened where that would open the device (a serial
+// port waits for ever), and a document is refused even where "\\?\" makes
+// the name a file, which Explorer could not delete.
+TEST(SystemFile, RefusesNamesThatWindowsReservesForDevices) {
     const ScratchFolder folder;
-    for (const char* name :
-         {"nul.kml", "NUL", "con.kml", "Aux.kml", "prn", "com1.kml", "LPT9.kml"}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"nul.kml", "NUL"},
+        {"NUL", "NUL"},
+        {"con.csv", "CON"},
+        {"Aux.kml", "AUX"},
+        {"prn", "PRN"},
+        {"com1.kml", "COM1"},
+        {"LPT9.csv", "LPT9"},
+        {"nul .csv", "NUL"},
+        {"com\xC2\xB9.csv", "COM\xC2\xB9"},
+        {"Lpt\xC2\xB3.kml", "LPT\xC2\xB3"},
+        {"conin$.csv", "CONIN$"},
+    };
+    for (const auto& [name, device] : cases) {
         SCOPED_TRACE(name);
-        EXPECT_THROW(TextOutputFile(folder.File(name)), FileRefused);
+        const std::string cause = "Windows reserves the name " + device + " for a device";
+        const std::string path = folder.File(name);
+        std::string fileSpace = "\\\\?\\" + path;  // the folder's path is absolute
+        std::replace(fileSpace.begin(), fileSpace.end(), '/', '\\');
+        try {
+            TextInputFile log(path);
+            ADD_FAILURE() << "read as a log";
+        } catch (const FileRefused& refusal) {
+            EXPECT_EQ(refusal.what(), cause);
+        }
+        for (const std::string& document : {path, fileSpace}) {
+            try {
+                TextOutputFile refused(document);
+                ADD_FAILURE() << "written as a document: " << document;
+            } catch (const FileRefused& refusal) {
+                EXPECT_EQ(refusal.what(), cause);
+            }
+        }
     }
-    TextOutputFile ordinary(folder.File("nulled.kml"));
-    ordinary.Close();
+    for (const char* name : {"nulled.kml", "com10.kml", "lpt.kml", "com\xC2\xB4.kml"}) {
+        TextOutputFile(folder.File(name)).Close();
+    }
 }
 // A document has one writer: a second one, by any name, is refused with the
 // first one's lines left alone; once closed it is free again.

@@ -30,5 +30,15 @@ TEST(Utf16, CarriesEveryNameThereAndBack) {
     EXPECT_EQ(Utf16FromUtf8("\xC0\xAF \xE0\x80\xAF"), u"\uFFFD\uFFFD \uFFFD");  // overlong
 }
 
+// A text shown or written takes U+FFFD for each lone surrogate, and keeps
+// the rest, pairs included.
+TEST(Utf16, ReplacesLoneSurrogatesInATextAlone) {
+    const std::u16string lone = {u'a', char16_t{0xD800}, u' ', char16_t{0xDFFF}, u'z'};
+    EXPECT_EQ(WithoutLoneSurrogates(Utf8FromUtf16(lone)), "a\xEF\xBF\xBD \xEF\xBF\xBDz");
+    EXPECT_EQ(WithoutLoneSurrogates("\xF0\x9F\x9A\xB2 caf\xC3\xA9 \xED\x9F\xBF"),
+              "\xF0\x9F\x9A\xB2 caf\xC3\xA9 \xED\x9F\xBF");    // U+D7FF is no surrogate
+    EXPECT_EQ(WithoutLoneSurrogates("\xED\xA0"), "\xED\xA0");  // cut short: left as it is
+}
+
 }  // namespace
 }  // namespace routalo
