@@ -14,6 +14,9 @@ int main(int argc, char* argv[]) {
             routalo::AnswerWithoutWindowSystem(argc, argv, std::cout, std::cerr)) {
         return *answered;
     }
+    if (const auto refused = routalo::RefuseWithoutDisplay(argc, argv, std::cerr)) {
+        return *refused;
+    }
     routalo::IgnoreWriteSignals();
     QApplication app(argc, argv);
     // The window's class on X11 and its app id on Wayland: the desktop matches

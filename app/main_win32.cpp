@@ -3,16 +3,20 @@
 
 #include <shellapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/file_argument.h"
 #include "conversion/utf16.h"
 #include "window/frm_main_win32.h"
 
 // The window program for Windows: `routalo [--] [FILE]`. Windows hands the
 // command line over in UTF-16, so that every file name arrives whole; the
 // program takes it in UTF-8. FILE counts as chosen with "File open"; more
-// than one argument, or one that names no file, opens the window without.
+// than one argument, or one that names no file, opens the window without,
+// after a message box that says so: a program without a console has no
+// standard error to say it on.
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
     int count = 0;
@@ -29,5 +33,10 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
         }
     }
     ::LocalFree(argv);
-    return routalo::RunWin32Window(files.size() == 1 ? files.front() : std::string());
+    if (const std::optional<std::string> problem = routalo::FileArgumentProblem(files)) {
+        const std::u16string text = routalo::Utf16FromUtf8(*problem);
+        ::MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()), L"Routalo", MB_OK);
+        return routalo::RunWin32Window(std::string());
+    }
+    return routalo::RunWin32Window(files.empty() ? std::string() : files.front());
 }

@@ -3,12 +3,13 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
+#include <cstdlib>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
 
 #include "app/answer_output.h"
-#include "app/printable_text.h"
+#include "app/file_argument.h"
 #include "app/version_text.h"
 
 namespace routalo {
@@ -33,19 +34,6 @@ constexpr std::string_view kHelp =
 // An option as it was written: "-x" or "--name".
 QString Dashed(const QString& name) {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-}
-
-// The reason why `path`, as bytes, cannot be the FILE, or nothing when it can.
-std::string_view NotAFile(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) {
-        return "no such file";
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        return "not a file";
-    }
-    return {};
 }
 
 // The arguments of a command line that holds no option: all after the
@@ -88,7 +76,55 @@ std::optional<int> Answer(const QCommandLineParser& parser, const Options& optio
     return std::nullopt;
 }
 
+// The value of the environment variable `name`, empty when it is not set.
+std::string_view Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+// Whether a Wayland compositor's socket is there, where a client looks for
+// it: WAYLAND_DISPLAY as a path of its own, or that name (wayland-0 when
+// unset) in XDG_RUNTIME_DIR.
+bool HasWaylandSocket() {
+    std::string socket(Environment("WAYLAND_DISPLAY"));
+    if (socket.empty()) {
+        socket = "wayland-0";
+    }
+    if (socket.front() != '/') {
+        const std::string_view runtime = Environment("XDG_RUNTIME_DIR");
+        if (runtime.empty()) {
+            return false;
+        }
+        socket = std::string(runtime) + "/" + socket;
+    }
+    std::error_code error;
+    return std::filesystem::is_socket(socket, error);
+}
+
+// Whether Qt is told which platform to use: QT_QPA_PLATFORM, or -platform
+// (also --platform) with its value on the command line.
+bool NamesPlatform(int argc, const char* const* argv) {
+    if (!Environment("QT_QPA_PLATFORM").empty()) {
+        return true;
+    }
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "-platform" || argument == "--platform") {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
+
+std::optional<int> RefuseWithoutDisplay(int argc, const char* const* argv, std::ostream& errors) {
+    if (NamesPlatform(argc, argv) || !Environment("DISPLAY").empty() || HasWaylandSocket()) {
+        return std::nullopt;
+    }
+    errors << kProgram << ": no display: start it in a desktop session, or run it under xvfb-run\n";
+    return 1;
+}
 
 std::optional<int> AnswerWithoutWindowSystem(int argc, const char* const* argv,
                                              std::ostream& output, std::ostream& errors) {
@@ -126,16 +162,11 @@ WindowStart ReadWindowCommandLine(const std::vector<std::string>& arguments, std
     // Past --help and --version the parser knows no option, so every
     // argument but the first "--" is a FILE.
     const std::vector<std::string> files = Operands(arguments);
-    if (files.size() > 1) {
-        errors << kProgram << ": " << files.size()
-               << " files given, but the window takes one; it opens without a file\n";
+    if (const std::optional<std::string> problem = FileArgumentProblem(files)) {
+        errors << kProgram << ": " << *problem << '\n';
         return {};
     }
     if (files.empty()) {
-        return {};
-    }
-    if (const std::string_view reason = NotAFile(files.front()); !reason.empty()) {
-        errors << kProgram << ": " << PrintableText(files.front()) << ": " << reason << '\n';
         return {};
     }
     return {std::nullopt, files.front()};

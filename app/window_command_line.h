@@ -27,6 +27,15 @@ struct WindowStart {
                                                            std::ostream& output,
                                                            std::ostream& errors);
 
+// Before Qt starts, which would abort without a display to show the window
+// on: when no platform is named (QT_QPA_PLATFORM, or Qt's option -platform
+// among `argv`) and there is neither an X display (DISPLAY) nor a Wayland
+// socket (WAYLAND_DISPLAY, or wayland-0, in XDG_RUNTIME_DIR), writes one
+// line to `errors` and returns the exit status 1; returns nothing, having
+// written nothing, otherwise.
+[[nodiscard]] std::optional<int> RefuseWithoutDisplay(int argc, const char* const* argv,
+                                                      std::ostream& errors);
+
 // Reads the arguments of `routalo` as the system gave them, bytes that need
 // not be UTF-8: the program's name, then its options and at most one FILE,
 // with Qt's own options already taken out (QApplication takes them out of

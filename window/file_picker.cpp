@@ -35,7 +35,9 @@ std::optional<std::string> DialogFilePicker::PickFile(const FileOpenRequest& req
     // recent folders and layout in the desktop's settings.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    // A typed name that does not exist is returned too, as the common dialog
+    // of Windows returns it: the conversion then says it cannot open it.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(request.nameFilters);
     if (!request.selectedNameFilter.isEmpty()) {
         dialog.selectNameFilter(request.selectedNameFilter);

@@ -20,7 +20,7 @@ struct FileOpenRequest {
     QStringList shownFilters;
 };
 
-// Lets the user pick one existing file in a modal dialog.
+// Lets the user pick one file in a modal dialog, or type the name of one.
 class FilePicker {
   public:
     virtual ~FilePicker() = default;
@@ -38,9 +38,11 @@ class FilePicker {
 // one run of the program to the next: making the picker turns off the
 // settings that Qt's dialog would read and write (see KeepNoSettings).
 //
-// Qt's dialog works with names as text: it neither lists nor accepts a file
-// or folder whose name is no valid UTF-8, and the path it returns is encoded
-// with QFile::encodeName.
+// It returns a typed name whose file does not exist, but not one longer than
+// its folder's file system allows (the Open button stays off); a typed
+// folder is opened instead. Qt's dialog works with names as text: it neither
+// lists nor accepts a file or folder whose name is no valid UTF-8, and the
+// path it returns is encoded with QFile::encodeName.
 class DialogFilePicker final : public FilePicker {
   public:
     explicit DialogFilePicker(QWidget* parent);

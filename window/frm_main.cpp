@@ -56,7 +56,8 @@ void NameAfter(QWidget* input, QLabel* label) {
 // nothing for anything else: several files, a folder, a file URL that names
 // a host, a remote address, plain text. The path is the URL's own bytes,
 // percent-decoded; QUrl::toLocalFile would read them as UTF-8 and lose every
-// byte of a name that is no UTF-8.
+// byte of a name that is no UTF-8. A path that "%00" gives a NUL names no
+// file (NamesFile).
 std::optional<std::string> DroppedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls()) {
         return std::nullopt;

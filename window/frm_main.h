@@ -81,7 +81,7 @@ class frmMain : public QWidget, private WindowView {
     FilePicker& filePicker_;
     MessageBox& messageBox_;
 
-    MousePointer mousePointer_;
+    MousePointer mousePointer_{*this};
     WindowCore core_{*this};
     bool backgroundPressed_ = false;
 

@@ -452,8 +452,10 @@ std::optional<std::string> Win32Window::ChooseFile(const std::string& title,
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrTitle = dialogTitle.c_str();
-    // OFN_NOCHANGEDIR: the program's working folder stays as it was.
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR;
+    // OFN_NOCHANGEDIR: the program's working folder stays as it was. A typed
+    // name is returned whether or not its file or folder exists: the
+    // conversion says so when it cannot open it.
+    dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
     if (!::GetOpenFileNameW(&dialog)) {
         return std::nullopt;
     }

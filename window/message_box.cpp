@@ -1,6 +1,5 @@
 #include "window/message_box.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace routalo {
@@ -22,16 +21,10 @@ QMessageBox::Icon IconOf(MessageStyle style) {
 
 void ModalMessageBox::Show(const QString& text, MessageStyle style, const QString& title) {
     QMessageBox box(IconOf(style), title, text, QMessageBox::Ok, parent_);
-    // A box shown while the window is busy gets the ordinary arrow over it:
-    // the user has to reach its OK button.
-    const bool busy = QApplication::overrideCursor() != nullptr;
-    if (busy) {
-        QApplication::setOverrideCursor(Qt::ArrowCursor);
-    }
+    // The box is a window of its own: while the main window shows the busy
+    // pointer (mouse_pointer.h), the box shows the arrow, and the user can
+    // reach its OK button.
     box.exec();
-    if (busy) {
-        QApplication::restoreOverrideCursor();
-    }
 }
 
 }  // namespace routalo

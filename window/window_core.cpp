@@ -39,9 +39,12 @@ std::string Bytes(const std::filesystem::path& path) {
 
 }  // namespace
 
+// A NUL would end the name where the system reads it: "a.csv\0x" would be
+// taken for "a.csv".
 bool NamesFile(const std::string& path) {
     std::error_code error;
-    return !path.empty() && std::filesystem::is_regular_file(FileSystemPath(path), error);
+    return !path.empty() && path.find('\0') == std::string::npos &&
+           std::filesystem::is_regular_file(FileSystemPath(path), error);
 }
 
 bool WindowCore::StepBold(int step) const {
@@ -131,15 +134,25 @@ void WindowCore::ShowInfo() {
     view_.ShowMessage(kInfoText, MessageStyle::kInformation, kProgramTitle);
 }
 
-// The absolute path is made from the bytes, with "." and ".." taken out as
-// text, never through a decoding.
+// The absolute path names the file that the relative one names: the working
+// folder goes in front, and of the steps only "." and empty ones are left
+// out. A ".." stays, since after a link it leads out of the folder the link
+// points to, not out of the link's own (as the system resolves it, and the
+// converter opens it). Windows itself resolves ".." by text, and so does
+// std::filesystem::absolute there.
 bool WindowCore::OpenFile(const std::string& path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(FileSystemPath(path), error);
     if (!NamesFile(path) || error) {
         return false;
     }
-    dialogFileName_ = Bytes(absolute.lexically_normal());
+    std::filesystem::path full;
+    for (const std::filesystem::path& step : absolute) {
+        if (!step.empty() && step != ".") {
+            full /= step;
+        }
+    }
+    dialogFileName_ = Bytes(full);
     TakeDialogFileName();
     return true;
 }

@@ -48,7 +48,8 @@ class WindowCore {
 
     // Takes `path`, as bytes, as if it were chosen in the file dialog and
     // confirmed, as a file dropped on the window or named on the command line
-    // is. A relative path is made absolute. Returns false, changing nothing,
+    // is. A relative path is made absolute by putting the working folder in
+    // front, so that it names the same file. Returns false, changing nothing,
     // when `path` names no file.
     bool OpenFile(const std::string& path);
 
@@ -64,7 +65,8 @@ class WindowCore {
     std::array<bool, kStepCount> stepBold_{};
 };
 
-// Whether `path`, as bytes, names a file (or a link to one) that exists.
+// Whether `path`, as bytes, names a file (or a link to one) that exists; never
+// for a path that holds a NUL.
 [[nodiscard]] bool NamesFile(const std::string& path);
 
 }  // namespace routalo

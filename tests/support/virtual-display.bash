@@ -23,6 +23,9 @@ xvfb_pid=
 # short-lived xwininfo or xdotool is often that last client.
 start_virtual_display() {
     local folder=$1 deadline=$((SECONDS + 60))
+    # Emptied first: the number of a server started before in the same
+    # folder would be read before Xvfb has opened the file.
+    : >"$folder/display"
     Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$folder/display" \
         2>"$folder/xvfb.log" &
     xvfb_pid=$!

@@ -83,9 +83,11 @@ TEST_F(FileDropTest, ADropReplacesAnEarlierChoice) {
 
 // A name that is no UTF-8 names the file by its bytes all the way to the
 // conversion, which writes the document beside it; the caption shows the
-// byte as U+FFFD.
+// byte as U+FFFD. A ".." after a link leads where the system takes it.
 TEST_F(FileDropTest, ANameThatIsNoUtf8ReachesTheConversionAsItsBytes) {
     const std::string folderPath = folder.Path().string();
+    std::filesystem::create_directories(folder.Path() / "echt" / "sub");
+    std::filesystem::create_directory_symlink("echt/sub", folder.Path() / "link");
     const struct {
         const char* how;
         std::string name;  // of the log; the document's name ends in "kml" instead
@@ -95,6 +97,8 @@ TEST_F(FileDropTest, ANameThatIsNoUtf8ReachesTheConversionAsItsBytes) {
         {"named on the command line", "a\xff.csv", QStringLiteral("a\uFFFD.csv"),
          [this](const std::string& path) { EXPECT_TRUE(window.OpenFile(path)); }},
         {"dropped", "b\xe9\xff.csv", QStringLiteral("b\uFFFD\uFFFD.csv"),
+         [this](const std::string& path) { EXPECT_TRUE(Drop(*UriList(path)).dropAccepted); }},
+        {"dropped through a link", "link/../c\xff.csv", QStringLiteral("link/../c\uFFFD.csv"),
          [this](const std::string& path) { EXPECT_TRUE(Drop(*UriList(path)).dropAccepted); }},
     };
     for (const auto& way : ways) {
@@ -122,6 +126,8 @@ TEST_F(FileDropTest, AnythingButOneExistingFileChangesNothing) {
     drops.emplace_back("two files", Files({Local(first), Local(second)}));
     drops.emplace_back("a folder", Files({Local(folder.File("ritten"))}));
     drops.emplace_back("a missing file", Files({Local(folder.File("weg.csv"))}));
+    // The system would read the path up to the NUL, which names a.csv.
+    drops.emplace_back("a NUL", UriList(first + std::string("\0.txt", 5)));
     drops.emplace_back("a web address", Files({QUrl("https://example.org/rit.csv")}));
     drops.emplace_back("no file", Files({}));
     auto text = std::make_unique<QMimeData>();

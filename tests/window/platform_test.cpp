@@ -161,6 +161,25 @@ TEST(RealFileDialog, ListsTheLogsFirstAndEveryFileWithTheSecondEntry) {
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdFile")), Qt::LeftButton);
     EXPECT_EQ(folderShown, folderPath);
     EXPECT_EQ(window.SourceFileName(), readme);
+
+    // A typed name whose file does not exist is taken as well, as Windows'
+    // dialog takes it; the conversion then reports it.
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        // The dialog fills in the chosen file once it has read its folder.
+        // The user types into the name box, which has the focus: the file
+        // selected in the list is then no longer.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return name->text() == "README"; }));
+        dialog->activateWindow();
+        name->setFocus();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return name->hasFocus(); }));
+        QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(name, "weg.csv");
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdFile")), Qt::LeftButton);
+    EXPECT_EQ(window.SourceFileName(), folder.File("weg.csv"));
 }
 
 TEST(ModalMessageBox, ShowsTheIconOfItsStyleWithAnOkButton) {
@@ -192,42 +211,61 @@ TEST(ModalMessageBox, ShowsTheIconOfItsStyleWithAnOkButton) {
     }
 }
 
+// The busy pointer is the window's own, not an override for the whole
+// application: a box shown meanwhile, a window of its own, shows the arrow.
 TEST(ModalMessageBox, ShowsTheArrowOverItselfWhileTheWindowIsBusy) {
-    MousePointer pointer;
+    QWidget window;
+    MousePointer pointer(window);
     pointer.Set(kHourglass);
-    ModalMessageBox box(nullptr);
+    ModalMessageBox box(&window);
     Qt::CursorShape shownOverBox = Qt::BlankCursor;
+    Qt::CursorShape shownOverWindow = Qt::BlankCursor;
+    const QCursor* overriding = nullptr;
     WhenShown<QMessageBox>([&](QMessageBox* dialog) {
-        shownOverBox = QApplication::overrideCursor()->shape();
+        shownOverBox = dialog->cursor().shape();
+        shownOverWindow = window.cursor().shape();
+        overriding = QApplication::overrideCursor();
         dialog->accept();
     });
     box.Show("Het bestand kon niet worden geopend.", MessageStyle::kCritical, "Routalo");
     EXPECT_EQ(shownOverBox, Qt::ArrowCursor);
-    ASSERT_NE(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_EQ(shownOverWindow, Qt::WaitCursor);
+    EXPECT_EQ(overriding, nullptr);
 }
 
-TEST(MousePointer, ElevenShowsTheBusyPointerOverTheApplication) {
-    {
-        MousePointer pointer;
-        EXPECT_EQ(pointer.Value(), kDefaultPointer);
-        pointer.Set(kHourglass);
-        EXPECT_EQ(pointer.Value(), kHourglass);
-        ASSERT_NE(QApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        pointer.Set(kHourglass);  // again: still one busy pointer to take back
-
-        pointer.Set(kDefaultPointer);
-        EXPECT_EQ(pointer.Value(), kDefaultPointer);
+// Eleven shows the busy pointer over the window and over its controls,
+// those with a pointer of their own (a text box's I-beam) included, which
+// get theirs back afterwards; any other value shows the pointers of their own.
+TEST(MousePointer, ElevenShowsTheBusyPointerOverTheWindowAndItsControls) {
+    QWidget window;
+    auto* name = new QLineEdit(&window);
+    auto* button = new QPushButton(&window);
+    MousePointer pointer(window);
+    // The shapes over the window, the text box and the button, as one text.
+    const auto shown = [&] {
+        return std::to_string(window.cursor().shape()) + " " +
+               std::to_string(name->cursor().shape()) + " " +
+               std::to_string(button->cursor().shape());
+    };
+    const std::string own = std::to_string(Qt::ArrowCursor) + " " +
+                            std::to_string(Qt::IBeamCursor) + " " + std::to_string(Qt::ArrowCursor);
+    const std::string busy = std::to_string(Qt::WaitCursor) + " " + std::to_string(Qt::WaitCursor) +
+                             " " + std::to_string(Qt::WaitCursor);
+    const struct {
+        int value;
+        std::string shown;
+    } steps[] = {
+        {kDefaultPointer, own}, {kHourglass, busy}, {kHourglass, busy},  // again: nothing to add
+        {kDefaultPointer, own}, {5, own},           {kHourglass, busy}, {5, own},
+    };
+    EXPECT_EQ(pointer.Value(), kDefaultPointer);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.value);
+        pointer.Set(step.value);
+        EXPECT_EQ(pointer.Value(), step.value);
+        EXPECT_EQ(shown(), step.shown);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-
-        pointer.Set(5);
-        EXPECT_EQ(pointer.Value(), 5);
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        pointer.Set(kHourglass);
     }
-    // A pointer that goes while busy takes its shape back.
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

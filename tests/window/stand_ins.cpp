@@ -1,7 +1,5 @@
 #include "tests/window/stand_ins.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <utility>
 
 namespace routalo::testing {
@@ -12,11 +10,8 @@ void PrintTo(const ShownMessage& message, std::ostream* out) {
 }
 
 void RecordingMessageBox::Show(const QString& text, MessageStyle style, const QString& title) {
-    std::optional<Qt::CursorShape> shownPointer;
-    if (const QCursor* cursor = QApplication::overrideCursor()) {
-        shownPointer = cursor->shape();
-    }
-    shown.push_back({text, style, title, readPointer ? readPointer() : -1, shownPointer});
+    shown.push_back({text, style, title, readPointer ? readPointer() : -1,
+                     readShownPointer ? readShownPointer() : Qt::BlankCursor});
 }
 
 std::optional<std::string> ScriptedFilePicker::PickFile(const FileOpenRequest& request) {

@@ -18,8 +18,8 @@ struct ShownMessage {
     QString text;
     MessageStyle style;
     QString title;
-    int pointer;                                  // the window's pointer value
-    std::optional<Qt::CursorShape> shownPointer;  // the application's override cursor
+    int pointer;                   // the window's pointer value
+    Qt::CursorShape shownPointer;  // the one Qt shows over the window
 };
 
 // How a test failure shows a recorded box.
@@ -31,8 +31,10 @@ class RecordingMessageBox : public MessageBox {
     void Show(const QString& text, MessageStyle style, const QString& title) override;
 
     std::vector<ShownMessage> shown;
-    // Reads the window's pointer value while a box is up.
+    // Read while a box is up: the window's pointer value, and the pointer
+    // that Qt shows over the window.
     std::function<int()> readPointer;
+    std::function<Qt::CursorShape()> readShownPointer;
 };
 
 // Stands in for the file dialog's user: answers each opening with the next

@@ -53,18 +53,20 @@ class WindowConversionTest : public WindowTest {
     ScratchFolder folder;
 };
 
-// Qt shows the hourglass as its wait cursor over the whole application, so
-// a failure's box, shown while the run is still going, sees it; the cursor
-// is gone once the run is over.
-TEST_F(WindowConversionTest, ShowsTheHourglassAsQtsWaitCursorUntilTheRunEnds) {
+// The window shows the hourglass as Qt's wait cursor while the run goes,
+// also while a failure's box is up (the box, a window of its own, keeps the
+// arrow); the window's own pointer is back once the run is over.
+TEST_F(WindowConversionTest, ShowsTheHourglassOverTheWindowUntilTheRunEnds) {
     Choose(folder.File("missing.csv"));
     Press("cmdConverteer");
     ASSERT_EQ(messages.shown.size(), 1U);
+    EXPECT_EQ(messages.shown[0].text.toStdString(), CannotOpenMessage(folder.File("missing.csv")));
     EXPECT_EQ(messages.shown[0].pointer, kHourglass);
     EXPECT_EQ(messages.shown[0].shownPointer, Qt::WaitCursor);
     EXPECT_EQ(messages.shown[0].style, MessageStyle::kCritical);
 
     EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

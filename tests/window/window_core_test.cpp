@@ -272,26 +272,58 @@ TEST_F(WindowCoreTest, ConvertsUnderTheHourglassAndReportsEachFailureInOneBox) {
     EXPECT_EQ(core.SourceFileName(), log);
 }
 
-// A file named on the command line is taken like a dropped one, by its full path.
-TEST_F(WindowCoreTest, AFileNamedOnTheCommandLineCountsAsChosen) {
+// A file named on the command line, or dropped, is taken by a full path that
+// names the same file: the working folder goes in front and "." steps go,
+// but ".." stays, since after a link it leads where the system takes it,
+// not back to the link's own folder. Anything but an existing file is
+// refused and changes nothing.
+TEST_F(WindowCoreTest, AFileNamedOnTheCommandLineCountsAsChosenByAPathToTheSameFile) {
     const ScratchFolder folder;
-    const std::string path = folder.Write("rit.csv", "");
+    const std::string log = folder.Write("rit.csv", "");
+    std::filesystem::create_directories(folder.Path() / "echt" / "sub");
+    const std::string linked = folder.Write("echt/x.csv", "");
+    folder.Write("x.csv", "");  // where ".." after the link would lead, read as text
+    const std::string nul("rit.csv\0x", 9);
+    const struct {
+        std::string argument;
+        std::string source;  // the chosen path; empty when refused
+        std::string file;    // the file it names
+    } cases[] = {
+        {"missing.csv", "", ""},
+        {".", "", ""},
+        {nul, "", ""},  // would name rit.csv where the system reads it
+        {folder.File(nul), "", ""},
+        {"rit.csv", log, log},
+        {"./rit.csv", log, log},
+#ifndef _WIN32
+        // Windows itself resolves ".." by text.
+        {"link/../x.csv", folder.File("link/../x.csv"), linked},
+        {folder.File("link/./../x.csv"), folder.File("link/../x.csv"), linked},
+#endif
+    };
+#ifndef _WIN32
+    std::filesystem::create_directory_symlink("echt/sub", folder.Path() / "link");
+#endif
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
-    const bool missingTaken = core.OpenFile("missing.csv");
-    const bool folderTaken = core.OpenFile(".");
-    const Requests refused = view.requests;
-    const bool taken = core.OpenFile("rit.csv");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        RecordingView view;
+        WindowCore core(view);
+        core.Form_Load();
+        view.requests.clear();
+        EXPECT_EQ(core.OpenFile(c.argument), !c.source.empty());
+        EXPECT_EQ(std::filesystem::path(core.SourceFileName()), std::filesystem::path(c.source));
+        EXPECT_EQ(core.DialogFileName(), core.SourceFileName());
+        if (c.source.empty()) {
+            EXPECT_TRUE(view.requests.empty());
+            EXPECT_EQ(BoldSteps(core), "13");
+        } else {
+            EXPECT_TRUE(std::filesystem::equivalent(core.SourceFileName(), c.file));
+            EXPECT_EQ(BoldSteps(core), "23");
+        }
+    }
     std::filesystem::current_path(before);
-
-    EXPECT_FALSE(missingTaken);
-    EXPECT_FALSE(folderTaken);
-    EXPECT_TRUE(refused.empty());
-    EXPECT_TRUE(taken);
-    // The same path, in the system's own form (with "\\" on Windows).
-    EXPECT_EQ(std::filesystem::path(core.SourceFileName()), std::filesystem::path(path));
-    EXPECT_EQ(core.DialogFileName(), core.SourceFileName());
-    EXPECT_EQ(BoldSteps(core), "23");
 }
 
 }  // namespace

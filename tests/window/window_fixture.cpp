@@ -7,6 +7,7 @@ namespace routalo::testing {
 
 WindowTest::WindowTest() {
     messages.readPointer = [this] { return window.MousePointerValue(); };
+    messages.readShownPointer = [this] { return window.cursor().shape(); };
     window.show();
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
