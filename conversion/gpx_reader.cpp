@@ -192,6 +192,7 @@ struct GpxPointReader::State {
 
     // The point being read.
     std::size_t pointLine = 0;
+    std::size_t pointColumn = 0;
     double latitude = 0;
     double longitude = 0;
     ElementText time;
@@ -207,12 +208,14 @@ struct GpxPointReader::State {
     std::string previousSpeed = "0";
 
     [[noreturn]] void Fail(const std::string& problem) const {
-        throw ConversionError("line " + std::to_string(pointLine) + ": " + problem);
+        throw ConversionError("line " + std::to_string(pointLine) + ", column " +
+                              std::to_string(pointColumn) + ": " + problem);
     }
 
     // Takes the point's coordinates, as written, into `point`.
     void StartPoint(TrackPoint& point) {
         pointLine = source->Line();
+        pointColumn = source->Column();
         time.Clear();
         speed.Clear();
         extensionSpeed.Clear();

@@ -41,8 +41,10 @@ class XmlNodeSource {
     // start just read.
     [[nodiscard]] virtual std::optional<std::string_view> Attribute(std::string_view localName) = 0;
 
-    // The line of the node just read, counted from 1.
+    // Where the node just read stands, counted from 1: for a start, the end
+    // of its tag.
     [[nodiscard]] virtual std::size_t Line() const = 0;
+    [[nodiscard]] virtual std::size_t Column() const = 0;
 };
 
 // A parser over the rest of `log`.
