@@ -418,13 +418,14 @@ std::optional<GpxTime> ReadGpxTime(std::string_view text) {
         if (!zoneHours || !zoneMinutes || *zoneHours > 14 || *zoneMinutes > 59) {
             return std::nullopt;
         }
-        offset = (zone[0] == '-' ? -1 : 1) * (*zoneHours * 3600 + *zoneMinutes * 60);
+        offset = std::int64_t{zone[0] == '-' ? -1 : 1} *
+                 (std::int64_t{*zoneHours} * 3600 + std::int64_t{*zoneMinutes} * 60);
     } else if (!zone.empty() && zone != "Z") {
         return std::nullopt;
     }
     GpxTime time;
-    time.seconds = DaysFromCivil(*year, *month, *day) * 86400 + *hours * 3600 + *minutes * 60 +
-                   *seconds - offset;
+    time.seconds = DaysFromCivil(*year, *month, *day) * 86400 + std::int64_t{*hours} * 3600 +
+                   std::int64_t{*minutes} * 60 + *seconds - offset;
     time.fraction = 0;
     double unit = 0.1;
     for (const char digit : fraction.substr(std::min<std::size_t>(1, fraction.size()))) {

@@ -103,12 +103,11 @@ bool AppendDegrees(std::string& out, std::string_view text, std::size_t degreeDi
     // even; the degrees, a multiple of 10^6, do not change the parity.
     constexpr std::uint64_t kMillion = 1'000'000;
     std::uint64_t numerator = minutes;
-    std::uint64_t denominator = 60 * unit;
+    std::uint64_t denominator = 60;
     if (unit <= kMillion) {
         numerator *= kMillion / unit;
-        denominator = 60;
     } else {
-        denominator = 60 * (unit / kMillion);
+        denominator *= unit / kMillion;
     }
     std::uint64_t millionths = numerator / denominator;
     const std::uint64_t twiceRest = 2 * (numerator % denominator);

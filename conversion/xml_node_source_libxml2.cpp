@@ -17,7 +17,7 @@ namespace {
 
 // How much of the log the parser takes at a time: the nodes of one piece
 // are kept until they have been read, so this bounds the memory.
-constexpr std::size_t kPieceSize = 16 * 1024;
+constexpr std::size_t kPieceSize = std::size_t{16} * 1024;
 
 std::string_view ViewOf(const xmlChar* text) {
     return text == nullptr ? std::string_view()
