@@ -83,6 +83,7 @@ class LogStream : public ISequentialStream {
             if (read != nullptr) {
                 *read = static_cast<ULONG>(count);
             }
+            atEnd_ = atEnd_ || count == 0;
             return count < size ? S_FALSE : S_OK;
         } catch (...) {
             failure_ = std::current_exception();
@@ -94,6 +95,9 @@ class LogStream : public ISequentialStream {
         return E_NOTIMPL;
     }
 
+    // True once a read found nothing left.
+    [[nodiscard]] bool AtEnd() const { return atEnd_; }
+
     // Throws what a read threw, if one did.
     void ThrowFailure() {
         if (failure_) {
@@ -104,6 +108,7 @@ class LogStream : public ISequentialStream {
   private:
     TextInputFile& log_;
     std::exception_ptr failure_;
+    bool atEnd_ = false;
 };
 
 // XmlLite, the system's streaming reader, loaded when first needed so that
@@ -140,11 +145,18 @@ class XmlLiteNodeSource : public XmlNodeSource {
         UINT column = 0;
         reader_->GetLineNumber(&line);
         reader_->GetLinePosition(&column);
+        // Wine's XmlLite, given a document cut off in text, hands the same
+        // text node again and again where Windows' says MX_E_INPUTEND: a
+        // node where the one before stood, at the end of the input, is that.
+        const bool noProgress =
+            stream_.AtEnd() && type == lastType_ && line == line_ && column == column_;
         line_ = line;
         column_ = column;
-        if (FAILED(result)) {
-            throw ConversionError("line " + std::to_string(line_) + ", column " +
-                                  std::to_string(column_) + ": " + ReasonOf(result));
+        lastType_ = type;
+        if (FAILED(result) || noProgress) {
+            throw ConversionError(
+                "line " + std::to_string(line_) + ", column " + std::to_string(column_) + ": " +
+                ReasonOf(FAILED(result) ? result : static_cast<HRESULT>(MX_E_INPUTEND)));
         }
         node.empty = false;
         node.localName = {};
@@ -209,6 +221,7 @@ class XmlLiteNodeSource : public XmlNodeSource {
     std::string attribute_;
     std::size_t line_ = 0;
     std::size_t column_ = 0;
+    XmlNodeType lastType_ = XmlNodeType_None;
 };
 
 }  // namespace
