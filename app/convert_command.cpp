@@ -22,17 +22,23 @@ namespace {
 
 constexpr std::string_view kProgram = "routalo-convert";
 
-constexpr std::string_view kUsage = "Usage: routalo-convert [--time] [--name NAME] LOG...\n";
+constexpr std::string_view kUsage =
+    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...\n";
 
 constexpr std::string_view kHelp =
     "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"
     "Each LOG is written as a KML document beside it: the same path with its last\n"
-    "three characters replaced by \"kml\" (rit.csv gives rit.kml).\n"
+    "three characters replaced by \"kml\" (rit.csv gives rit.kml). A LOG is a CSV\n"
+    "track log, a GPX document or an NMEA 0183 log, as its content tells.\n"
     "\n"
     "Options:\n"
     "  -t, --time         give every segment the date and time of its point, so a\n"
     "                     map viewer can play the trip back\n"
     "  -n, --name NAME    name of the track in the document (empty when not given)\n"
+    "  -s, --top-speed KMH\n"
+    "                     spread the 26 colours evenly from 0 to KMH km/h (1 to\n"
+    "                     1000, '.' as the decimal point); without it they end\n"
+    "                     at 25 km/h\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "  --                 treat every following argument as a LOG\n"
@@ -45,19 +51,21 @@ constexpr std::string_view kHelp =
     "128+N when signal N stopped the conversion.\n";
 
 // The options as getopt_long knows them, and their short forms.
-constexpr std::array<option, 5> kOptions = {{
+constexpr std::array<option, 6> kOptions = {{
     {"time", no_argument, nullptr, 't'},
     {"name", required_argument, nullptr, 'n'},
+    {"top-speed", required_argument, nullptr, 's'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 }};
 // Leading ":" tells a missing argument (':') from an unknown option ('?').
-constexpr const char* kShortOptions = ":tn:hV";
+constexpr const char* kShortOptions = ":tn:s:hV";
 
 struct Options {
     bool withTimeInfo = false;
     std::string trackName;
+    std::optional<TopSpeed> topSpeed;
     std::vector<std::string> logs;
     bool help = false;
     bool version = false;
@@ -133,6 +141,15 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             case 'n':
                 options.trackName = TrackNameOf(optarg);
                 break;
+            case 's':
+                options.topSpeed = TopSpeed::Read(optarg);
+                if (!options.topSpeed && !options.usageError) {
+                    options.usageError =
+                        "option '--top-speed' takes a speed in km/h from 1 to "
+                        "1000, not '" +
+                        std::string(optarg) + "'";
+                }
+                break;
             case 'h':
                 options.help = true;
                 break;
@@ -178,6 +195,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
     ConversionRequest request;
     request.trackName = options.trackName;
     request.withTimeInfo = options.withTimeInfo;
+    request.anyKindOfLog = true;
+    request.topSpeed = options.topSpeed;
     request.mustNotOverwrite = [&](const FileIdentity& file) { return guard.ReasonToKeep(file); };
     for (const std::string& log : options.logs) {
         request.sourcePath = log;

@@ -15,10 +15,11 @@ inline constexpr int kExitConversionFailed = 1;
 
 // Runs routalo-convert with `arguments` (without the program name):
 //
-//   routalo-convert [--time] [--name NAME] LOG...
+//   routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...
 //
-// Options are read as getopt_long reads them. Every LOG is converted into
-// its document beside it, one after the other. A failure is one line on
+// Options are read as getopt_long reads them. Every LOG, a track log, a GPX
+// document or an NMEA 0183 log, is converted into its document beside it,
+// one after the other. A failure is one line on
 // `errors`,
 //
 //   routalo-convert: LOG: MESSAGE (CAUSE)

@@ -1,7 +1,8 @@
-// generate_log POINTS OUTPUT [SEED]
+// generate_log POINTS OUTPUT [SEED [csv|gpx|nmea]]
 //
 // Writes a realistic track log of POINTS points to OUTPUT for benchmarks and
-// samples: the same file for the same POINTS and SEED (default 1).
+// samples: the same file for the same POINTS and SEED (default 1). The same
+// points as a GPX document or an NMEA log with gpx or nmea.
 
 #include <cerrno>
 #include <charconv>
@@ -25,12 +26,21 @@ bool ParseNumber(std::string_view text, Number& value) {
 int main(int argc, char* argv[]) {
     std::size_t points = 0;
     std::uint64_t seed = 1;
-    if (argc < 3 || argc > 4 || !ParseNumber(argv[1], points) ||
-        (argc == 4 && !ParseNumber(argv[3], seed))) {
-        std::cerr << "Usage: generate_log POINTS OUTPUT [SEED]\n";
+    using routalo::bench::LogFormat;
+    LogFormat format = LogFormat::kCsv;
+    const std::string_view formatName = argc == 5 ? argv[4] : "csv";
+    if (formatName == "gpx") {
+        format = LogFormat::kGpx;
+    } else if (formatName == "nmea") {
+        format = LogFormat::kNmea;
+    }
+    if (argc < 3 || argc > 5 || !ParseNumber(argv[1], points) ||
+        (argc >= 4 && !ParseNumber(argv[3], seed)) ||
+        (formatName != "csv" && format == LogFormat::kCsv)) {
+        std::cerr << "Usage: generate_log POINTS OUTPUT [SEED [csv|gpx|nmea]]\n";
         return 2;
     }
-    if (!routalo::bench::WriteTrackLog(argv[2], points, seed)) {
+    if (!routalo::bench::WriteTrackLog(argv[2], points, seed, format)) {
         std::cerr << "generate_log: cannot write " << argv[2] << ": " << std::strerror(errno)
                   << '\n';
         return 1;

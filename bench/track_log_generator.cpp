@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <numbers>
+#include <string_view>
 
 namespace routalo::bench {
 namespace {
@@ -281,7 +282,106 @@ void TrackLogGenerator::AppendNextLine(std::string& out) {
     AppendNumber(out, std::lround(tripMetres_));
 }
 
-bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed) {
+namespace {
+
+// The fields of a CSV line as the generator writes it.
+struct LineFields {
+    double longitude = 0;
+    double latitude = 0;
+    double kmh = 0;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+};
+
+LineFields FieldsOf(std::string_view line) {
+    LineFields fields;
+    const auto number = [&](auto& value, char separator) {
+        const std::size_t end = line.find(separator);
+        std::from_chars(line.data(), line.data() + end, value);
+        line.remove_prefix(end + 1);
+    };
+    number(fields.longitude, ',');
+    number(fields.latitude, ',');
+    number(fields.kmh, ',');
+    number(fields.day, '/');
+    number(fields.month, '/');
+    const std::size_t yearDigits = line.find(',');
+    number(fields.year, ',');
+    fields.year += yearDigits <= 2 ? 2000 : 0;
+    number(fields.hours, ':');
+    number(fields.minutes, ':');
+    number(fields.seconds, ',');
+    return fields;
+}
+
+// 5212.3456,N: degrees and minutes as NMEA writes them.
+void AppendDegreesAndMinutes(std::string& out, double degrees, int degreeDigits, char positive,
+                             char negative) {
+    const double magnitude = std::abs(degrees);
+    const int whole = static_cast<int>(magnitude);
+    const double minutes = (magnitude - whole) * 60;
+    std::array<char, 32> text{};
+    const int length = std::snprintf(text.data(), text.size(), "%0*d%07.4f,%c", degreeDigits, whole,
+                                     minutes, degrees < 0 ? negative : positive);
+    out.append(text.data(), static_cast<std::size_t>(length));
+}
+
+void AppendGpxPoint(std::string& out, const LineFields& f) {
+    out.append("<trkpt lat=\"");
+    AppendFixed(out, f.latitude, 6);
+    out.append("\" lon=\"");
+    AppendFixed(out, f.longitude, 6);
+    out.append("\"><time>");
+    AppendNumber(out, f.year);
+    out.push_back('-');
+    AppendTwoDigits(out, f.month);
+    out.push_back('-');
+    AppendTwoDigits(out, f.day);
+    out.push_back('T');
+    AppendTwoDigits(out, f.hours);
+    out.push_back(':');
+    AppendTwoDigits(out, f.minutes);
+    out.push_back(':');
+    AppendTwoDigits(out, f.seconds);
+    out.append("Z</time><speed>");
+    AppendFixed(out, f.kmh / 3.6, 3);
+    out.append("</speed></trkpt>");
+}
+
+void AppendRmcSentence(std::string& out, const LineFields& f) {
+    std::string body = "GPRMC,";
+    AppendTwoDigits(body, f.hours);
+    AppendTwoDigits(body, f.minutes);
+    AppendTwoDigits(body, f.seconds);
+    body.append(".00,A,");
+    AppendDegreesAndMinutes(body, f.latitude, 2, 'N', 'S');
+    body.push_back(',');
+    AppendDegreesAndMinutes(body, f.longitude, 3, 'E', 'W');
+    body.push_back(',');
+    AppendFixed(body, f.kmh / 1.852, 2);
+    body.append(",0.0,");
+    AppendTwoDigits(body, f.day);
+    AppendTwoDigits(body, f.month);
+    AppendTwoDigits(body, f.year % 100);
+    body.append(",,,A");
+    unsigned sum = 0;
+    for (const char c : body) {
+        sum ^= static_cast<unsigned char>(c);
+    }
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    out.append("$").append(body).append("*");
+    out.push_back(kHex[sum >> 4U]);
+    out.push_back(kHex[sum & 15U]);
+}
+
+}  // namespace
+
+bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed,
+                   LogFormat format) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
                                                                &std::fclose);
     if (!file) {
@@ -290,11 +390,38 @@ bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t se
     constexpr std::size_t kChunk = std::size_t{1} << 20U;
     std::string chunk;
     chunk.reserve(kChunk + 256);
-    chunk.append(TrackLogGenerator::Header()).append("\r\n");
+    switch (format) {
+        case LogFormat::kCsv:
+            chunk.append(TrackLogGenerator::Header()).append("\r\n");
+            break;
+        case LogFormat::kGpx:
+            chunk.append(
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx version=\"1.0\" "
+                "creator=\"generate_log\" xmlns=\"http://www.topografix.com/GPX/1/0\">\r\n"
+                "<trk><trkseg>\r\n");
+            break;
+        case LogFormat::kNmea:
+            break;
+    }
     TrackLogGenerator generator(seed);
+    std::string line;
     for (std::size_t i = 0; i < points; ++i) {
-        generator.AppendNextLine(chunk);
+        if (format == LogFormat::kCsv) {
+            generator.AppendNextLine(chunk);
+        } else {
+            line.clear();
+            generator.AppendNextLine(line);
+            const LineFields fields = FieldsOf(line);
+            if (format == LogFormat::kGpx) {
+                AppendGpxPoint(chunk, fields);
+            } else {
+                AppendRmcSentence(chunk, fields);
+            }
+        }
         chunk.append("\r\n");
+        if (format == LogFormat::kGpx && i + 1 == points) {
+            chunk.append("</trkseg></trk></gpx>\r\n");
+        }
         if (chunk.size() >= kChunk || i + 1 == points) {
             if (std::fwrite(chunk.data(), 1, chunk.size(), file.get()) != chunk.size()) {
                 return false;

@@ -64,8 +64,14 @@ class TrackLogGenerator {
     bool started_ = false;
 };
 
+// The kinds of log that routalo-convert reads.
+enum class LogFormat : std::uint8_t { kCsv, kGpx, kNmea };
+
 // Writes a track log of `points` points, made with `seed`, to `path`, lines
-// ending in CR LF. Returns false (errno set) when the file cannot be written.
-bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed);
+// ending in CR LF: the CSV track log, or the same points as a GPX 1.0
+// document with time and speed or as an NMEA log of RMC sentences. Returns
+// false (errno set) when the file cannot be written.
+bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed,
+                   LogFormat format = LogFormat::kCsv);
 
 }  // namespace routalo::bench

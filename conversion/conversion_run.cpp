@@ -2,11 +2,14 @@
 
 #include <array>
 #include <exception>
+#include <memory>
 #include <new>
 #include <utility>
 
 #include "conversion/errors.h"
+#include "conversion/gpx_reader.h"
 #include "conversion/kml_writer.h"
+#include "conversion/nmea_reader.h"
 #include "conversion/path_style.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/stop_request.h"
@@ -59,39 +62,50 @@ bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPat
     return dropped.find_first_of(kFolderSeparators) != std::string_view::npos;
 }
 
-// Reads the log's next line into `point` and counts it in `line`; false,
-// with nothing read, at the end of the log. A stop asked for ends the run
-// here, between two lines.
-bool ReadNextPoint(TextInputFile& log, TrackPoint& point, std::size_t& line) {
-    if (log.AtEnd()) {
-        return false;
+// The kinds of log that the first bytes tell apart.
+enum class LogKind { kTrackLog, kGpx, kNmea };
+
+// A GPX document starts with "<", an NMEA 0183 log with "$", each after an
+// optional UTF-8 byte order mark and blank space, as far as the first
+// buffer holds them; anything else is left to the track log's header check.
+LogKind KindOf(TextInputFile& log) {
+    std::string_view start = log.Buffered();
+    if (start.starts_with("\xEF\xBB\xBF")) {
+        start.remove_prefix(3);
     }
-    ThrowIfStopRequested();
-    ++line;
-    ReadTrackPoint(log, point);
-    return true;
+    const std::size_t first = start.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && start[first] == '<') {
+        return LogKind::kGpx;
+    }
+    if (first != std::string_view::npos && start[first] == '$') {
+        return LogKind::kNmea;
+    }
+    return LogKind::kTrackLog;
 }
 
-// Writes one segment for every pair of consecutive usable points. The two
-// points trade places instead of being copied. `line` follows the log's
-// line being read, so that a failure can name it.
-void ConvertPoints(TextInputFile& log, KmlWriter& writer, bool withTimeInfo, std::size_t& line) {
-    if (log.AtEnd()) {
-        throw ConversionError("the log has no line after its header");
+std::unique_ptr<PointReader> ReaderFor(LogKind kind, TextInputFile& log) {
+    switch (kind) {
+        case LogKind::kGpx:
+            return MakeGpxPointReader(log);
+        case LogKind::kNmea:
+            return std::make_unique<NmeaPointReader>(log);
+        case LogKind::kTrackLog:
+            break;
     }
+    return std::make_unique<TrackLogPointReader>(log);
+}
+
+// Writes one segment for every pair of consecutive points of a chain. The
+// two points trade places instead of being copied.
+void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo) {
     std::array<TrackPoint, 2> points;
     TrackPoint* previous = &points[0];
     TrackPoint* current = &points[1];
-    do {  // the first usable point, where the first segment starts
-        if (!ReadNextPoint(log, *previous, line)) {
-            return;
+    for (PointStep step = reader.Next(*current); step != PointStep::kEnd;
+         step = reader.Next(*current)) {
+        if (step == PointStep::kNextPoint) {
+            writer.WriteSegment(*current, *previous, withTimeInfo);
         }
-    } while (IsSkipPoint(*previous));
-    while (ReadNextPoint(log, *current, line)) {
-        if (IsSkipPoint(*current)) {
-            continue;
-        }
-        writer.WriteSegment(*current, *previous, withTimeInfo);
         std::swap(previous, current);
     }
 }
@@ -141,13 +155,15 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     ConversionOutcome outcome;
     Phase phase = Phase::kOpeningLog;
     std::string outputPath;
-    std::size_t line = 1;  // the log's line being read; the header is line 1
     std::optional<TextInputFile> log;
     std::optional<TextOutputFile> document;
+    std::unique_ptr<PointReader> reader;
     try {
         ThrowIfStopRequested();  // asked for before this LOG started
         log.emplace(request.sourcePath);
-        if (std::optional<std::string> problem = HeaderProblem(*log)) {
+        const LogKind kind = request.anyKindOfLog ? KindOf(*log) : LogKind::kTrackLog;
+        if (std::optional<std::string> problem =
+                kind == LogKind::kTrackLog ? HeaderProblem(*log) : std::nullopt) {
             log->Close();
             outcome.result = ConversionResult::kFailed;
             outcome.message = kHeaderMismatchMessage;
@@ -178,9 +194,10 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         outcome.document = document->Identity();
 
         phase = Phase::kConverting;
-        KmlWriter writer(*document);
+        KmlWriter writer(*document, request.topSpeed ? &*request.topSpeed : nullptr);
         writer.WriteKmlHeader(request.trackName);
-        ConvertPoints(*log, writer, request.withTimeInfo, line);
+        reader = ReaderFor(kind, *log);
+        ConvertPoints(*reader, writer, request.withTimeInfo);
         writer.WriteKmlFooter();
         document->Close();
         log->Close();
@@ -195,7 +212,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     } catch (const LogLineError& error) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);
-        outcome.cause = "line " + std::to_string(line) + ": " + error.what();
+        outcome.cause = "line " + std::to_string(reader ? reader->Line() : 1) + ": " + error.what();
     } catch (const std::exception& error) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "conversion/file_identity.h"
+#include "conversion/speed_class.h"
 #include "conversion/text_output_file.h"
 
 namespace routalo {
@@ -37,6 +38,13 @@ struct ConversionRequest {
     bool withTimeInfo = false;
     // Files that the document must not be, besides the log itself.
     OverwriteGuard mustNotOverwrite;
+    // Whether a GPX document or an NMEA 0183 log is read too, as its first
+    // bytes tell ("<" or "$", after a byte order mark and blank space); a
+    // track log is told by its header line either way.
+    bool anyKindOfLog = false;
+    // The speed range of the classes; without it every speed above 25 km/h
+    // shares class 24.
+    std::optional<TopSpeed> topSpeed;
 };
 
 enum class ConversionResult : std::uint8_t { kConverted, kFailed, kInterrupted };

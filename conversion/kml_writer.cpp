@@ -75,8 +75,9 @@ void KmlWriter::WriteFolderOpening() {
 // </coordinates></LineString></Placemark>   (one line; the time stamp only with time information)
 void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previous,
                              bool withTimeInfo) {
-    const std::string_view styleMapId =
-        StyleMapIds.at(static_cast<std::size_t>(SpeedClassOf(current.Speed)));
+    const int speedClass =
+        topSpeed_ != nullptr ? topSpeed_->ClassOf(current.Speed) : SpeedClassOf(current.Speed);
+    const std::string_view styleMapId = StyleMapIds.at(static_cast<std::size_t>(speedClass));
 
     // The six texts as they go into the line: as they stand when the reader
     // found them plain, as XML text otherwise.
@@ -92,8 +93,10 @@ void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previo
     }
     const auto& [date, time, fromLongitude, fromLatitude, toLongitude, toLatitude] = texts;
 
+    // A point without a date, as a GPX point without a time is, has no time
+    // to stamp; a track log's point always has one ("--" when empty).
     const std::string_view line =
-        withTimeInfo
+        withTimeInfo && !current.Date.empty()
             ? segment_.Build(kPlacemarkOpen, kTimeStampOpen, date, kDateTimeSeparator, time,
                              kTimeStampClose, kStyleUrlOpen, styleMapId, kCoordinatesOpen,
                              fromLongitude, kCoordinateSeparator, fromLatitude, kBetweenPoints,

@@ -165,4 +165,36 @@ int SpeedClassOf(std::string_view text) {
     return speed;
 }
 
+std::optional<TopSpeed> TopSpeed::Read(std::string_view kmh) {
+    if (kmh.empty() || !IsDigit(kmh[0])) {
+        return std::nullopt;  // no sign, no bare point
+    }
+    std::optional<ExactDecimal> number = ReadExactDecimal(kmh, false);
+    if (!number || number->digits.empty()) {
+        return std::nullopt;
+    }
+    // The value lies in [10^(magnitude - 1), 10^magnitude).
+    const std::int64_t magnitude =
+        static_cast<std::int64_t>(number->digits.size()) + number->exponent;
+    const bool exactlyAThousand = magnitude == 4 &&
+                                  number->digits.find_first_not_of('0', 1) == std::string::npos &&
+                                  number->digits[0] == '1';
+    if (magnitude < 1 || (magnitude > 3 && !exactlyAThousand)) {
+        return std::nullopt;
+    }
+    return TopSpeed(std::move(*number));
+}
+
+int TopSpeed::ClassOf(std::string_view text) const {
+    (void)RoundSpeed(text);  // a number, and in range
+    ExactDecimal speed = *ReadExactDecimal(text, true);
+    const bool negative = speed.negative;
+    speed.negative = false;
+    const int speedClass = RoundedQuotient(speed, kHighestClass, kmh_, kHighestClass);
+    if (negative && speedClass > 0) {
+        FailSpeed(text, "rounds below zero");
+    }
+    return speedClass;
+}
+
 }  // namespace routalo

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
+#include <utility>
+
+#include "conversion/decimal_text.h"
 
 namespace routalo {
 
@@ -16,5 +20,25 @@ int RoundSpeed(std::string_view text);
 // every speed above 25 shares class 24. Throws SpeedError as RoundSpeed does
 // and for a speed that rounds below zero.
 int SpeedClassOf(std::string_view text);
+
+// A speed range of the user's choice: the 26 classes spread evenly from 0 to
+// the top speed, every speed above it in class 25.
+class TopSpeed {
+  public:
+    // Reads a top speed in km/h, "130" or "42.5": a number from 1 to 1000
+    // with "." as the decimal point. Nothing for any other text.
+    [[nodiscard]] static std::optional<TopSpeed> Read(std::string_view kmh);
+
+    // The class of a point with speed `text`: the speed x 25 / the top speed,
+    // rounded on the exact values with halves going to the even neighbour,
+    // at most 25. Throws SpeedError as RoundSpeed does and for a speed whose
+    // class rounds below zero.
+    [[nodiscard]] int ClassOf(std::string_view text) const;
+
+  private:
+    explicit TopSpeed(ExactDecimal kmh) : kmh_(std::move(kmh)) {}
+
+    ExactDecimal kmh_;
+};
 
 }  // namespace routalo

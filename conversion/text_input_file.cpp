@@ -33,6 +33,13 @@ void TextInputFile::ReadLine(std::string& line, std::size_t keep) {
     });
 }
 
+std::string_view TextInputFile::Buffered() {
+    if (begin_ == end_ && !Refill()) {
+        return {};
+    }
+    return {buffer_.get() + begin_, end_ - begin_};
+}
+
 bool TextInputFile::AtEnd() {
     return begin_ == end_ && !Refill();
 }

@@ -45,6 +45,15 @@ class TextInputFile {
     // Reads the next line into `line`, keeping at most `keep` bytes of it.
     void ReadLine(std::string& line, std::size_t keep);
 
+    // The bytes not read yet, as far as the buffer holds them, without moving
+    // past them; an empty buffer is filled first. Empty at the end of the
+    // file. Valid until the next read. For logs whose lines are not the
+    // lines above.
+    std::string_view Buffered();
+
+    // Moves past the first `count` bytes of Buffered().
+    void Skip(std::size_t count) { begin_ += count; }
+
     // True once every byte of the file has been consumed.
     [[nodiscard]] bool AtEnd();
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "conversion/errors.h"
+#include "conversion/stop_request.h"
 #include "conversion/text_encoding.h"
 #include "conversion/xml_text.h"
 
@@ -192,6 +194,21 @@ TrackPoint ReadTrackPoint(TextInputFile& log) {
     TrackPoint point;
     ReadTrackPoint(log, point);
     return point;
+}
+
+PointStep TrackLogPointReader::Next(TrackPoint& point) {
+    if (first_ && log_.AtEnd()) {
+        throw ConversionError("the log has no line after its header");
+    }
+    while (!log_.AtEnd()) {
+        ThrowIfStopRequested();  // between two lines
+        ++line_;
+        ReadTrackPoint(log_, point);
+        if (!IsSkipPoint(point)) {
+            return std::exchange(first_, false) ? PointStep::kNewChain : PointStep::kNextPoint;
+        }
+    }
+    return PointStep::kEnd;
 }
 
 }  // namespace routalo

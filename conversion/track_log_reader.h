@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+
+#include "conversion/point_reader.h"
 #include "conversion/text_input_file.h"
 #include "conversion/track_point.h"
 
@@ -24,5 +27,21 @@ TrackPoint ReadTrackPoint(TextInputFile& log);
 // The same into `point`, whose texts keep their memory from the point read
 // before: for a loop over a whole log.
 void ReadTrackPoint(TextInputFile& log, TrackPoint& point);
+
+// The track log behind the reader's call, its header already read: every
+// line through ReadTrackPoint, skip points left out, all in one chain. A log
+// without a line behind its header fails.
+class TrackLogPointReader : public PointReader {
+  public:
+    explicit TrackLogPointReader(TextInputFile& log) : log_(log) {}
+
+    PointStep Next(TrackPoint& point) override;
+    [[nodiscard]] std::size_t Line() const override { return line_; }
+
+  private:
+    TextInputFile& log_;
+    std::size_t line_ = 1;  // the header is line 1
+    bool first_ = true;
+};
 
 }  // namespace routalo

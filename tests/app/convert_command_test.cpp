@@ -21,7 +21,8 @@ using testing::ScratchFolder;
 constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
 constexpr std::string_view kPoints = "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
-constexpr std::string_view kUsage = "Usage: routalo-convert [--time] [--name NAME] LOG...\n";
+constexpr std::string_view kUsage =
+    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...\n";
 
 struct Outcome {
     int status;
@@ -62,7 +63,7 @@ TEST_F(ConvertCommand, ReadsOptionsAsGetoptLongDoes) {
              {"-tn", "Rit <1>", good_},
              {"-nRit <1>", "-t", good_},
              {"--na=Rit <1>", "--ti", good_},
-             {"--nam", "Rit <1>", good_, "--t"},
+             {"--nam", "Rit <1>", good_, "--tim"},
          }) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         fs::remove(folder_.File("good.kml"));
@@ -162,6 +163,25 @@ TEST_F(ConvertCommand, NeverLetsOneLogOfABatchDestroyAnother) {
     EXPECT_TRUE(fs::exists(folder_.File("good.kml")));
 }
 
+// The second point's speed, 26 km/h, in the class that the top speed gives.
+TEST_F(ConvertCommand, SpreadsTheClassesUpToTheTopSpeed) {
+    const std::string log = folder_.Write(
+        "top.csv", std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,26,1/1/7,1:1:2,0\r\n");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "#c_24"},           {{"--top-speed", "52"}, "#c_12"},  // 12.5
+        {{"-s", "130"}, "#c_5"}, {{"--top=1000"}, "#c_1"},          // 0.65
+        {{"-s10.4"}, "#c_25"},
+    };
+    for (const auto& [options, style] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(options));
+        std::vector<std::string> arguments = options;
+        arguments.push_back(log);
+        EXPECT_EQ(RunCommand(arguments).status, 0);
+        EXPECT_NE(ReadBytes(folder_.File("top.kml")).find("<styleUrl>" + style + "</styleUrl>"),
+                  std::string::npos);
+    }
+}
+
 TEST_F(ConvertCommand, TreatsEverythingAfterDoubleDashAsALog) {
     const Outcome outcome = RunCommand({"--", "--time"});
     EXPECT_EQ(outcome.status, 1);
@@ -181,6 +201,12 @@ TEST_F(ConvertCommand, RefusesWrongUsageAsGnuProgramsWordIt) {
         {{"-tx", good_}, "invalid option -- 'x'"},
         {{"--time=yes", good_}, "option '--time' doesn't allow an argument"},
         {{"--bad\x1b[0m", good_}, "unrecognized option '--bad\\x1b[0m'"},
+        {{good_, "-s"}, "option requires an argument -- 's'"},
+        {{"--top-speed", "0", good_},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000, not '0'"},
+        {{"-s1e2", good_}, "option '--top-speed' takes a speed in km/h from 1 to 1000, not '1e2'"},
+        {{"--top=130,5", good_},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000, not '130,5'"},
     };
     for (const auto& [arguments, reason] : cases) {
         SCOPED_TRACE(reason);

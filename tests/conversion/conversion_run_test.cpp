@@ -138,6 +138,59 @@ TEST_F(ConversionRun, RefusesAnotherHeaderWithoutCreatingTheDocument) {
     }
 }
 
+// The command line reads a GPX document or an NMEA log as its first bytes
+// tell; the window, through ConvertTrackLog, keeps to the header check.
+TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
+    const std::string fix =
+        "$GPRMC,090503,A,5212.0000,N,00506.0000,E,6.48,,150607,,*04\r\n"
+        "$GPRMC,090504,A,5212.0010,N,00506.0010,E,6.48,,150607,,*03\r\n";
+    const std::string csv = std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
+    const std::string kNoFix = "the log holds no RMC sentence with a valid fix";
+    struct Case {
+        std::string content;
+        bool anyKind;
+        std::string message;  // empty for a document with one segment
+        std::string cause;
+    };
+    const Case cases[] = {
+        {fix, false, std::string(kHeaderMismatchMessage), ""},
+        {"<?xml version=\"1.0\"?><gpx/>", false, std::string(kHeaderMismatchMessage), ""},
+        {csv, false, "", ""},
+        {csv, true, "", ""},
+        {"\xEF\xBB\xBF \r\n\t" + fix, true, "", ""},
+        {"$GPGGA,1,2*00\r\n", true, std::string(kConversionFailedMessage), kNoFix},
+        {" x" + fix, true, std::string(kHeaderMismatchMessage), ""},
+        {"\n<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' "
+         "lon='4'/></trkseg></trk></gpx>",
+         true, "", ""},
+        {"<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' lon='4'/></trkseg>", true,
+         std::string(kConversionFailedMessage),
+         "line 1, column 76: Extra content at the end of the document"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.content.substr(0, 40) + (test.anyKind ? " any kind" : ""));
+        fs::remove(folder_.File("rit.kml"));
+        const std::string log = folder_.Write("rit.log", test.content);
+        ConversionRequest request;
+        request.sourcePath = log;
+        request.anyKindOfLog = test.anyKind;
+        const ConversionOutcome outcome = RunConversion(request);
+        EXPECT_EQ(outcome.message, test.message);
+        EXPECT_EQ(outcome.cause, test.cause);
+        if (!test.anyKind) {
+            EXPECT_EQ(Convert(log),
+                      test.message.empty() ? std::vector<std::string>() : Messages(test.message));
+        }
+        if (test.message == kHeaderMismatchMessage) {
+            EXPECT_FALSE(fs::exists(folder_.File("rit.kml")));
+        } else if (test.message.empty()) {
+            EXPECT_EQ(testing::CountElements(ReadBytes(folder_.File("rit.kml")), "Placemark"), 1);
+        } else {  // the lines written before the failure, no closing line
+            EXPECT_FALSE(ReadBytes(folder_.File("rit.kml")).ends_with(kClosingLine));
+        }
+    }
+}
+
 TEST_F(ConversionRun, ReportsALogThatCannotBeOpened) {
     const std::string missing = folder_.File("missing.csv");
     EXPECT_EQ(Convert(missing), Messages(CannotOpenMessage(missing)));

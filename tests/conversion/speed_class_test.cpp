@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <tuple>
+
 #include "conversion/errors.h"
 
 namespace routalo {
@@ -76,6 +80,62 @@ TEST(SpeedClassOf, FailsBelowZeroAndOutsideTheRange) {
     EXPECT_THROW((void)SpeedClassOf("-3"), SpeedError);
     EXPECT_THROW((void)SpeedClassOf("40000"), SpeedError);
     EXPECT_THROW((void)SpeedClassOf(""), SpeedError);
+}
+
+// speed x 25 / top, rounded on the exact values, halves to the even neighbour.
+TEST(TopSpeed, SpreadsTheClassesEvenlyUpToIt) {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"130", "0", 0},
+        {"130", "2.6", 0},  // 0.5
+        {"130", "2.60000000000000000001", 1},
+        {"130", "7.8", 2},  // 1.5
+        {"130", "13", 2},   // 2.5
+        {"130", "65", 12},  // 12.5
+        {"130", "129.9", 25},
+        {"130", "130", 25},
+        {"130", "32767", 25},
+        {"130", "-0.4", 0},
+        {"130", "1e1", 2},
+        {"130", "5e-99999999999999999999", 0},
+        {"25", "25.6", 25},
+        {"42.5", "8.5", 5},
+        {"42.5", "0.85", 0},  // 0.5
+        {"1000", "60", 2},    // 1.5
+        {"1000.000", "1000", 25},
+        {"1", "0.02", 0},  // 0.5
+        {"1", "0.06", 2},  // 1.5
+        {"1", "0.99", 25},
+    };
+    for (const auto& [kmh, speed, expected] : cases) {
+        SCOPED_TRACE(std::string(kmh) + " " + speed);
+        const std::optional<TopSpeed> top = TopSpeed::Read(kmh);
+        ASSERT_TRUE(top.has_value());
+        EXPECT_EQ(top->ClassOf(speed), expected);
+    }
+    const TopSpeed top = *TopSpeed::Read("10");
+    const std::pair<const char*, const char*> failures[] = {
+        {"-0.4", "the speed \"-0.4\" rounds below zero"},
+        {"fast", "the speed \"fast\" is not a number"},
+        {"40000", "the speed \"40000\" is out of range"},
+    };
+    for (const auto& [speed, message] : failures) {
+        try {
+            (void)top.ClassOf(speed);
+            ADD_FAILURE() << speed << " gave a class";
+        } catch (const SpeedError& error) {
+            EXPECT_STREQ(error.what(), message);
+        }
+    }
+}
+
+TEST(TopSpeed, IsANumberFromOneToAThousand) {
+    for (const char* text : {"1", "1.0", "42.5", "130.", "999.999", "1000", "1000.000"}) {
+        EXPECT_TRUE(TopSpeed::Read(text).has_value()) << text;
+    }
+    for (const char* text : {"", "0", "0.999", "1000.001", "1001", "-5", "+5", ".5", "1e2", "130km",
+                             " 130", "130 ", "1,5", "abc", "12.3.4"}) {
+        EXPECT_FALSE(TopSpeed::Read(text).has_value()) << '"' << text << '"';
+    }
 }
 
 }  // namespace

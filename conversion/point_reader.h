@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "conversion/track_point.h"
+
+namespace routalo {
+
+// What a reader's call handed back.
+enum class PointStep : std::uint8_t {
+    kEnd,        // the log has no point left; nothing was read into the point
+    kNextPoint,  // a point that continues the chain of the one before
+    kNewChain,   // a point that starts a chain: no line joins it to the one before
+};
+
+// A track log of one kind, read one point per call: the conversion run asks
+// for the next point until there is none. Each kind of log is one more
+// reader behind the same call.
+class PointReader {
+  public:
+    PointReader() = default;
+    virtual ~PointReader() = default;
+    PointReader(const PointReader&) = delete;
+    PointReader& operator=(const PointReader&) = delete;
+
+    // Reads the next point into `point`, whose texts keep their memory from
+    // the point read before. A failure throws a ConversionError; a
+    // LogLineError is about Line(). A stop asked for (stop_request.h) ends
+    // the reading between two points.
+    virtual PointStep Next(TrackPoint& point) = 0;
+
+    // The log's line that the last point came from, counted from 1.
+    [[nodiscard]] virtual std::size_t Line() const = 0;
+};
+
+}  // namespace routalo
