@@ -284,7 +284,8 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
 
 // Under a limit to its memory that is too tight somewhere, a run either
 // converts, or fails before it empties the old document, or keeps whole
-// lines; a document made whole is never reported as a failure.
+// lines; a document made whole is never reported as a failure. Where there
+// was no document, a run that fails before converting leaves none.
 TEST_F(ConverterProcess, NeverLosesTheOldDocumentForWantOfMemory) {
     constexpr rlim_t kMiB = rlim_t{1024} * 1024;
     rlim_t lowest = 4 * kMiB;  // the lowest limit at which the program starts at all
@@ -304,26 +305,36 @@ TEST_F(ConverterProcess, NeverLosesTheOldDocumentForWantOfMemory) {
     int successes = 0;
     for (rlim_t limit = lowest; successes < 3 && limit < lowest + 64 * kMiB; limit += kMiB / 4) {
         SCOPED_TRACE(limit);
-        folder_.Write("rit.kml", old);
-        const int status =
-            ExitStatusOf(StartConverter({log}, errors_, {.limit = {{RLIMIT_AS, limit}}}));
-        const std::string left = ReadBytes(document);
-        const std::string said = ReadBytes(errors_);
-        if (left == whole) {
-            EXPECT_EQ(status, 0) << said;
-            EXPECT_EQ(said, "");
-            ++successes;
-            continue;
+        bool converted = true;
+        for (const bool hadOne : {true, false}) {
+            SCOPED_TRACE(hadOne ? "over an older document" : "no document before");
+            if (hadOne) {
+                folder_.Write("rit.kml", old);
+            } else {
+                fs::remove(document);
+            }
+            const int status =
+                ExitStatusOf(StartConverter({log}, errors_, {.limit = {{RLIMIT_AS, limit}}}));
+            const bool left = fs::exists(document);
+            const std::string kept = left ? ReadBytes(document) : std::string();
+            const std::string said = ReadBytes(errors_);
+            if (kept == whole) {
+                EXPECT_EQ(status, 0) << said;
+                EXPECT_EQ(said, "");
+                continue;
+            }
+            converted = false;
+            ++failures;
+            EXPECT_EQ(status, 1);
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+            EXPECT_TRUE(left || !hadOne);
+            if (left && (kept != old || !hadOne)) {  // this run's document
+                EXPECT_NE(said.find(kFailed), std::string::npos) << said;
+                EXPECT_TRUE(kept.ends_with("\r\n"));
+                EXPECT_TRUE(whole.starts_with(kept)) << "kept " << kept.size() << " bytes";
+            }
         }
-        successes = 0;
-        ++failures;
-        EXPECT_EQ(status, 1);
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        if (left != old) {
-            EXPECT_NE(said.find(kFailed), std::string::npos) << said;
-            EXPECT_TRUE(left.ends_with("\r\n"));
-            EXPECT_TRUE(whole.starts_with(left)) << "kept " << left.size() << " bytes";
-        }
+        successes = converted ? successes + 1 : 0;
     }
     EXPECT_EQ(successes, 3) << "no limit let the conversion through";
     EXPECT_GT(failures, 0) << "no limit was tight enough to fail";

@@ -221,24 +221,34 @@ TEST(TextOutputFile, ReleasesItsDescriptorOnEveryPath) {
 }
 
 // A writer thread or buffers that cannot be had leave an existing file as
-// it was, and no descriptor open.
-TEST(TextOutputFile, LeavesTheOldFileWhenTheWritingCannotBeSetUp) {
+// it was, create none where there was none, and leave no descriptor open.
+TEST(TextOutputFile, TouchesNoFileWhenTheWritingCannotBeSetUp) {
     const ScratchFolder folder;
     const std::string old = "the old document\r\n";
-    const std::string path = folder.Write("doc.kml", old);
+    const std::string path = folder.File("doc.kml");
     const int before = testing::OpenDescriptorCount();
     const std::pair<const char*, std::function<void()>> failures[] = {
         {"no thread", [] { threadsFail = true; }},
         {"no buffer", [] { allocationsFailFrom = std::size_t{1024} * 1024; }},
     };
     for (const auto& [what, fail] : failures) {
-        SCOPED_TRACE(what);
-        fail();
-        EXPECT_THROW(TextOutputFile{path}, std::exception);
-        threadsFail = false;
-        allocationsFailFrom = std::numeric_limits<std::size_t>::max();
-        EXPECT_EQ(ReadBytes(path), old);
-        EXPECT_EQ(testing::OpenDescriptorCount(), before);
+        for (const bool existed : {true, false}) {
+            SCOPED_TRACE(std::string(what) + (existed ? ", over an old file" : ", no file before"));
+            if (existed) {
+                folder.Write("doc.kml", old);
+            } else {
+                std::filesystem::remove(path);
+            }
+            fail();
+            EXPECT_THROW(TextOutputFile{path}, std::exception);
+            threadsFail = false;
+            allocationsFailFrom = std::numeric_limits<std::size_t>::max();
+            EXPECT_EQ(std::filesystem::exists(path), existed);
+            if (existed) {
+                EXPECT_EQ(ReadBytes(path), old);
+            }
+            EXPECT_EQ(testing::OpenDescriptorCount(), before);
+        }
     }
 }
 
