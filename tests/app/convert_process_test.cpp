@@ -1,6 +1,7 @@
 // routalo-convert as real processes meet it: two runs on one document, a
-// document that is a pipe whose reader goes away, a file-size limit, and
-// signals in the middle of a run.
+// document that is a pipe whose reader goes away or pauses, a file-size
+// limit, a tight limit to memory, closed standard descriptors, and signals
+// in the middle of a run.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -14,8 +15,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/argument_vector.h"
@@ -41,6 +46,8 @@ struct Start {
     std::vector<std::string> wrapper{};
     // Variables ("NAME=VALUE") set for the converter, and its wrapper, alone.
     std::vector<std::string> environment{};
+    // Standard input and error closed, as `<&- 2>&-` leaves them.
+    bool closedInputAndErrors = false;
 };
 
 // routalo-convert started with `arguments`, its standard error going to
@@ -57,7 +64,12 @@ pid_t StartConverter(const std::vector<std::string>& arguments, const std::strin
     if (pid == 0) {
         const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
         ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        if (start.closedInputAndErrors) {
+            ::close(STDIN_FILENO);
+            ::close(STDERR_FILENO);
+        }
         if (start.limit) {
             const rlimit limit{start.limit->second, start.limit->second};
             ::setrlimit(start.limit->first, &limit);
@@ -280,6 +292,45 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
             EXPECT_TRUE(whole.starts_with(kept)) << "kept " << kept.size() << " bytes";
         }
     }
+}
+
+// The CPU time that process `pid` has used so far, in clock ticks.
+long CpuTicksOf(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));  // from the state on
+    std::vector<std::string> field{std::istream_iterator<std::string>(fields), {}};
+    return field.size() > 12 ? std::stol(field[11]) + std::stol(field[12]) : -1;  // utime + stime
+}
+
+// Started with standard input and error closed, the converter opens
+// /dev/null on them, so that no file or pipe of its own takes their
+// numbers and the failure of a first LOG is said to nobody; and it sleeps
+// while the reader of its document pauses, until a signal stops it.
+TEST_F(ConverterProcess, KeepsItsOwnDescriptorsClearOfClosedStandardOnes) {
+    const std::string log = folder_.Write("rit.csv", SampleLog(kPoints));
+    ::mkfifo(folder_.File("rit.kml").c_str(), 0666);
+    const pid_t converter =
+        StartConverter({folder_.File("missing.csv"), log}, errors_, {.closedInputAndErrors = true});
+    const int reader = ::open(folder_.File("rit.kml").c_str(), O_RDONLY);
+    char some[1000];
+    ASSERT_EQ(::read(reader, some, sizeof some), static_cast<ssize_t>(sizeof some));
+    // The reader pauses; the converter fills its buffers and the pipe, and waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const int standard : {STDIN_FILENO, STDERR_FILENO}) {
+        std::error_code error;
+        const std::string fd =
+            "/proc/" + std::to_string(converter) + "/fd/" + std::to_string(standard);
+        EXPECT_EQ(fs::read_symlink(fd, error).string(), "/dev/null") << fd;
+    }
+    const long before = CpuTicksOf(converter);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long waited = CpuTicksOf(converter) - before;
+    EXPECT_GE(before, 0);
+    EXPECT_LT(waited, ::sysconf(_SC_CLK_TCK) / 10) << "ticks of CPU in 1 s of waiting";
+    ::kill(converter, SIGTERM);
+    EXPECT_EQ(ExitStatusOf(converter), 128 + SIGTERM);
+    ::close(reader);
 }
 
 // Under a limit to its memory that is too tight somewhere, a run either
