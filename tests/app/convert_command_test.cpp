@@ -15,7 +15,7 @@ namespace routalo {
 namespace {
 
 namespace fs = std::filesystem;
-using std::string_view_literals::operator""sv;
+using namespace std::string_view_literals;
 using testing::ReadBytes;
 using testing::ScratchFolder;
 
