@@ -21,6 +21,8 @@ MAKEFLAGS += --no-print-directory
 # The layers of tools/packages/ that each command needs.
 RUN_LAYERS  := build window
 TEST_LAYERS := $(RUN_LAYERS) test package
+# The Windows build needs CMake and make of the build layer as well.
+WINDOWS_LAYERS := build windows
 
 # Configures $(BUILD) as a Release build with the options given.
 configure = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(1) $(CMAKE_FLAGS) >/dev/null
@@ -97,7 +99,7 @@ win_configure = cmake -S . -B $(WIN_BUILD) --toolchain cmake/mingw-w64-x86_64.cm
 	-DCMAKE_BUILD_TYPE=Release -DROUTALO_WINDOW=OFF $(1) $(CMAKE_FLAGS) >/dev/null
 
 windows:
-	@tools/setup windows
+	@tools/setup $(WINDOWS_LAYERS)
 	@$(call win_configure,-DBUILD_TESTING=OFF)
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 
@@ -105,7 +107,7 @@ windows:
 # portable routalo-VERSION-windows-x86_64.zip (packaging/windows/); make
 # windows-test builds them too and installs the installer under Wine.
 windows-package:
-	@tools/setup windows
+	@tools/setup $(WINDOWS_LAYERS)
 	@$(call win_configure,-DBUILD_TESTING=OFF)
 	@cmake --build $(WIN_BUILD) -j $(JOBS) --target windows_package
 	@ls -l $(WIN_BUILD)/package/routalo-*-setup.exe $(WIN_BUILD)/package/routalo-*-windows-x86_64.zip
@@ -114,7 +116,7 @@ windows-package:
 WIN_REFERENCE := $(WIN_BUILD)/linux-reference
 
 windows-test:
-	@tools/setup build windows
+	@tools/setup $(WINDOWS_LAYERS)
 	@cmake -S . -B $(WIN_REFERENCE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DROUTALO_WINDOW=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN_REFERENCE) -j $(JOBS) --target routalo-convert
 	@$(call win_configure,-DBUILD_TESTING=ON -DROUTALO_REFERENCE_CONVERT=$(abspath $(WIN_REFERENCE))/bin/routalo-convert)

@@ -43,9 +43,10 @@ constexpr std::string_view kHelp =
     "  -V, --version      show the version and exit\n"
     "  --                 treat every following argument as a LOG\n"
     "\n"
-    "A LOG that fails is reported on one line, \"routalo-convert: LOG: MESSAGE\",\n"
-    "and the next LOG follows. A LOG whose document would be another LOG, or a\n"
-    "document that an earlier LOG wrote, is not converted.\n"
+    "A LOG that fails is reported on one line of standard error,\n"
+    "\"routalo-convert: LOG: MESSAGE (CAUSE)\", and the next LOG follows. A LOG\n"
+    "whose document would be another LOG, or a document that an earlier LOG\n"
+    "wrote, is not converted.\n"
     "\n"
     "Exit status: 0 when every LOG converted, 1 when any failed, 2 for a usage error,\n"
     "128+N when signal N stopped the conversion.\n";

@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "app/convert_command.h"
+#include "app/standard_descriptors.h"
 #include "app/stop_signals.h"
 
 int main(int argc, char* argv[]) {
+    routalo::OpenClosedStandardDescriptors();
     std::ios::sync_with_stdio(false);
     routalo::IgnoreWriteSignals();
     routalo::CatchStopSignals();

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/standard_descriptors.h"
 #include "app/startup_report.h"
 #include "app/stop_signals.h"
 #include "app/window_command_line.h"
@@ -10,6 +11,7 @@
 
 // Reads the command line, then shows the window and runs until the user closes it.
 int main(int argc, char* argv[]) {
+    routalo::OpenClosedStandardDescriptors();
     if (const auto answered =
             routalo::AnswerWithoutWindowSystem(argc, argv, std::cout, std::cerr)) {
         return *answered;

@@ -7,8 +7,7 @@
 
 namespace routalo {
 
-BackgroundWriter::BackgroundWriter(SystemFile& file, bool regular, std::size_t capacity)
-    : file_(file), regular_(regular) {
+BackgroundWriter::BackgroundWriter(SystemFile& file, std::size_t capacity) : file_(file) {
     inHand_.reserve(capacity);
     thread_ = StartWriterThread([this] { Run(); });
 }

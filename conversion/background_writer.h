@@ -22,15 +22,19 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // out, and nothing more is written.
 class BackgroundWriter {
   public:
-    // `regular` tells whether the file is a regular file, which can be cut
-    // back. Sets aside room for a buffer of `capacity` bytes, so that the
-    // buffers that trade places with Write need none. Throws, with no thread
-    // left running, when the room or the thread cannot be had.
-    BackgroundWriter(SystemFile& file, bool regular, std::size_t capacity);
+    // Sets aside room for a buffer of `capacity` bytes, so that the buffers
+    // that trade places with Write need none, and starts the thread. `file`
+    // need not be open yet: it is first written at the first Write. Throws,
+    // with no thread left running, when the room or the thread cannot be had.
+    BackgroundWriter(SystemFile& file, std::size_t capacity);
     // Waits for the buffer in hand to be written; reports nothing.
     ~BackgroundWriter();
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    // Tells, before the first Write, whether the file is a regular file,
+    // which can be cut back.
+    void SetRegular(bool regular) { regular_ = regular; }
 
     // Waits until the buffer handed over before is written, then takes
     // `lines` and leaves an empty buffer in its place. Throws FileError when
@@ -47,7 +51,7 @@ class BackgroundWriter {
     void ThrowIfFailed() const;
 
     SystemFile& file_;
-    const bool regular_;
+    bool regular_ = false;     // set before the first Write, read by the thread after it
     std::size_t written_ = 0;  // bytes that reached the file; the thread's own
 
     std::mutex mutex_;

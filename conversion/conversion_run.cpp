@@ -110,6 +110,18 @@ void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo) {
     }
 }
 
+// A failure's cause in English: the whole of a conversion's own (a value
+// quoted from the log may hold a NUL), the system's reason for the rest.
+std::string CauseOf(const std::exception& error) {
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+        return "out of memory";
+    }
+    if (const auto* own = dynamic_cast<const ConversionError*>(&error)) {
+        return own->Cause();
+    }
+    return error.what();
+}
+
 std::string MessageOf(Phase phase, std::string_view sourcePath, std::string_view outputPath) {
     switch (phase) {
         case Phase::kOpeningLog:
@@ -207,17 +219,17 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         // lines, as after any failure while converting.
         outcome.result = ConversionResult::kInterrupted;
         outcome.message = kConversionFailedMessage;
-        outcome.cause = stopped.what();
+        outcome.cause = stopped.Cause();
         outcome.signal = stopped.Signal();
     } catch (const LogLineError& error) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);
-        outcome.cause = "line " + std::to_string(reader ? reader->Line() : 1) + ": " + error.what();
+        outcome.cause =
+            "line " + std::to_string(reader ? reader->Line() : 1) + ": " + error.Cause();
     } catch (const std::exception& error) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);
-        outcome.cause =
-            dynamic_cast<const std::bad_alloc*>(&error) != nullptr ? "out of memory" : error.what();
+        outcome.cause = CauseOf(error);
     }
     if (document) {
         document->Abandon();

@@ -8,12 +8,19 @@
 namespace routalo {
 
 // Every failure inside a conversion is one of these. The conversion run turns
-// any of them into the one Dutch message of the phase it happens in; what()
+// any of them into the one Dutch message of the phase it happens in; Cause()
 // is the cause, short and in English, which the command line shows beside
 // that message ("No such file or directory", "line 7: missing separator ':'").
+// It keeps every byte of a value it quotes from the log, a NUL too, where
+// what() ends at the first NUL.
 class ConversionError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit ConversionError(const std::string& cause) : std::runtime_error(cause), cause_(cause) {}
+
+    [[nodiscard]] const std::string& Cause() const noexcept { return cause_; }
+
+  private:
+    std::string cause_;
 };
 
 // A system call on a file failed: opening, creating, reading, writing or

@@ -62,6 +62,22 @@ constexpr std::chrono::milliseconds kStopGrace{300};
 int wakeUpReadEnd = -1;
 std::atomic<int> wakeUpWriteEnd{-1};
 
+// Empties the wake-up pipe, which holds bytes that no stop wrote (a stray
+// write to its descriptor): left there, they would end every wait for a
+// pipe's reader at once, and the wait would spin instead of sleeping. A stop
+// that came meanwhile wakes the other waits again.
+void DrainWakeUps() noexcept {
+    if (StopSignal() != 0) {
+        return;  // a stop's wake-up: the caller sees the stop
+    }
+    char bytes[64];
+    while (::read(wakeUpReadEnd, bytes, sizeof bytes) > 0) {
+    }
+    if (StopSignal() != 0) {
+        WakeWaitingWrites();
+    }
+}
+
 }  // namespace
 
 SystemFile SystemFile::OpenForReading(const std::string& path) {
@@ -136,6 +152,9 @@ bool SystemFile::WaitUntilWritable(std::chrono::steady_clock::time_point& giveUp
         const int ready = ::poll(waits, timeout < 0 ? 2 : 1, timeout);
         if (ready > 0 && waits[0].revents != 0) {
             return true;  // writable, or a failure that the next write tells
+        }
+        if (timeout < 0 && waits[1].revents != 0) {
+            DrainWakeUps();
         }
     }
 }

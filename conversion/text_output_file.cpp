@@ -6,8 +6,13 @@ namespace routalo {
 
 // When a step fails, the members go in reverse order: the writer thread
 // ends before the file closes.
-TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& guard)
-    : file_(SystemFile::OpenForWriting(path)) {
+TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& guard) {
+    // Everything the writing needs comes before the file is opened, so that a
+    // run that cannot have it neither creates a document nor empties an old
+    // one.
+    buffer_.reserve(kBufferSize);
+    writer_.emplace(file_, kBufferSize);
+    file_ = SystemFile::OpenForWriting(path);
     // The file is opened without emptying it, so that a path that names a
     // kept file, or one that another run writes, can be refused before any
     // byte is lost.
@@ -27,15 +32,11 @@ TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& gu
     }
     identity_ = status.identity;
     regular_ = status.regular;
-    if (!regular_) {
-        file_.MakeWritesStoppable();
-    }
-    // Everything the writing needs comes before the file is emptied, so that
-    // a run that cannot have it leaves the old file as it was.
-    buffer_.reserve(kBufferSize);
-    writer_.emplace(file_, regular_, kBufferSize);
+    writer_->SetRegular(regular_);
     if (regular_) {
         file_.Truncate(0);
+    } else {
+        file_.MakeWritesStoppable();
     }
 }
 

@@ -29,8 +29,8 @@ class TextOutputFile {
     // exclusive lock until it is closed. Throws, with nothing emptied, when
     // the file cannot be created, is a directory, is one that `guard` keeps
     // (by any name: a link is the file it leads to), or is locked: another
-    // TextOutputFile, in this process or another, writes it; or when the
-    // buffers or the writer thread cannot be had.
+    // TextOutputFile, in this process or another, writes it; and with nothing
+    // created either when the buffers or the writer thread cannot be had.
     explicit TextOutputFile(const std::string& path, const OverwriteGuard& guard = {});
     ~TextOutputFile();
     TextOutputFile(const TextOutputFile&) = delete;

@@ -15,6 +15,7 @@ namespace routalo {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 using testing::ReadBytes;
 using testing::ScratchFolder;
 
@@ -91,6 +92,7 @@ TEST_F(ConvertCommand, ReportsEachFailureOnOneLineWithItsCause) {
     const std::string shortLine =
         log("short.csv", "1,2,3,1/1/7,1:1:1,0\r\n\r\n4,5,6,1/1/7,1.1.2,0\r\n");
     const std::string fast = log("fast.csv", "1,2,3,1/1/7,1:1:1,0\r\n4,5,fast,1/1/7,1:1:2,0\r\n");
+    const std::string nul = log("nul.csv", "1,2,3,1/1/7,1:1:1,0\r\n4,5,1\0x,1/1/7,1:1:2,0\r\n"sv);
     const std::string huge = log("huge.csv", "1,2,3,1/1/7,1:1:1,0\r\n4,5,1e9,1/1/7,1:1:2,0\r\n");
     const std::string back = log("back.csv", "1,2,3,1/1/7,1:1:1,0\r\n4,5,-3,1/1/7,1:1:2,0\r\n");
     fs::create_directory(folder_.File("d"));
@@ -118,6 +120,7 @@ TEST_F(ConvertCommand, ReportsEachFailureOnOneLineWithItsCause) {
         {headerOnly, kFailed + " (the log has no line after its header)"},
         {shortLine, kFailed + " (line 4: separator ':' is missing)"},
         {fast, kFailed + " (line 3: the speed \"fast\" is not a number)"},
+        {nul, kFailed + " (line 3: the speed \"1\\x00x\" is not a number)"},
         {huge, kFailed + " (line 3: the speed \"1e9\" is out of range)"},
         {back, kFailed + " (line 3: the speed \"-3\" rounds below zero)"},
         {odd, "a\\nb\\x1b[2J\\\\.csv: " + kHeaderMessage},

@@ -1,6 +1,7 @@
 // routalo-convert as real processes meet it: two runs on one document, a
-// document that is a pipe whose reader goes away, a file-size limit, and
-// signals in the middle of a run.
+// document that is a pipe whose reader goes away or pauses, a file-size
+// limit, a tight limit to memory, closed standard descriptors, and signals
+// in the middle of a run.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -14,8 +15,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/argument_vector.h"
@@ -41,6 +46,8 @@ struct Start {
     std::vector<std::string> wrapper{};
     // Variables ("NAME=VALUE") set for the converter, and its wrapper, alone.
     std::vector<std::string> environment{};
+    // Standard input and error closed, as `<&- 2>&-` leaves them.
+    bool closedInputAndErrors = false;
 };
 
 // routalo-convert started with `arguments`, its standard error going to
@@ -57,7 +64,12 @@ pid_t StartConverter(const std::vector<std::string>& arguments, const std::strin
     if (pid == 0) {
         const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
         ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        if (start.closedInputAndErrors) {
+            ::close(STDIN_FILENO);
+            ::close(STDERR_FILENO);
+        }
         if (start.limit) {
             const rlimit limit{start.limit->second, start.limit->second};
             ::setrlimit(start.limit->first, &limit);
@@ -299,9 +311,49 @@ TEST_F(ConverterProcess, OpensEachLogOnce) {
     EXPECT_EQ(ReadBytes(folder_.File("fifo.kml")), ReadBytes(folder_.File("first.kml")));
 }
 
+// The CPU time that process `pid` has used so far, in clock ticks.
+long CpuTicksOf(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));  // from the state on
+    std::vector<std::string> field{std::istream_iterator<std::string>(fields), {}};
+    return field.size() > 12 ? std::stol(field[11]) + std::stol(field[12]) : -1;  // utime + stime
+}
+
+// Started with standard input and error closed, the converter opens
+// /dev/null on them, so that no file or pipe of its own takes their
+// numbers and the failure of a first LOG is said to nobody; and it sleeps
+// while the reader of its document pauses, until a signal stops it.
+TEST_F(ConverterProcess, KeepsItsOwnDescriptorsClearOfClosedStandardOnes) {
+    const std::string log = folder_.Write("rit.csv", SampleLog(kPoints));
+    ::mkfifo(folder_.File("rit.kml").c_str(), 0666);
+    const pid_t converter =
+        StartConverter({folder_.File("missing.csv"), log}, errors_, {.closedInputAndErrors = true});
+    const int reader = ::open(folder_.File("rit.kml").c_str(), O_RDONLY);
+    char some[1000];
+    ASSERT_EQ(::read(reader, some, sizeof some), static_cast<ssize_t>(sizeof some));
+    // The reader pauses; the converter fills its buffers and the pipe, and waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const int standard : {STDIN_FILENO, STDERR_FILENO}) {
+        std::error_code error;
+        const std::string fd =
+            "/proc/" + std::to_string(converter) + "/fd/" + std::to_string(standard);
+        EXPECT_EQ(fs::read_symlink(fd, error).string(), "/dev/null") << fd;
+    }
+    const long before = CpuTicksOf(converter);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long waited = CpuTicksOf(converter) - before;
+    EXPECT_GE(before, 0);
+    EXPECT_LT(waited, ::sysconf(_SC_CLK_TCK) / 10) << "ticks of CPU in 1 s of waiting";
+    ::kill(converter, SIGTERM);
+    EXPECT_EQ(ExitStatusOf(converter), 128 + SIGTERM);
+    ::close(reader);
+}
+
 // Under a limit to its memory that is too tight somewhere, a run either
 // converts, or fails before it empties the old document, or keeps whole
-// lines; a document made whole is never reported as a failure.
+// lines; a document made whole is never reported as a failure. Where there
+// was no document, a run that fails before converting leaves none.
 TEST_F(ConverterProcess, NeverLosesTheOldDocumentForWantOfMemory) {
     constexpr rlim_t kMiB = rlim_t{1024} * 1024;
     rlim_t lowest = 4 * kMiB;  // the lowest limit at which the program starts at all
@@ -321,26 +373,36 @@ TEST_F(ConverterProcess, NeverLosesTheOldDocumentForWantOfMemory) {
     int successes = 0;
     for (rlim_t limit = lowest; successes < 3 && limit < lowest + 64 * kMiB; limit += kMiB / 4) {
         SCOPED_TRACE(limit);
-        folder_.Write("rit.kml", old);
-        const int status =
-            ExitStatusOf(StartConverter({log}, errors_, {.limit = {{RLIMIT_AS, limit}}}));
-        const std::string left = ReadBytes(document);
-        const std::string said = ReadBytes(errors_);
-        if (left == whole) {
-            EXPECT_EQ(status, 0) << said;
-            EXPECT_EQ(said, "");
-            ++successes;
-            continue;
+        bool converted = true;
+        for (const bool hadOne : {true, false}) {
+            SCOPED_TRACE(hadOne ? "over an older document" : "no document before");
+            if (hadOne) {
+                folder_.Write("rit.kml", old);
+            } else {
+                fs::remove(document);
+            }
+            const int status =
+                ExitStatusOf(StartConverter({log}, errors_, {.limit = {{RLIMIT_AS, limit}}}));
+            const bool left = fs::exists(document);
+            const std::string kept = left ? ReadBytes(document) : std::string();
+            const std::string said = ReadBytes(errors_);
+            if (kept == whole) {
+                EXPECT_EQ(status, 0) << said;
+                EXPECT_EQ(said, "");
+                continue;
+            }
+            converted = false;
+            ++failures;
+            EXPECT_EQ(status, 1);
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+            EXPECT_TRUE(left || !hadOne);
+            if (left && (kept != old || !hadOne)) {  // this run's document
+                EXPECT_NE(said.find(kFailed), std::string::npos) << said;
+                EXPECT_TRUE(kept.ends_with("\r\n"));
+                EXPECT_TRUE(whole.starts_with(kept)) << "kept " << kept.size() << " bytes";
+            }
         }
-        successes = 0;
-        ++failures;
-        EXPECT_EQ(status, 1);
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        if (left != old) {
-            EXPECT_NE(said.find(kFailed), std::string::npos) << said;
-            EXPECT_TRUE(left.ends_with("\r\n"));
-            EXPECT_TRUE(whole.starts_with(left)) << "kept " << left.size() << " bytes";
-        }
+        successes = converted ? successes + 1 : 0;
     }
     EXPECT_EQ(successes, 3) << "no limit let the conversion through";
     EXPECT_GT(failures, 0) << "no limit was tight enough to fail";

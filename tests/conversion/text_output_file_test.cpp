@@ -1,18 +1,23 @@
 #include "conversion/text_output_file.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <limits>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "conversion/errors.h"
@@ -220,25 +225,71 @@ TEST(TextOutputFile, ReleasesItsDescriptorOnEveryPath) {
     EXPECT_EQ(testing::OpenDescriptorCount(), before);
 }
 
+// A write that waits for a pipe's paused reader sleeps, also after a
+// wake-up that no stop asked for (a stray byte in the wake-up pipe), and
+// goes on once the reader reads again.
+TEST(TextOutputFile, SleepsWhileAPipesReaderPauses) {
+    const ScratchFolder folder;
+    const std::string path = folder.File("doc.kml");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0);
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    PrepareWakeUps();
+    WakeWaitingWrites();
+    const std::string line(999, 'x');
+    constexpr std::size_t kLines = 3000;  // more than the pipe and both buffers hold
+    std::string received;
+    const std::clock_t started = std::clock();
+    std::thread readsLater([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ::fcntl(reader, F_SETFL, 0);
+        char buffer[65536];
+        ssize_t got = 0;
+        while ((got = ::read(reader, buffer, sizeof buffer)) > 0) {
+            received.append(buffer, static_cast<std::size_t>(got));
+        }
+    });
+    {
+        TextOutputFile document(path);
+        for (std::size_t i = 0; i < kLines; ++i) {
+            document.WriteLine(line);
+        }
+        document.Close();
+    }
+    readsLater.join();
+    ::close(reader);
+    EXPECT_EQ(received.size(), kLines * (line.size() + 2));
+    EXPECT_LT(std::clock() - started, CLOCKS_PER_SEC / 5) << "CPU time while the reader paused";
+}
+
 // A writer thread or buffers that cannot be had leave an existing file as
-// it was, and no descriptor open.
-TEST(TextOutputFile, LeavesTheOldFileWhenTheWritingCannotBeSetUp) {
+// it was, create none where there was none, and leave no descriptor open.
+TEST(TextOutputFile, TouchesNoFileWhenTheWritingCannotBeSetUp) {
     const ScratchFolder folder;
     const std::string old = "the old document\r\n";
-    const std::string path = folder.Write("doc.kml", old);
+    const std::string path = folder.File("doc.kml");
     const int before = testing::OpenDescriptorCount();
     const std::pair<const char*, std::function<void()>> failures[] = {
         {"no thread", [] { threadsFail = true; }},
         {"no buffer", [] { allocationsFailFrom = std::size_t{1024} * 1024; }},
     };
     for (const auto& [what, fail] : failures) {
-        SCOPED_TRACE(what);
-        fail();
-        EXPECT_THROW(TextOutputFile{path}, std::exception);
-        threadsFail = false;
-        allocationsFailFrom = std::numeric_limits<std::size_t>::max();
-        EXPECT_EQ(ReadBytes(path), old);
-        EXPECT_EQ(testing::OpenDescriptorCount(), before);
+        for (const bool existed : {true, false}) {
+            SCOPED_TRACE(std::string(what) + (existed ? ", over an old file" : ", no file before"));
+            if (existed) {
+                folder.Write("doc.kml", old);
+            } else {
+                std::filesystem::remove(path);
+            }
+            fail();
+            EXPECT_THROW(TextOutputFile{path}, std::exception);
+            threadsFail = false;
+            allocationsFailFrom = std::numeric_limits<std::size_t>::max();
+            EXPECT_EQ(std::filesystem::exists(path), existed);
+            if (existed) {
+                EXPECT_EQ(ReadBytes(path), old);
+            }
+            EXPECT_EQ(testing::OpenDescriptorCount(), before);
+        }
     }
 }
 
