@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -28,6 +29,19 @@ HANDLE Handle(std::intptr_t handle) {
     throw FileError(LastWindowsError());
 }
 
+// `path` made absolute by the system, as its calls would take it; nothing
+// where the system cannot.
+std::optional<std::wstring> FullPath(const std::wstring& path) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return std::nullopt;
+    }
+    full.resize(length);
+    return full;
+}
+
 // `path` as Windows takes it: UTF-16, and made absolute with the "\\?\"
 // prefix when it is longer than the 260 characters that the system's calls
 // take otherwise.
@@ -37,13 +51,11 @@ std::wstring WindowsPath(const std::string& path) {
     if (wide.size() < MAX_PATH - 12 || wide.starts_with(L"\\\\?\\")) {
         return wide;
     }
-    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) {
+    const std::optional<std::wstring> fullPath = FullPath(wide);
+    if (!fullPath) {
         return wide;
     }
-    full.resize(length);
+    const std::wstring& full = *fullPath;
     // The device namespace ("\\.\C:\...", and "//./" or "//?/", which the
     // full path writes with backslashes) stays where it is, given the prefix
     // that lifts the limit; only \\server\share\... is a network path.
@@ -110,13 +122,11 @@ bool NamesAFileOnADisk(const std::string& path) {
         return false;
     }
     const std::wstring wide = WindowsPath(path);
-    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) {
+    std::optional<std::wstring> fullPath = FullPath(wide);
+    if (!fullPath) {
         return false;
     }
-    full.resize(length);
+    std::wstring& full = *fullPath;
     std::transform(full.begin(), full.end(), full.begin(), [](wchar_t c) {
         return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
     });

@@ -12,9 +12,6 @@
 // safe to write as it stands only when every text is unchanged as XML text,
 // and consumes exactly one line.
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +24,7 @@
 #include "conversion/track_log_reader.h"
 #include "conversion/xml_text.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/log_file.h"
 #include "tests/fuzz/reference_log.h"
 
 namespace routalo::fuzz {
@@ -49,25 +47,6 @@ std::string LogBytes(const std::uint8_t* data, std::size_t size) {
     return bytes;
 }
 
-// The log lives in memory: a memfd, opened again by its /proc path.
-int LogDescriptor() {
-    static const int fd = memfd_create("track-log", MFD_CLOEXEC);
-    return fd;
-}
-
-void StoreLog(const std::string& bytes) {
-    const int fd = LogDescriptor();
-    Require(fd >= 0, "a memory file for the log");
-    Require(ftruncate(fd, 0) == 0, "the memory file empties");
-    std::size_t put = 0;
-    while (put < bytes.size()) {
-        const ssize_t n =
-            pwrite(fd, bytes.data() + put, bytes.size() - put, static_cast<off_t>(put));
-        Require(n > 0, "the memory file takes the log");
-        put += static_cast<std::size_t>(n);
-    }
-}
-
 }  // namespace
 }  // namespace routalo::fuzz
 
@@ -76,11 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace routalo::fuzz;
 
     const std::string bytes = LogBytes(data, size) + "\r\n";
-    StoreLog(bytes);
     const std::vector<std::string_view> lines = SplitLines(bytes);
     const std::optional<TrackPoint> expected = ExpectedPoint(lines.front());
 
-    TextInputFile log("/proc/self/fd/" + std::to_string(LogDescriptor()));
+    TextInputFile log(StoreInMemoryLog(bytes));
     std::optional<TrackPoint> point;
     try {
         point = ReadTrackPoint(log);
