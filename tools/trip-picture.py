@@ -1,6 +1,11 @@
 """Draws a converted trip as QGIS reads it; run by tools/trip-picture.
 
-    trip-picture.py DOCUMENT PNG TITLE
+    trip-picture.py DOCUMENT PNG TITLE [TOP_SPEED]
+
+TOP_SPEED is the speed in km/h of the document's class 25 (routalo-convert's
+--top-speed; 25 when left out). With 25 the legend names each class's own
+speed and the slow places are enlarged; with another the legend gives the
+speeds each colour stands for and the trip is shown whole.
 
 QGIS opens the KML document through its OGR provider and draws every
 placemark with the line style the document gives it: for KML, QGIS picks its
@@ -111,12 +116,22 @@ def speed_classes(document):
     return runs
 
 
-def speed_legend_layer(runs):
+def km_h(speed_class, top_speed):
+    """Where a class starts, in km/h: half a class below its own speed."""
+    return f"{max(0.0, (speed_class - 0.5) * top_speed / 25):.0f}"
+
+
+def speed_legend_layer(runs, top_speed):
     """A layer drawn on no map, whose categories are the rows of the legend."""
     layer = QgsVectorLayer("LineString?crs=EPSG:4326&field=run:integer", "Speed", "memory")
     categories = []
     for index, (first, last, colour) in enumerate(runs):
-        if index == len(runs) - 1:
+        if top_speed != 25:
+            if index == len(runs) - 1:
+                label = f"from {km_h(first, top_speed)} km/h"
+            else:
+                label = f"{km_h(first, top_speed)}\u2013{km_h(last + 1, top_speed)} km/h"
+        elif index == len(runs) - 1:
             label = f"{first} km/h and faster"
         elif first == last:
             label = f"{first} km/h"
@@ -333,11 +348,12 @@ def add_details(layout, trip, crs, main_map, places, top, heading):
     return bar_top + 7.0
 
 
-def draw(document, picture, title):
+def draw(document, picture, title, top_speed="25"):
+    top_speed = float(top_speed)
     project = QgsProject.instance()
     trip, placemarks = read_trip(document)
     classes = speed_classes(document)
-    speeds = speed_legend_layer(classes)
+    speeds = speed_legend_layer(classes, top_speed)
     project.addMapLayers([trip, speeds])
 
     crs = utm_crs(trip.extent().center())
@@ -365,7 +381,7 @@ def draw(document, picture, title):
     bar = add_scale_bar(layout, main_map, MARGIN, HEADER + map_height + 4.0, 40.0)
     bottom = HEADER + map_height + 11.0
 
-    places = slow_places(placemarks, classes[-1][2], to_map)
+    places = slow_places(placemarks, classes[-1][2], to_map) if top_speed == 25 else []
     if places:
         heading = f"Enlarged: where the trip went slower than {classes[-1][0]} km/h (times in UTC)"
         bottom = add_details(layout, trip, crs, main_map, places, bottom + 1.0, heading)
@@ -386,8 +402,8 @@ def draw(document, picture, title):
 
 
 def main():
-    if len(sys.argv) != 4:
-        sys.exit("usage: trip-picture.py DOCUMENT PNG TITLE")
+    if len(sys.argv) not in (4, 5):
+        sys.exit("usage: trip-picture.py DOCUMENT PNG TITLE [TOP_SPEED]")
     app = QgsApplication([], True)
     app.initQgis()
     try:
