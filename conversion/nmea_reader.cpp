@@ -1,8 +1,10 @@
 #include "conversion/nmea_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -160,6 +162,18 @@ bool AppendDate(std::string& out, std::string_view text) {
     return true;
 }
 
+// A speed beyond the highest that a class can tell (32767 km/h) is a glitch
+// of the receiver with a valid checksum; it becomes that highest speed, which
+// gives the same class, instead of failing the run.
+void CapAtTheFastestSpeed(std::string& kmh) {
+    constexpr std::string_view kFastest = "32767";
+    const std::size_t whole = std::min(kmh.find('.'), kmh.size());
+    if (whole > kFastest.size() ||
+        (whole == kFastest.size() && std::string_view(kmh).substr(0, whole) >= kFastest)) {
+        kmh.assign(kFastest);
+    }
+}
+
 }  // namespace
 
 bool ReadRmcSentence(std::string_view sentence, TrackPoint& point) {
@@ -208,6 +222,7 @@ bool ReadRmcSentence(std::string_view sentence, TrackPoint& point) {
     point.Date.clear();
     point.Time.clear();
     point.Speed = ExactProductText(*speed, kMetresPerNauticalMile, -3);
+    CapAtTheFastestSpeed(point.Speed);
     point.XmlSafe = true;  // digits, points, signs, "-" and ":" alone
     constexpr int kLatitudeLimit = 90;
     constexpr int kLongitudeLimit = 180;

@@ -20,8 +20,8 @@ namespace routalo {
 // value, every other sentence. Lines end in CR LF, LF or CR. Degrees and
 // minutes become decimal degrees with six decimals, rounded on the exact
 // value with halves going to the even neighbour; knots become km/h exactly
-// (x 1.852); years 80 to 99 are 19xx, 00 to 79 20xx. A log without one
-// usable sentence fails.
+// (x 1.852), a speed above 32767 km/h becoming 32767, the same class; years
+// 80 to 99 are 19xx, 00 to 79 20xx. A log without one usable sentence fails.
 class NmeaPointReader : public PointReader {
   public:
     explicit NmeaPointReader(TextInputFile& log) : log_(log) {}
