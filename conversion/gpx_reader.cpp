@@ -9,6 +9,7 @@
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
+#include "conversion/speed_class.h"
 #include "conversion/stop_request.h"
 #include "conversion/xml_text.h"
 
@@ -278,8 +279,7 @@ struct GpxPointReader::State {
                 GreatCircleMetres(previousLatitude, previousLongitude, latitude, longitude);
             // Beyond the highest speed that a class can tell: a glitch of
             // the receiver must not fail the run.
-            constexpr double kFastest = 32767;
-            const double kmh = std::min(metres / seconds * 3.6, kFastest);
+            const double kmh = std::min(metres / seconds * 3.6, static_cast<double>(kFastestSpeed));
             std::array<char, 32> text{};
             const auto written = std::to_chars(text.data(), text.data() + text.size(), kmh,
                                                std::chars_format::fixed, 6);

@@ -10,6 +10,7 @@
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
+#include "conversion/speed_class.h"
 #include "conversion/stop_request.h"
 
 namespace routalo {
@@ -162,11 +163,11 @@ bool AppendDate(std::string& out, std::string_view text) {
     return true;
 }
 
-// A speed beyond the highest that a class can tell (32767 km/h) is a glitch
+// A speed beyond the highest that a class can tell (kFastestSpeed) is a glitch
 // of the receiver with a valid checksum; it becomes that highest speed, which
 // gives the same class, instead of failing the run.
 void CapAtTheFastestSpeed(std::string& kmh) {
-    constexpr std::string_view kFastest = "32767";
+    static const std::string kFastest = std::to_string(kFastestSpeed);
     const std::size_t whole = std::min(kmh.find('.'), kmh.size());
     if (whole > kFastest.size() ||
         (whole == kFastest.size() && std::string_view(kmh).substr(0, whole) >= kFastest)) {

@@ -95,7 +95,7 @@ bool RoundsUp(std::string_view fraction, std::int64_t whole) {
 
 int SignedInRange(std::string_view text, bool negative, std::int64_t whole) {
     const std::int64_t value = negative ? -whole : whole;
-    if (value < -32768 || value > 32767) {
+    if (value < -kFastestSpeed - 1 || value > kFastestSpeed) {
         FailSpeed(text, "is out of range");
     }
     return static_cast<int>(value);

@@ -8,6 +8,10 @@
 
 namespace routalo {
 
+// The highest speed, in km/h, that RoundSpeed takes; the lowest is one less
+// than its negative.
+inline constexpr int kFastestSpeed = 32767;
+
 // Reads a speed as a decimal number with "." as the decimal point (an
 // optional sign, digits with an optional fraction, an optional exponent),
 // whatever the user's locale, and rounds it to a whole number with halves
