@@ -9,8 +9,8 @@
 #include <string>
 
 #include "bench/track_log_generator.h"
-#include "conversion/text_input_file.h"
-#include "conversion/track_log_reader.h"
+#include "conversion/files/text_input_file.h"
+#include "conversion/readers/track_log_reader.h"
 
 namespace {
 

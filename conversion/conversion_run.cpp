@@ -7,15 +7,15 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/gpx_reader.h"
+#include "conversion/readers/gpx_reader.h"
 #include "conversion/kml_writer.h"
-#include "conversion/nmea_reader.h"
-#include "conversion/path_style.h"
+#include "conversion/readers/nmea_reader.h"
+#include "conversion/files/path_style.h"
 #include "conversion/speed_scheme.h"
-#include "conversion/stop_request.h"
+#include "conversion/files/stop_request.h"
 #include "conversion/text_encoding.h"
-#include "conversion/text_input_file.h"
-#include "conversion/track_log_reader.h"
+#include "conversion/files/text_input_file.h"
+#include "conversion/readers/track_log_reader.h"
 
 namespace routalo {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/file_identity.h"
+#include "conversion/files/file_identity.h"
 #include "conversion/speed_class.h"
-#include "conversion/text_output_file.h"
+#include "conversion/files/text_output_file.h"
 
 namespace routalo {
 

@@ -6,7 +6,7 @@
 
 #include "conversion/line_builder.h"
 #include "conversion/speed_class.h"
-#include "conversion/text_output_file.h"
+#include "conversion/files/text_output_file.h"
 #include "conversion/track_point.h"
 
 namespace routalo {

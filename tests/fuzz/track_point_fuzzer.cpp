@@ -20,8 +20,8 @@
 #include <string>
 
 #include "conversion/errors.h"
-#include "conversion/text_input_file.h"
-#include "conversion/track_log_reader.h"
+#include "conversion/files/text_input_file.h"
+#include "conversion/readers/track_log_reader.h"
 #include "conversion/xml_text.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/log_file.h"

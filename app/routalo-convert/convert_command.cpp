@@ -1,0 +1,227 @@
+#include "app/routalo-convert/convert_command.h"
+
+#include <getopt.h>
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "app/support/answer_output.h"
+#include "app/support/argument_vector.h"
+#include "app/routalo-convert/batch_guard.h"
+#include "app/support/printable_text.h"
+#include "app/support/stop_signals.h"
+#include "app/support/version_text.h"
+#include "conversion/conversion_run.h"
+#include "conversion/errors.h"
+#include "conversion/speed_scheme.h"
+#include "conversion/utf16.h"
+
+namespace routalo {
+namespace {
+
+constexpr std::string_view kProgram = "routalo-convert";
+
+constexpr std::string_view kUsage =
+    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...\n";
+
+constexpr std::string_view kHelp =
+    "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"
+    "Each LOG is written as a KML document beside it: the same path with its last\n"
+    "three characters replaced by \"kml\" (rit.csv gives rit.kml). A LOG is a CSV\n"
+    "track log, a GPX document or an NMEA 0183 log, as its content tells.\n"
+    "\n"
+    "Options:\n"
+    "  -t, --time         give every segment the date and time of its point, so a\n"
+    "                     map viewer can play the trip back\n"
+    "  -n, --name NAME    name of the track in the document (empty when not given)\n"
+    "  -s, --top-speed KMH\n"
+    "                     spread the 26 colours evenly from 0 to KMH km/h (1 to\n"
+    "                     1000, '.' as the decimal point); without it they end\n"
+    "                     at 25 km/h\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "  --                 treat every following argument as a LOG\n"
+    "\n"
+    "A LOG that fails is reported on one line of standard error,\n"
+    "\"routalo-convert: LOG: MESSAGE (CAUSE)\", and the next LOG follows. A LOG\n"
+    "whose document would be another LOG, or a document that an earlier LOG\n"
+    "wrote, is not converted.\n"
+    "\n"
+    "Exit status: 0 when every LOG converted, 1 when any failed, 2 for a usage error,\n"
+    "128+N when signal N stopped the conversion.\n";
+
+// The options as getopt_long knows them, and their short forms.
+constexpr std::array<option, 6> kOptions = {{
+    {"time", no_argument, nullptr, 't'},
+    {"name", required_argument, nullptr, 'n'},
+    {"top-speed", required_argument, nullptr, 's'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+}};
+// Leading ":" tells a missing argument (':') from an unknown option ('?').
+constexpr const char* kShortOptions = ":tn:s:hV";
+
+struct Options {
+    bool withTimeInfo = false;
+    std::string trackName;
+    std::optional<TopSpeed> topSpeed;
+    std::vector<std::string> logs;
+    bool help = false;
+    bool version = false;
+    std::optional<std::string> usageError;  // the first option not understood
+};
+
+const option* OptionOf(int shortOption) {
+    for (const option& known : kOptions) {
+        if (known.name != nullptr && known.val == shortOption) {
+            return &known;
+        }
+    }
+    return nullptr;
+}
+
+// What getopt_long's answer `result` says was wrong with `argument`, worded
+// as GNU programs word it. An argument given to a long option that takes
+// none ("--time=x") is ':' for MinGW's getopt_long and '?' for glibc's; the
+// option itself tells the two cases apart, so that both builds say the same.
+std::string UsageErrorOf(int result, std::string_view argument) {
+    const bool longForm = argument.starts_with("--");
+    const option* known = OptionOf(optopt);
+    const std::string name = known != nullptr ? known->name : "";
+    if (longForm && known != nullptr && known->has_arg == no_argument) {
+        return "option '--" + name + "' doesn't allow an argument";
+    }
+    if (result == ':') {
+        return longForm ? "option '--" + name + "' requires an argument"
+                        : "option requires an argument -- '" + std::string(1, char(optopt)) + "'";
+    }
+    if (optopt == 0) {
+        return "unrecognized option '" + std::string(argument) + "'";
+    }
+    return "invalid option -- '" + std::string(1, char(optopt)) + "'";
+}
+
+// The track's name that `argument` gives. On Windows the arguments come
+// from UTF-16 with lone surrogates kept, for the paths' sake (utf16.h); in a
+// name such a unit is no character, and becomes U+FFFD, so that the rest is
+// written as it was typed.
+std::string TrackNameOf(const char* argument) {
+#ifdef _WIN32
+    return WithoutLoneSurrogates(argument);
+#else
+    return argument;
+#endif
+}
+
+// Reads the arguments as getopt_long does: options anywhere among the
+// LOGs, bundled short options ("-tn NAME"), attached arguments ("-nNAME",
+// "--name=NAME"), unambiguous abbreviations ("--na"), "--" ending the
+// options.
+Options ParseArguments(const std::vector<std::string>& arguments) {
+    std::vector<std::string> texts;
+    texts.reserve(arguments.size() + 1);
+    texts.emplace_back(kProgram);
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv = ArgumentVector(texts);
+    const int argc = static_cast<int>(texts.size());
+
+    Options options;
+    optind = 0;  // glibc starts afresh, so that every call parses from the start
+    opterr = 0;  // the messages are ours, to the stream given
+    while (true) {
+        const int result = getopt_long(argc, argv.data(), kShortOptions, kOptions.data(), nullptr);
+        if (result == -1) {
+            break;
+        }
+        switch (result) {
+            case 't':
+                options.withTimeInfo = true;
+                break;
+            case 'n':
+                options.trackName = TrackNameOf(optarg);
+                break;
+            case 's':
+                options.topSpeed = TopSpeed::Read(optarg);
+                if (!options.topSpeed && !options.usageError) {
+                    options.usageError =
+                        "option '--top-speed' takes a speed in km/h from 1 to "
+                        "1000, not '" +
+                        std::string(optarg) + "'";
+                }
+                break;
+            case 'h':
+                options.help = true;
+                break;
+            case 'V':
+                options.version = true;
+                break;
+            default:
+                if (!options.usageError) {
+                    options.usageError = UsageErrorOf(result, argv[optind - 1]);
+                }
+        }
+    }
+    options.logs.assign(argv.begin() + optind, argv.end() - 1);
+    return options;
+}
+
+// One line of standard error about `log`.
+void Report(std::ostream& errors, const std::string& log, const std::string& text) {
+    errors << kProgram << ": " << PrintableText(log + ": " + text) << '\n' << std::flush;
+}
+
+}  // namespace
+
+int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& output,
+                      std::ostream& errors) {
+    const Options options = ParseArguments(arguments);
+    if (options.help) {
+        return WriteAnswer(kProgram, std::string(kUsage) + std::string(kHelp), output, errors);
+    }
+    if (options.usageError) {
+        return RefuseUsage(kProgram, kUsage, *options.usageError, errors);
+    }
+    if (options.version) {
+        return WriteAnswer(kProgram, VersionText(kProgram), output, errors);
+    }
+    if (options.logs.empty()) {
+        return RefuseUsage(kProgram, kUsage, "no LOG given", errors);
+    }
+
+    InitSpeedScheme();
+    BatchGuard guard(options.logs);
+    bool anyFailed = false;
+    ConversionRequest request;
+    request.trackName = options.trackName;
+    request.withTimeInfo = options.withTimeInfo;
+    request.anyKindOfLog = true;
+    request.topSpeed = options.topSpeed;
+    request.mustNotOverwrite = [&](const FileIdentity& file) { return guard.ReasonToKeep(file); };
+    for (const std::string& log : options.logs) {
+        request.sourcePath = log;
+        const ConversionOutcome outcome = RunConversion(request);
+        if (outcome.document) {
+            guard.KeepDocument(*outcome.document, log);
+        }
+        switch (outcome.result) {
+            case ConversionResult::kConverted:
+                break;
+            case ConversionResult::kFailed:
+                Report(errors, log,
+                       outcome.cause.empty() ? outcome.message
+                                             : outcome.message + " (" + outcome.cause + ")");
+                anyFailed = true;
+                break;
+            case ConversionResult::kInterrupted:
+                Report(errors, log, "conversion interrupted by " + StopName(outcome.signal));
+                return ExitStatusAfterStop(outcome.signal);
+        }
+    }
+    // A stop that came once the last document was whole changes nothing:
+    // no work was left undone.
+    return anyFailed ? kExitConversionFailed : kExitSuccess;
+}
+
+}  // namespace routalo

@@ -1,0 +1,66 @@
+#include "conversion/files/text_input_file.h"
+
+#include <utility>
+
+namespace routalo {
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
+
+}  // namespace
+
+TextInputFile::TextInputFile(const std::string& path)
+    : buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
+    // The buffer comes first, so that no failure can leave the file open.
+    file_ = SystemFile::OpenForReading(path);
+    const SystemFile::Status status = file_.Look();
+    if (status.directory) {
+        throw FileError(std::make_error_code(std::errc::is_a_directory));
+    }
+    identity_ = status.identity;
+}
+
+TextInputFile::~TextInputFile() {
+    Close();
+}
+
+void TextInputFile::ReadLine(std::string& line, std::size_t keep) {
+    line.clear();
+    ReadLine([&](std::string_view piece) {
+        if (line.size() < keep) {
+            line.append(piece.substr(0, keep - line.size()));
+        }
+    });
+}
+
+std::string_view TextInputFile::Buffered() {
+    if (begin_ == end_ && !Refill()) {
+        return {};
+    }
+    return {buffer_.get() + begin_, end_ - begin_};
+}
+
+bool TextInputFile::AtEnd() {
+    return begin_ == end_ && !Refill();
+}
+
+void TextInputFile::Close() noexcept {
+    file_.Close();
+}
+
+bool TextInputFile::Refill() {
+    if (!file_.IsOpen()) {
+        throw FileRefused("read from a closed file");
+    }
+    begin_ = 0;
+    end_ = file_.Read(buffer_.get(), kBufferSize);
+    if (end_ > 0 && std::exchange(lineFeedMayFollow_, false) && buffer_[0] == '\n') {
+        begin_ = 1;
+        if (end_ == 1) {
+            return Refill();
+        }
+    }
+    return end_ > begin_;
+}
+
+}  // namespace routalo

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "conversion/readers/point_reader.h"
+#include "conversion/files/text_input_file.h"
+#include "conversion/readers/xml_node_source.h"
+
+namespace routalo {
+
+// A GPX 1.0 or 1.1 document behind the reader's call: every trkpt of every
+// trkseg of every trk, in document order, each trkseg a chain of its own;
+// routes and waypoints are left out.
+//
+//   <trkpt lat="52.2005" lon="5.1010"><time>2007-06-15T11:05:08.5+02:00</time>
+//     <speed>3.5</speed></trkpt>
+//     -> Latitude "52.2005", Longitude "5.1010", Speed "12.6" (km/h),
+//        Date "2007-06-15", Time "09:05:08.5"
+//
+// The speed is the point's own, in m/s: GPX 1.0's <speed>, or an element
+// named speed anywhere in its <extensions>. Otherwise it is derived: the
+// great-circle distance from the point before it in its chain over the
+// time between them. Where neither is known the point takes the speed of
+// the one before it, the first of a chain 0. A document without a track
+// point, a coordinate that is no number in range and a time that is no
+// ISO 8601 date-time fail, the cause naming line and column.
+class GpxPointReader : public PointReader {
+  public:
+    explicit GpxPointReader(std::unique_ptr<XmlNodeSource> source);
+
+    PointStep Next(TrackPoint& point) override;
+    [[nodiscard]] std::size_t Line() const override;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// A GPX reader over the rest of `log`, with the system's parser.
+[[nodiscard]] std::unique_ptr<PointReader> MakeGpxPointReader(TextInputFile& log);
+
+// A GPX time, an ISO 8601 date-time, in UTC.
+struct GpxTime {
+    std::string date;      // "2007-06-15"
+    std::string time;      // "09:05:08.5": the fraction of a second as written
+    std::int64_t seconds;  // since 1970-01-01T00:00:00Z, the fraction left out
+    double fraction;       // of a second
+};
+
+// Reads `text`, "YYYY-MM-DDThh:mm:ss[.s...][Z|+hh:mm|-hh:mm]" with XML's blank
+// space around it; no zone is UTC. Nothing for any other text, and for a
+// time whose UTC date lies outside the years 1 to 9999.
+[[nodiscard]] std::optional<GpxTime> ReadGpxTime(std::string_view text);
+
+// The great-circle distance in metres between two points given in degrees,
+// on a sphere of the Earth's mean radius.
+[[nodiscard]] double GreatCircleMetres(double latitude1, double longitude1, double latitude2,
+                                       double longitude2);
+
+}  // namespace routalo

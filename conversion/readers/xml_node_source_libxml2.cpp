@@ -1,0 +1,244 @@
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "conversion/errors.h"
+#include "conversion/readers/xml_node_source.h"
+
+namespace routalo {
+namespace {
+
+// How much of the log the parser takes at a time: the nodes of one piece
+// are kept until they have been read, so this bounds the memory.
+constexpr std::size_t kPieceSize = std::size_t{16} * 1024;
+
+std::string_view ViewOf(const xmlChar* text) {
+    return text == nullptr ? std::string_view()
+                           : std::string_view(reinterpret_cast<const char*>(text));
+}
+
+std::string_view ViewOf(const xmlChar* begin, const xmlChar* end) {
+    return {reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin)};
+}
+
+// libxml2's SAX2 interface, pushed one piece of the log at a time: the nodes
+// that a piece gives are queued, and handed out one per Read. Only the
+// handlers below are set, so that no tree is built, no DTD loaded and no
+// entity of the document looked up; a DTD stops the parser at once. Nothing
+// may throw through the parser's C frames: a failure in a handler is kept
+// and thrown once the parser has returned.
+class LibXml2NodeSource : public XmlNodeSource {
+  public:
+    explicit LibXml2NodeSource(TextInputFile& log) : log_(log) {
+        xmlSAXHandler handler{};
+        handler.initialized = XML_SAX2_MAGIC;
+        handler.startElementNs = &LibXml2NodeSource::OnStart;
+        handler.endElementNs = &LibXml2NodeSource::OnEnd;
+        handler.characters = &LibXml2NodeSource::OnText;
+        handler.cdataBlock = &LibXml2NodeSource::OnText;
+        handler.internalSubset = &LibXml2NodeSource::OnDocumentType;
+        handler.serror = &LibXml2NodeSource::OnError;
+        parser_ = xmlCreatePushParserCtxt(&handler, this, nullptr, 0, nullptr);
+        if (parser_ == nullptr) {
+            throw ConversionError("the XML parser could not be started");
+        }
+        xmlCtxtUseOptions(parser_, XML_PARSE_NONET | XML_PARSE_BIG_LINES);
+    }
+
+    ~LibXml2NodeSource() override { xmlFreeParserCtxt(parser_); }
+    LibXml2NodeSource(const LibXml2NodeSource&) = delete;
+    LibXml2NodeSource& operator=(const LibXml2NodeSource&) = delete;
+
+    bool Read(XmlNode& node) override {
+        while (next_ == nodes_.size()) {
+            if (finished_) {
+                return false;
+            }
+            Feed();
+        }
+        current_ = &nodes_[next_++];
+        node.kind = current_->kind;
+        node.empty = false;
+        node.localName = Text(current_->name);
+        node.text = Text(current_->text);
+        return true;
+    }
+
+    std::optional<std::string_view> Attribute(std::string_view localName) override {
+        for (std::size_t i = current_->firstAttribute; i < current_->endAttribute; ++i) {
+            if (Text(attributes_[i].name) == localName) {
+                return Text(attributes_[i].value);
+            }
+        }
+        return std::nullopt;
+    }
+
+    [[nodiscard]] std::size_t Line() const override { return current_->line; }
+    [[nodiscard]] std::size_t Column() const override { return current_->column; }
+
+  private:
+    // A text in texts_: where it starts and how long it is.
+    struct Span {
+        std::size_t start = 0;
+        std::size_t size = 0;
+    };
+    struct QueuedNode {
+        XmlNode::Kind kind = XmlNode::Kind::kOther;
+        Span name;
+        Span text;
+        std::size_t firstAttribute = 0;
+        std::size_t endAttribute = 0;
+        std::size_t line = 0;
+        std::size_t column = 0;
+    };
+    struct QueuedAttribute {
+        Span name;
+        Span value;
+    };
+
+    [[nodiscard]] std::string_view Text(Span span) const {
+        return std::string_view(texts_).substr(span.start, span.size);
+    }
+
+    Span Keep(std::string_view text) {
+        const Span span{texts_.size(), text.size()};
+        texts_.append(text);
+        return span;
+    }
+
+    QueuedNode& Queue(XmlNode::Kind kind) {
+        QueuedNode& node = nodes_.emplace_back();
+        node.kind = kind;
+        node.line = static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0));
+        node.column = static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0));
+        return node;
+    }
+
+    // Gives the parser the next piece of the log, or the end of it.
+    void Feed() {
+        nodes_.clear();
+        attributes_.clear();
+        texts_.clear();
+        next_ = 0;
+        const std::string_view bytes = log_.Buffered();
+        const std::size_t size = std::min(bytes.size(), kPieceSize);
+        const int terminate = size == 0 ? 1 : 0;
+        const int result = xmlParseChunk(parser_, bytes.data(), static_cast<int>(size), terminate);
+        log_.Skip(size);
+        finished_ = terminate == 1;
+        if (failure_) {
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        }
+        if (!error_.empty()) {
+            throw ConversionError(error_);
+        }
+        if (result != 0) {
+            throw ConversionError("line " + std::to_string(xmlSAX2GetLineNumber(parser_)) +
+                                  ", column " + std::to_string(xmlSAX2GetColumnNumber(parser_)) +
+                                  ": the document is not well-formed");
+        }
+    }
+
+    static LibXml2NodeSource& Self(void* context) {
+        return *static_cast<LibXml2NodeSource*>(context);
+    }
+
+    // Runs `handle` for the parser, keeping what it throws.
+    template <typename Handle>
+    static void Guarded(void* context, Handle&& handle) {
+        LibXml2NodeSource& self = Self(context);
+        try {
+            handle(self);
+        } catch (...) {
+            if (!self.failure_) {
+                self.failure_ = std::current_exception();
+            }
+            xmlStopParser(self.parser_);
+        }
+    }
+
+    static void OnStart(void* context, const xmlChar* localName, const xmlChar* /*prefix*/,
+                        const xmlChar* /*uri*/, int /*namespaceCount*/,
+                        const xmlChar** /*namespaces*/, int attributeCount, int /*defaultedCount*/,
+                        const xmlChar** attributes) {
+        Guarded(context, [&](LibXml2NodeSource& self) {
+            QueuedNode& node = self.Queue(XmlNode::Kind::kStart);
+            node.name = self.Keep(ViewOf(localName));
+            node.firstAttribute = self.attributes_.size();
+            // Five pointers an attribute: local name, prefix, URI, value, value's end.
+            for (int i = 0; i < attributeCount; ++i) {
+                const xmlChar** attribute = attributes + static_cast<std::ptrdiff_t>(5 * i);
+                if (attribute[1] == nullptr) {  // without a namespace
+                    self.attributes_.push_back({self.Keep(ViewOf(attribute[0])),
+                                                self.Keep(ViewOf(attribute[3], attribute[4]))});
+                }
+            }
+            node.endAttribute = self.attributes_.size();
+        });
+    }
+
+    static void OnEnd(void* context, const xmlChar* localName, const xmlChar* /*prefix*/,
+                      const xmlChar* /*uri*/) {
+        Guarded(context, [&](LibXml2NodeSource& self) {
+            self.Queue(XmlNode::Kind::kEnd).name = self.Keep(ViewOf(localName));
+        });
+    }
+
+    static void OnText(void* context, const xmlChar* text, int length) {
+        Guarded(context, [&](LibXml2NodeSource& self) {
+            self.Queue(XmlNode::Kind::kText).text =
+                self.Keep(ViewOf(text, text + std::max(length, 0)));
+        });
+    }
+
+    static void OnDocumentType(void* context, const xmlChar* /*name*/,
+                               const xmlChar* /*externalId*/, const xmlChar* /*systemId*/) {
+        LibXml2NodeSource& self = Self(context);
+        if (self.error_.empty()) {
+            self.error_ = "line " + std::to_string(xmlSAX2GetLineNumber(self.parser_)) +
+                          ", column " + std::to_string(xmlSAX2GetColumnNumber(self.parser_)) +
+                          ": the document declares a DTD, which is not read";
+        }
+        xmlStopParser(self.parser_);
+    }
+
+    // Keeps the first error, in the parser's own words.
+    static void OnError(void* context, xmlErrorPtr error) {
+        LibXml2NodeSource& self = Self(context);
+        if (error == nullptr || error->level < XML_ERR_ERROR || !self.error_.empty()) {
+            return;
+        }
+        std::string message = error->message != nullptr ? error->message : "not well-formed";
+        while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
+            message.pop_back();
+        }
+        self.error_ = "line " + std::to_string(error->line) + ", column " +
+                      std::to_string(error->int2) + ": " + message;
+    }
+
+    TextInputFile& log_;
+    xmlParserCtxtPtr parser_ = nullptr;
+    std::vector<QueuedNode> nodes_;
+    std::vector<QueuedAttribute> attributes_;
+    std::string texts_;
+    std::size_t next_ = 0;
+    const QueuedNode* current_ = nullptr;
+    bool finished_ = false;
+    std::exception_ptr failure_;
+    std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log) {
+    return std::make_unique<LibXml2NodeSource>(log);
+}
+
+}  // namespace routalo

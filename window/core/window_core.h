@@ -1,0 +1,72 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "window/core/controls.h"
+
+namespace routalo {
+
+class WindowView;
+
+// The window's state and its handlers, free of any toolkit. A view shows the
+// controls, reports the user's actions by calling the handlers, and carries
+// out what they ask of it (window_view.h).
+//
+// The window leads the user through four steps, one label each: choose the
+// track log, choose the kind of output, name the track, convert. The label
+// of the step that is due is bold. Every handler switches single labels on
+// or off and nothing resets them as a group, so at times two labels are bold.
+class WindowCore {
+  public:
+    // The core of a window shown by `view`, which must outlive it. Nothing is
+    // asked of the view before Form_Load.
+    explicit WindowCore(WindowView& view) : view_(view) {}
+
+    // The full path of the chosen track log, as the bytes that name it in the
+    // file system, whether or not they are UTF-8; empty until a file is chosen.
+    [[nodiscard]] const std::string& SourceFileName() const { return sourceFileName_; }
+    // The file dialog's FileName: the last confirmed choice, kept from one
+    // opening to the next; empty until there is one.
+    [[nodiscard]] const std::string& DialogFileName() const { return dialogFileName_; }
+    // Whether the label of `step` (1 to 4) is bold.
+    [[nodiscard]] bool StepBold(int step) const;
+
+    // Runs once, when the view has made its controls and before it is shown:
+    // marks step 1, then sets the scheme box's text, which is a change of
+    // the scheme box (so steps 1 and 3 are bold at the start).
+    void Form_Load();
+    // A click on the window's background, outside every control.
+    void Form_Click();
+    void cmdFile_Click();
+    void chkGenTimeInfo_Click();
+    void cmbKleuren_Change();
+    void txtNaam_Change();
+    void cmdConverteer_Click();
+    void cmdInfo_Click();
+    void ShowInfo();
+
+    // Takes `path`, as bytes, as if it were chosen in the file dialog and
+    // confirmed, as a file dropped on the window or named on the command line
+    // is. A relative path is made absolute by putting the working folder in
+    // front, so that it names the same file. Returns false, changing nothing,
+    // when `path` names no file.
+    bool OpenFile(const std::string& path);
+
+  private:
+    // What follows a closing of the file dialog: take its FileName as the
+    // source, show it in the caption and move the bold mark to step 2.
+    void TakeDialogFileName();
+    void SetStepBold(int step, bool bold);
+
+    WindowView& view_;
+    std::string sourceFileName_;
+    std::string dialogFileName_;
+    std::array<bool, kStepCount> stepBold_{};
+};
+
+// Whether `path`, as bytes, names a file (or a link to one) that exists; never
+// for a path that holds a NUL.
+[[nodiscard]] bool NamesFile(const std::string& path);
+
+}  // namespace routalo

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "window/core/message_style.h"
+
+namespace routalo {
+
+// What the window's core asks of the toolkit that shows the window. Text
+// goes both ways as UTF-8; a path as the bytes that name it in the file
+// system. Every request is carried out before the call returns.
+class WindowView {
+  public:
+    virtual ~WindowView() = default;
+
+    // Shows the label of `step` (1 to 4) in bold or in the normal weight.
+    virtual void SetStepBold(int step, bool bold) = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+
+    // The window's mouse pointer as a shape number (pointer_shape.h); a
+    // change shows at once, before the core goes on with work that keeps the
+    // toolkit's event loop from running.
+    [[nodiscard]] virtual int PointerShape() const = 0;
+    virtual void SetPointerShape(int shape) = 0;
+
+    // A modal message box with an OK button; returns when it is closed.
+    virtual void ShowMessage(const std::string& text, MessageStyle style,
+                             const std::string& title) = 0;
+
+    // Runs the file-open dialog modally with `title`, the "|"-separated
+    // description and pattern pairs of `filter` (the first in effect), and
+    // `fileName` filled in. The chosen file's full path, or nothing when the
+    // user cancels.
+    virtual std::optional<std::string> ChooseFile(const std::string& title,
+                                                  const std::string& filter,
+                                                  const std::string& fileName) = 0;
+
+    // Sets the text of the scheme box. The view does not report this change
+    // back as an edit: the core runs cmbKleuren_Change itself.
+    virtual void SetSchemeText(const std::string& text) = 0;
+
+    // The text of the name box.
+    [[nodiscard]] virtual std::string NameText() const = 0;
+    // Whether the time box is ticked.
+    [[nodiscard]] virtual bool TimeInfoTicked() const = 0;
+
+  protected:
+    WindowView() = default;
+    WindowView(const WindowView&) = default;
+    WindowView& operator=(const WindowView&) = default;
+};
+
+}  // namespace routalo

@@ -1,0 +1,68 @@
+#include "window/qt/file_picker.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QSettings>
+
+namespace routalo {
+namespace {
+
+// Qt's own file dialog keeps its last folder, its history and its layout in
+// QtProject.conf through QSettings: it reads the user's and the system's
+// copy when it opens and writes the user's when it closes. The program keeps
+// no settings, so QSettings looks for its files under /dev/null, which is a
+// device and no folder: no file there can be read, and none can be made.
+// This holds for every QSettings of the process that uses the default
+// places; a QSettings given a file of its own is not affected.
+void KeepNoSettings() {
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope}) {
+            QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+        }
+    }
+}
+
+}  // namespace
+
+DialogFilePicker::DialogFilePicker(QWidget* parent) : parent_(parent) {
+    KeepNoSettings();
+}
+
+std::optional<std::string> DialogFilePicker::PickFile(const FileOpenRequest& request) {
+    QFileDialog dialog(parent_, request.title);
+    // Qt's own dialog, never the desktop's: that one would keep its own
+    // recent folders and layout in the desktop's settings.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name that does not exist is returned too, as the common dialog
+    // of Windows returns it: the conversion then says it cannot open it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(request.nameFilters);
+    if (!request.selectedNameFilter.isEmpty()) {
+        dialog.selectNameFilter(request.selectedNameFilter);
+    }
+    // Qt's dialog selects a file type by its listed text, so the entries are
+    // relabelled after the selection; it filters by the entry's place in
+    // nameFilters, which keeps the patterns Qt understands.
+    auto* fileTypes = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    if (fileTypes != nullptr && fileTypes->count() == request.shownFilters.size()) {
+        for (int i = 0; i < fileTypes->count(); ++i) {
+            fileTypes->setItemText(i, request.shownFilters.at(i));
+        }
+    }
+    if (!request.fileName.empty()) {
+        // A full path opens the dialog in the file's folder, the name filled in.
+        dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.fileName)));
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(chosen.constFirst()).toStdString();
+}
+
+}  // namespace routalo

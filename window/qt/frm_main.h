@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "window/core/controls.h"
+#include "window/qt/mouse_pointer.h"
+#include "window/core/window_core.h"
+#include "window/core/window_view.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace routalo {
+
+class FilePicker;
+class MessageBox;
+class WrappingCheckBox;
+
+// The program's one window, shown with Qt. It makes its controls from the
+// design table (controls.h), hands the user's actions to the window's core
+// (window_core.h), and carries out what the core asks of it.
+//
+// Controls carry a kind prefix and a word (cmdFile, txtNaam); their objectName
+// is that name.
+class frmMain : public QWidget, private WindowView {
+    Q_OBJECT
+
+  public:
+    // The window as the program shows it, with Qt's file dialog and message boxes.
+    explicit frmMain(QWidget* parent = nullptr);
+    // The window reaching the user through `filePicker` and `messageBox`,
+    // which must outlive it.
+    frmMain(FilePicker& filePicker, MessageBox& messageBox, QWidget* parent = nullptr);
+    ~frmMain() override;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // The window's state: the chosen file, the dialog's file name, the step marks.
+    [[nodiscard]] const WindowCore& Core() const { return core_; }
+    // The full path of the chosen track log, as bytes (WindowCore::SourceFileName).
+    [[nodiscard]] const std::string& SourceFileName() const { return core_.SourceFileName(); }
+    // The window's mouse pointer as a shape number (kHourglass while converting).
+    [[nodiscard]] int MousePointerValue() const { return mousePointer_.Value(); }
+    // Takes `path` as chosen and confirmed in the file dialog (WindowCore::OpenFile).
+    bool OpenFile(const std::string& path) { return core_.OpenFile(path); }
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    // What the core asks of the window.
+    void SetStepBold(int step, bool bold) override;
+    void SetCaption(const std::string& caption) override;
+    [[nodiscard]] int PointerShape() const override;
+    void SetPointerShape(int shape) override;
+    void ShowMessage(const std::string& text, MessageStyle style,
+                     const std::string& title) override;
+    std::optional<std::string> ChooseFile(const std::string& title, const std::string& filter,
+                                          const std::string& fileName) override;
+    void SetSchemeText(const std::string& text) override;
+    [[nodiscard]] std::string NameText() const override;
+    [[nodiscard]] bool TimeInfoTicked() const override;
+
+    void createControls();
+    QWidget* createControl(const ControlDesign& design);
+    void connectHandlers();
+    void setFocusOrder();
+    [[nodiscard]] bool isBackground(const QPoint& pos) const;
+
+    std::unique_ptr<FilePicker> ownFilePicker_;
+    std::unique_ptr<MessageBox> ownMessageBox_;
+    FilePicker& filePicker_;
+    MessageBox& messageBox_;
+
+    MousePointer mousePointer_{*this};
+    WindowCore core_{*this};
+    bool backgroundPressed_ = false;
+
+    std::array<QLabel*, kStepCount> stepLabels_{};
+    WrappingCheckBox* chkGenTimeInfo = nullptr;
+    QComboBox* cmbKleuren = nullptr;
+    QLineEdit* txtNaam = nullptr;
+};
+
+}  // namespace routalo
