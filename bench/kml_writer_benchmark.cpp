@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "bench/track_log_generator.h"
+#include "conversion/files/text_output_file.h"
 #include "conversion/kml_writer.h"
 #include "conversion/speed_scheme.h"
-#include "conversion/files/text_output_file.h"
 #include "conversion/xml_text.h"
 
 namespace {

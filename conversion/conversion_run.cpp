@@ -7,15 +7,15 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/readers/gpx_reader.h"
-#include "conversion/kml_writer.h"
-#include "conversion/readers/nmea_reader.h"
 #include "conversion/files/path_style.h"
-#include "conversion/speed_scheme.h"
 #include "conversion/files/stop_request.h"
-#include "conversion/text_encoding.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/kml_writer.h"
+#include "conversion/readers/gpx_reader.h"
+#include "conversion/readers/nmea_reader.h"
 #include "conversion/readers/track_log_reader.h"
+#include "conversion/speed_scheme.h"
+#include "conversion/text_encoding.h"
 
 namespace routalo {
 namespace {

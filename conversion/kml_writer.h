@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/files/text_output_file.h"
 #include "conversion/line_builder.h"
 #include "conversion/speed_class.h"
-#include "conversion/files/text_output_file.h"
 #include "conversion/track_point.h"
 
 namespace routalo {

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string_view>
 
+#include "app/routalo-convert/batch_guard.h"
 #include "app/support/answer_output.h"
 #include "app/support/argument_vector.h"
-#include "app/routalo-convert/batch_guard.h"
 #include "app/support/printable_text.h"
 #include "app/support/stop_signals.h"
 #include "app/support/version_text.h"

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "app/support/standard_descriptors.h"
 #include "app/routalo/startup_report.h"
-#include "app/support/stop_signals.h"
 #include "app/routalo/window_command_line.h"
+#include "app/support/standard_descriptors.h"
+#include "app/support/stop_signals.h"
 #include "window/qt/frm_main.h"
 
 // Reads the command line, then shows the window and runs until the user closes it.

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/support/answer_output.h"
 #include "app/routalo/file_argument.h"
+#include "app/support/answer_output.h"
 #include "app/support/version_text.h"
 
 namespace routalo {

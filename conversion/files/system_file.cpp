@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "conversion/files/byte_calls.h"
 #include "conversion/errors.h"
+#include "conversion/files/byte_calls.h"
 #include "conversion/files/stop_request.h"
 
 // What the files of every system do alike: reads and writes go through the

@@ -9,8 +9,8 @@
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
-#include "conversion/speed_class.h"
 #include "conversion/files/stop_request.h"
+#include "conversion/speed_class.h"
 #include "conversion/xml_text.h"
 
 namespace routalo {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/readers/point_reader.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/readers/point_reader.h"
 #include "conversion/readers/xml_node_source.h"
 
 namespace routalo {

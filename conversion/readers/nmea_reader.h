@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
-#include "conversion/readers/point_reader.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/readers/point_reader.h"
 
 namespace routalo {
 

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "conversion/readers/point_reader.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/readers/point_reader.h"
 #include "conversion/track_point.h"
 
 namespace routalo {

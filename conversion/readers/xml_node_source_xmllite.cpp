@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/utf16.h"
 #include "conversion/readers/xml_node_source.h"
+#include "conversion/utf16.h"
 
 namespace routalo {
 namespace {

@@ -15,9 +15,9 @@
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
+#include "conversion/files/text_input_file.h"
 #include "conversion/readers/gpx_reader.h"
 #include "conversion/speed_class.h"
-#include "conversion/files/text_input_file.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/log_file.h"
 

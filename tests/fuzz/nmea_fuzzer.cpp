@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "conversion/errors.h"
+#include "conversion/files/text_input_file.h"
 #include "conversion/readers/nmea_reader.h"
 #include "conversion/speed_class.h"
-#include "conversion/files/text_input_file.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/log_file.h"
 

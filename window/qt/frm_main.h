@@ -7,9 +7,9 @@
 #include <string>
 
 #include "window/core/controls.h"
-#include "window/qt/mouse_pointer.h"
 #include "window/core/window_core.h"
 #include "window/core/window_view.h"
+#include "window/qt/mouse_pointer.h"
 
 class QComboBox;
 class QLabel;

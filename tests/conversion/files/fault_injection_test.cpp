@@ -24,8 +24,8 @@
 #include <utility>
 #include <vector>
 
-#include "conversion/files/byte_calls.h"
 #include "conversion/conversion_run.h"
+#include "conversion/files/byte_calls.h"
 #include "conversion/speed_scheme.h"
 #include "tests/support/sample_log.h"
 #include "tests/support/scratch_folder.h"
