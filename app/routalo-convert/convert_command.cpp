@@ -1,14 +1,13 @@
 #include "app/routalo-convert/convert_command.h"
 
-#include <getopt.h>
-
 #include <array>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "app/routalo-convert/batch_guard.h"
 #include "app/support/answer_output.h"
-#include "app/support/argument_vector.h"
+#include "app/support/option_reader.h"
 #include "app/support/printable_text.h"
 #include "app/support/stop_signals.h"
 #include "app/support/version_text.h"
@@ -60,8 +59,7 @@ constexpr std::array<option, 6> kOptions = {{
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 }};
-// Leading ":" tells a missing argument (':') from an unknown option ('?').
-constexpr const char* kShortOptions = ":tn:s:hV";
+constexpr std::string_view kShortOptions = "tn:s:hV";
 
 struct Options {
     bool withTimeInfo = false;
@@ -73,41 +71,11 @@ struct Options {
     std::optional<std::string> usageError;  // the first option not understood
 };
 
-const option* OptionOf(int shortOption) {
-    for (const option& known : kOptions) {
-        if (known.name != nullptr && known.val == shortOption) {
-            return &known;
-        }
-    }
-    return nullptr;
-}
-
-// What getopt_long's answer `result` says was wrong with `argument`, worded
-// as GNU programs word it. An argument given to a long option that takes
-// none ("--time=x") is ':' for MinGW's getopt_long and '?' for glibc's; the
-// option itself tells the two cases apart, so that both builds say the same.
-std::string UsageErrorOf(int result, std::string_view argument) {
-    const bool longForm = argument.starts_with("--");
-    const option* known = OptionOf(optopt);
-    const std::string name = known != nullptr ? known->name : "";
-    if (longForm && known != nullptr && known->has_arg == no_argument) {
-        return "option '--" + name + "' doesn't allow an argument";
-    }
-    if (result == ':') {
-        return longForm ? "option '--" + name + "' requires an argument"
-                        : "option requires an argument -- '" + std::string(1, char(optopt)) + "'";
-    }
-    if (optopt == 0) {
-        return "unrecognized option '" + std::string(argument) + "'";
-    }
-    return "invalid option -- '" + std::string(1, char(optopt)) + "'";
-}
-
 // The track's name that `argument` gives. On Windows the arguments come
 // from UTF-16 with lone surrogates kept, for the paths' sake (utf16.h); in a
 // name such a unit is no character, and becomes U+FFFD, so that the rest is
 // written as it was typed.
-std::string TrackNameOf(const char* argument) {
+std::string TrackNameOf(const std::string& argument) {
 #ifdef _WIN32
     return WithoutLoneSurrogates(argument);
 #else
@@ -115,40 +83,27 @@ std::string TrackNameOf(const char* argument) {
 #endif
 }
 
-// Reads the arguments as getopt_long does: options anywhere among the
-// LOGs, bundled short options ("-tn NAME"), attached arguments ("-nNAME",
-// "--name=NAME"), unambiguous abbreviations ("--na"), "--" ending the
-// options.
 Options ParseArguments(const std::vector<std::string>& arguments) {
-    std::vector<std::string> texts;
-    texts.reserve(arguments.size() + 1);
-    texts.emplace_back(kProgram);
-    texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv = ArgumentVector(texts);
-    const int argc = static_cast<int>(texts.size());
-
+    const ReadArguments read = ReadOptions(kProgram, arguments, kOptions.data(), kShortOptions);
     Options options;
-    optind = 0;  // glibc starts afresh, so that every call parses from the start
-    opterr = 0;  // the messages are ours, to the stream given
-    while (true) {
-        const int result = getopt_long(argc, argv.data(), kShortOptions, kOptions.data(), nullptr);
-        if (result == -1) {
-            break;
+    const auto refuse = [&](std::string problem) {
+        if (!options.usageError) {
+            options.usageError = std::move(problem);
         }
-        switch (result) {
+    };
+    for (const GivenOption& given : read.options) {
+        switch (given.name) {
             case 't':
                 options.withTimeInfo = true;
                 break;
             case 'n':
-                options.trackName = TrackNameOf(optarg);
+                options.trackName = TrackNameOf(given.value);
                 break;
             case 's':
-                options.topSpeed = TopSpeed::Read(optarg);
-                if (!options.topSpeed && !options.usageError) {
-                    options.usageError =
-                        "option '--top-speed' takes a speed in km/h from 1 to "
-                        "1000, not '" +
-                        std::string(optarg) + "'";
+                options.topSpeed = TopSpeed::Read(given.value);
+                if (!options.topSpeed) {
+                    refuse("option '--top-speed' takes a speed in km/h from 1 to 1000, not '" +
+                           given.value + "'");
                 }
                 break;
             case 'h':
@@ -158,12 +113,10 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
                 options.version = true;
                 break;
             default:
-                if (!options.usageError) {
-                    options.usageError = UsageErrorOf(result, argv[optind - 1]);
-                }
+                refuse(given.value);
         }
     }
-    options.logs.assign(argv.begin() + optind, argv.end() - 1);
+    options.logs = read.operands;
     return options;
 }
 

@@ -1,49 +1,37 @@
 #pragma once
 
-#include <optional>
-#include <ostream>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace routalo {
 
-// What the command line of `routalo` asks for.
+// What the command line of the window program asks for; both systems' window
+// programs read it alike and differ only in how they answer: on a terminal,
+// or in message boxes.
 struct WindowStart {
-    // Set when the program ends at once, without a window, with this exit
-    // status: after --help or --version (0), or a command line that was not
-    // understood (2).
-    std::optional<int> exitStatus;
-    // The file that counts as chosen with "File open", as the bytes of its
-    // argument; empty for none.
+    enum class Request : std::uint8_t { kOpenWindow, kHelp, kVersion, kUsageError };
+    Request request = Request::kOpenWindow;
+    // With kOpenWindow: the file that counts as chosen with "File open", as
+    // the bytes of its argument; empty for none.
     std::string file;
+    // With kOpenWindow: why the FILEs given are not taken, said before the
+    // window opens without a file (FileArgumentProblem); empty when there is
+    // nothing to say. With kUsageError: why the command line was not
+    // understood ("unrecognized option '--bogus'").
+    std::string message;
 };
 
-// Answers --help or --version on `output` before Qt starts, so that neither
-// needs a display, and returns the exit status (a failed write is said on
-// `errors`); returns nothing, having
-// written nothing, for any other command line, also one that holds options
-// of Qt, which ReadWindowCommandLine reads after Qt has taken its own.
-[[nodiscard]] std::optional<int> AnswerWithoutWindowSystem(int argc, const char* const* argv,
-                                                           std::ostream& output,
-                                                           std::ostream& errors);
+inline constexpr std::string_view kWindowProgram = "routalo";
+inline constexpr std::string_view kWindowUsage = "Usage: routalo [FILE]\n";
+// The answer to --help: the usage line, then what the program does and its options.
+[[nodiscard]] std::string WindowHelpText();
 
-// Before Qt starts, which would abort without a display to show the window
-// on: when no platform is named (QT_QPA_PLATFORM, or Qt's option -platform
-// among `argv`) and there is neither an X display (DISPLAY) nor a Wayland
-// socket (WAYLAND_DISPLAY, or wayland-0, in XDG_RUNTIME_DIR), writes one
-// line to `errors` and returns the exit status 1; returns nothing, having
-// written nothing, otherwise.
-[[nodiscard]] std::optional<int> RefuseWithoutDisplay(int argc, const char* const* argv,
-                                                      std::ostream& errors);
-
-// Reads the arguments of `routalo` as the system gave them, bytes that need
-// not be UTF-8: the program's name, then its options and at most one FILE,
-// with Qt's own options already taken out (QApplication takes them out of
-// argv). Writes the help or the version to `output`. Writes to `errors` one
-// line, "routalo: ...", for an option it does not know (followed by how to
-// get help), for a FILE that is not a file and for more than one FILE; in
-// the last two cases the window opens without a file.
-[[nodiscard]] WindowStart ReadWindowCommandLine(const std::vector<std::string>& arguments,
-                                                std::ostream& output, std::ostream& errors);
+// Reads the arguments of the window program after its name, bytes that need
+// not be UTF-8 (UTF-8 on Windows): -h or --help, -V or --version, and at
+// most one FILE; a first "--" ends the options. A command line that is not
+// understood wins over --help and --version.
+[[nodiscard]] WindowStart ReadWindowCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace routalo
