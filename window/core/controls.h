@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -25,7 +26,29 @@ struct TwipsBox {
     int height;
 };
 
+// The window's ten controls, in the order they are made: a later one lies
+// over an earlier one ("i" over the right end of Label1's box). Each names
+// its entry of kControls.
+enum class Control : std::uint8_t {
+    kLabel1,
+    kCmdFile,
+    kLabel2,
+    kChkGenTimeInfo,
+    kCmbKleuren,
+    kLabel3,
+    kTxtNaam,
+    kLabel4,
+    kCmdConverteer,
+    kCmdInfo,
+};
+inline constexpr std::size_t kControlCount = 10;
+
+[[nodiscard]] constexpr std::size_t IndexOf(Control control) {
+    return static_cast<std::size_t>(control);
+}
+
 struct ControlDesign {
+    Control control;
     std::string_view name;  // kind prefix and a word: cmdFile, txtNaam
     ControlKind kind;
     std::string_view caption;  // UTF-8; "&" marks the access key; a text box's text
@@ -34,41 +57,88 @@ struct ControlDesign {
     int tabIndex;
 };
 
-// In the order the controls are made: a later one lies over an earlier one
-// ("i" over the right end of Label1's box).
-inline constexpr std::array<ControlDesign, 10> kControls{{
-    {"Label1",
+// Indexed by Control.
+inline constexpr std::array<ControlDesign, kControlCount> kControls{{
+    {Control::kLabel1,
+     "Label1",
      ControlKind::kLabel,
      "Stap 1: Selecteer het bron bestand.",
      {120, 120, 5295, 255},
      2},
-    {"cmdFile", ControlKind::kCommandButton, "&File open", {240, 480, 1455, 375}, 0},
-    {"Label2",
+    {Control::kCmdFile,
+     "cmdFile",
+     ControlKind::kCommandButton,
+     "&File open",
+     {240, 480, 1455, 375},
+     0},
+    {Control::kLabel2,
+     "Label2",
      ControlKind::kLabel,
      "Stap 2: Kies het type uitvoer (soort file en kleuren schema).",
      {120, 1080, 5295, 255},
      3},
-    {"chkGenTimeInfo",
+    {Control::kChkGenTimeInfo,
+     "chkGenTimeInfo",
      ControlKind::kCheckBox,
      "Genereer een KML file met tijd informatie (dit resulteerd in een groter bestand met "
      "afspeel mogelijkheid).",
      {240, 1440, 5175, 375},
      1},
-    {"cmbKleuren", ControlKind::kComboBox, "", {240, 1920, 5175, 315}, 8},
-    {"Label3",
+    {Control::kCmbKleuren, "cmbKleuren", ControlKind::kComboBox, "", {240, 1920, 5175, 315}, 8},
+    {Control::kLabel3,
+     "Label3",
      ControlKind::kLabel,
      "Stap 3: Kies een naam voor het traject.",
      {120, 2400, 5295, 255},
      4},
-    {"txtNaam", ControlKind::kTextBox, "", {240, 2760, 5175, 285}, 5},
-    {"Label4", ControlKind::kLabel, "Stap 4: Genereer het KML bestand.", {120, 3240, 5295, 255}, 6},
-    {"cmdConverteer", ControlKind::kCommandButton, "&Start conversie", {240, 3600, 1455, 375}, 7},
-    {"cmdInfo", ControlKind::kCommandButton, "i", {5160, 0, 375, 375}, 9},
+    {Control::kTxtNaam, "txtNaam", ControlKind::kTextBox, "", {240, 2760, 5175, 285}, 5},
+    {Control::kLabel4,
+     "Label4",
+     ControlKind::kLabel,
+     "Stap 4: Genereer het KML bestand.",
+     {120, 3240, 5295, 255},
+     6},
+    {Control::kCmdConverteer,
+     "cmdConverteer",
+     ControlKind::kCommandButton,
+     "&Start conversie",
+     {240, 3600, 1455, 375},
+     7},
+    {Control::kCmdInfo, "cmdInfo", ControlKind::kCommandButton, "i", {5160, 0, 375, 375}, 9},
 }};
 
+[[nodiscard]] constexpr const ControlDesign& DesignOf(Control control) {
+    return kControls.at(IndexOf(control));
+}
+
+// Each entry stands at the index of its control.
+static_assert([] {
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (IndexOf(kControls.at(i).control) != i) {
+            return false;
+        }
+    }
+    return true;
+}());
+
 // The label of each of the four steps: step n is kStepLabels[n - 1].
-inline constexpr std::array<std::string_view, 4> kStepLabels{"Label1", "Label2", "Label3",
-                                                             "Label4"};
+inline constexpr std::array<Control, 4> kStepLabels{Control::kLabel1, Control::kLabel2,
+                                                    Control::kLabel3, Control::kLabel4};
 inline constexpr int kStepCount = static_cast<int>(kStepLabels.size());
+
+// The controls that take the focus, in the order Tab moves through them (by
+// their tab index); labels take none. The focus starts on the first.
+inline constexpr std::array<Control, 6> kFocusOrder = [] {
+    std::array<Control, 6> order{};
+    std::size_t taken = 0;
+    for (int tab = 0; tab < static_cast<int>(kControls.size()); ++tab) {
+        for (const ControlDesign& design : kControls) {
+            if (design.tabIndex == tab && design.kind != ControlKind::kLabel) {
+                order.at(taken++) = design.control;
+            }
+        }
+    }
+    return order;
+}();
 
 }  // namespace routalo

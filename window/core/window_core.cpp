@@ -1,15 +1,16 @@
 #include "window/core/window_core.h"
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "conversion/conversion_run.h"
 #include "conversion/speed_scheme.h"
-#include "window/core/pointer_shape.h"
 #include "window/core/shown_text.h"
 #include "window/core/window_view.h"
 
@@ -23,7 +24,25 @@ const std::string kInfoText =
 const std::string kNoFileMessage = "Klik eerst op File open en kies een bestand.";
 const std::string kSchemeName = "Zozedidu default schema t/m 24km/h";
 const std::string kDialogTitle = "File Open";
-const std::string kDialogFilter = "CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*";
+constexpr std::array<FileFilter, 2> kDialogFilters{{
+    {"CSV GPS files (*.csv)", "*.csv"},
+    {"All files (*.*)", "*.*"},
+}};
+
+// Which event of which control runs which handler; any other runs none.
+struct EventRoute {
+    Control control;
+    ControlEvent event;
+    void (WindowCore::*handler)();
+};
+constexpr std::array<EventRoute, 6> kEventRoutes{{
+    {Control::kCmdFile, ControlEvent::kClick, &WindowCore::cmdFile_Click},
+    {Control::kChkGenTimeInfo, ControlEvent::kClick, &WindowCore::chkGenTimeInfo_Click},
+    {Control::kCmbKleuren, ControlEvent::kChange, &WindowCore::cmbKleuren_Change},
+    {Control::kTxtNaam, ControlEvent::kChange, &WindowCore::txtNaam_Change},
+    {Control::kCmdConverteer, ControlEvent::kClick, &WindowCore::cmdConverteer_Click},
+    {Control::kCmdInfo, ControlEvent::kClick, &WindowCore::cmdInfo_Click},
+}};
 
 // `path` for the file system: its bytes taken as UTF-8, as the program keeps
 // every path; a plain std::string would be read in the ANSI code page on
@@ -56,12 +75,56 @@ void WindowCore::SetStepBold(int step, bool bold) {
     view_.SetStepBold(step, bold);
 }
 
+void WindowCore::SetPointerShape(int shape) {
+    pointer_ = shape;
+    view_.SetPointerShape(shape);
+}
+
+void WindowCore::Handle(Control control, ControlEvent event) {
+    if (event == ControlEvent::kChange && settingText_ == control) {
+        return;
+    }
+    for (const EventRoute& route : kEventRoutes) {
+        if (route.control == control && route.event == event) {
+            (this->*route.handler)();
+            return;
+        }
+    }
+}
+
+void WindowCore::MouseDown(MouseButton button, bool onBackground) {
+    backgroundPressed_ = button == MouseButton::kLeft && onBackground;
+}
+
+void WindowCore::MouseUp(MouseButton button, bool insideWindow) {
+    const bool click = backgroundPressed_ && button == MouseButton::kLeft && insideWindow;
+    backgroundPressed_ = false;
+    if (click) {
+        Form_Click();
+    }
+}
+
+std::optional<std::string> WindowCore::DroppedFile(const std::vector<std::string>& paths) {
+    if (paths.size() != 1 || !NamesFile(paths.front())) {
+        return std::nullopt;
+    }
+    return paths.front();
+}
+
+bool WindowCore::Drop(const std::vector<std::string>& paths) {
+    const std::optional<std::string> file = DroppedFile(paths);
+    return file && OpenFile(*file);
+}
+
 void WindowCore::Form_Load() {
     sourceFileName_.clear();
     InitSpeedScheme();
     SetStepBold(1, true);
-    // Setting the text is a change of the scheme box, as typing in it is.
+    // Setting the text is a change of the scheme box, as typing in it is;
+    // the core runs its handler once, whether or not the view reports it.
+    settingText_ = Control::kCmbKleuren;
     view_.SetSchemeText(kSchemeName);
+    settingText_.reset();
     cmbKleuren_Change();
 }
 
@@ -71,7 +134,7 @@ void WindowCore::Form_Click() {
 
 void WindowCore::cmdFile_Click() {
     if (std::optional<std::string> chosen =
-            view_.ChooseFile(kDialogTitle, kDialogFilter, dialogFileName_)) {
+            view_.ChooseFile(kDialogTitle, kDialogFilters, dialogFileName_)) {
         dialogFileName_ = std::move(*chosen);
     }
     TakeDialogFileName();
@@ -112,14 +175,14 @@ void WindowCore::txtNaam_Change() {
 void WindowCore::cmdConverteer_Click() {
     SetStepBold(4, false);
     if (!sourceFileName_.empty()) {
-        const int previousPointer = view_.PointerShape();
-        view_.SetPointerShape(kHourglass);
+        const int previousPointer = pointer_;
+        SetPointerShape(kHourglass);
         const std::string trackName = view_.NameText();
         ConvertTrackLog(sourceFileName_, trackName, view_.TimeInfoTicked(),
                         [this](const std::string& message) {
                             view_.ShowMessage(message, MessageStyle::kCritical, kProgramTitle);
                         });
-        view_.SetPointerShape(previousPointer);
+        SetPointerShape(previousPointer);
     } else {
         view_.ShowMessage(kNoFileMessage, MessageStyle::kOkOnly, kProgramTitle);
     }

@@ -1,17 +1,28 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "window/core/controls.h"
+#include "window/core/pointer_shape.h"
 
 namespace routalo {
 
 class WindowView;
 
-// The window's state and its handlers, free of any toolkit. A view shows the
-// controls, reports the user's actions by calling the handlers, and carries
-// out what they ask of it (window_view.h).
+// What a control reports of the user: a click (a button pressed, the check
+// box ticked or cleared, by mouse or key) or a change of its text.
+enum class ControlEvent : std::uint8_t { kClick, kChange };
+
+enum class MouseButton : std::uint8_t { kLeft, kOther };
+
+// The window's state, its handlers and the rules of its events, free of any
+// toolkit. A view builds the controls (controls.h), reports the user's raw
+// actions (Handle, MouseDown and MouseUp, Drop), and carries out what the
+// core asks of it (window_view.h).
 //
 // The window leads the user through four steps, one label each: choose the
 // track log, choose the kind of output, name the track, convert. The label
@@ -31,6 +42,28 @@ class WindowCore {
     [[nodiscard]] const std::string& DialogFileName() const { return dialogFileName_; }
     // Whether the label of `step` (1 to 4) is bold.
     [[nodiscard]] bool StepBold(int step) const;
+    // The window's mouse pointer as a shape number (pointer_shape.h).
+    [[nodiscard]] int PointerShape() const { return pointer_; }
+
+    // Runs the handler, if any, of `event` of `control`. A change that the
+    // core makes itself (the scheme box's text at the start) runs none.
+    void Handle(Control control, ControlEvent event);
+
+    // A press and a release of a mouse button on the window itself, with
+    // whether the press was on the background (where no control lies,
+    // labels included) and whether the release was inside the window. A left
+    // press on the background and a left release inside the window, with no
+    // other press between, are a click on the window (Form_Click).
+    void MouseDown(MouseButton button, bool onBackground);
+    void MouseUp(MouseButton button, bool insideWindow);
+
+    // The path that a drop of `paths` (as bytes) would open: one path that
+    // names a file; nothing for several, none, or anything else.
+    [[nodiscard]] static std::optional<std::string> DroppedFile(
+        const std::vector<std::string>& paths);
+    // Opens the file that a drop of `paths` carries (OpenFile); false,
+    // changing nothing, when the drop carries none.
+    bool Drop(const std::vector<std::string>& paths);
 
     // Runs once, when the view has made its controls and before it is shown:
     // marks step 1, then sets the scheme box's text, which is a change of
@@ -58,11 +91,16 @@ class WindowCore {
     // source, show it in the caption and move the bold mark to step 2.
     void TakeDialogFileName();
     void SetStepBold(int step, bool bold);
+    void SetPointerShape(int shape);
 
     WindowView& view_;
     std::string sourceFileName_;
     std::string dialogFileName_;
     std::array<bool, kStepCount> stepBold_{};
+    int pointer_ = kDefaultPointer;
+    bool backgroundPressed_ = false;
+    // The control whose text the core is setting, whose change it ignores.
+    std::optional<Control> settingText_;
 };
 
 // Whether `path`, as bytes, names a file (or a link to one) that exists; never

@@ -1,11 +1,20 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "window/core/message_style.h"
 
 namespace routalo {
+
+// One entry of a file dialog's list of file types: its description as the
+// user reads it, and its patterns, ";"-separated ("*.csv;*.txt").
+struct FileFilter {
+    std::string_view description;
+    std::string_view patterns;
+};
 
 // What the window's core asks of the toolkit that shows the window. Text
 // goes both ways as UTF-8; a path as the bytes that name it in the file
@@ -18,26 +27,24 @@ class WindowView {
     virtual void SetStepBold(int step, bool bold) = 0;
     virtual void SetCaption(const std::string& caption) = 0;
 
-    // The window's mouse pointer as a shape number (pointer_shape.h); a
-    // change shows at once, before the core goes on with work that keeps the
-    // toolkit's event loop from running.
-    [[nodiscard]] virtual int PointerShape() const = 0;
+    // Shows the window's mouse pointer as a shape number (pointer_shape.h)
+    // at once, before the core goes on with work that keeps the toolkit's
+    // event loop from running. The core keeps the number.
     virtual void SetPointerShape(int shape) = 0;
 
     // A modal message box with an OK button; returns when it is closed.
     virtual void ShowMessage(const std::string& text, MessageStyle style,
                              const std::string& title) = 0;
 
-    // Runs the file-open dialog modally with `title`, the "|"-separated
-    // description and pattern pairs of `filter` (the first in effect), and
-    // `fileName` filled in. The chosen file's full path, or nothing when the
-    // user cancels.
+    // Runs the file-open dialog modally with `title`, the file types of
+    // `filters` (the first in effect), and `fileName` filled in. The chosen
+    // file's full path, or nothing when the user cancels.
     virtual std::optional<std::string> ChooseFile(const std::string& title,
-                                                  const std::string& filter,
+                                                  std::span<const FileFilter> filters,
                                                   const std::string& fileName) = 0;
 
-    // Sets the text of the scheme box. The view does not report this change
-    // back as an edit: the core runs cmbKleuren_Change itself.
+    // Sets the text of the scheme box. The view may report this change as
+    // an edit, as it reports the user's: the core takes no notice of it.
     virtual void SetSchemeText(const std::string& text) = 0;
 
     // The text of the name box.

@@ -1,6 +1,7 @@
 #include "window/qt/file_open_dialog.h"
 
 #include <optional>
+#include <string_view>
 
 #include "window/qt/file_picker.h"
 
@@ -30,28 +31,29 @@ QString BareDescription(const QString& description, const QString& patterns) {
     return trimmed;
 }
 
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
 
-QStringList QtNameFilters(const QString& filter) {
-    const QStringList parts = filter.split(u'|');
+QStringList QtNameFilters(std::span<const FileFilter> filters) {
     QStringList result;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts.at(i);
-        const QString& patterns = parts.at(i + 1);
-        const QString bare = BareDescription(description, patterns);
+    for (const FileFilter& filter : filters) {
+        const QString patterns = Text(filter.patterns);
+        const QString bare = BareDescription(Text(filter.description), patterns);
         const QString shown = u'(' + QtPatterns(patterns) + u')';
         result.append(bare.isEmpty() ? shown : bare + u' ' + shown);
     }
     return result;
 }
 
-QStringList ShownFilters(const QString& filter) {
-    const QStringList parts = filter.split(u'|');
-    const QStringList qtFilters = QtNameFilters(filter);
+QStringList ShownFilters(std::span<const FileFilter> filters) {
     QStringList result;
-    for (qsizetype i = 0; i < qtFilters.size(); ++i) {
-        const QString description = parts.at(2 * i).trimmed();
-        result.append(description.isEmpty() ? qtFilters.at(i) : description);
+    for (const FileFilter& filter : filters) {
+        const QString description = Text(filter.description).trimmed();
+        result.append(description.isEmpty() ? QtNameFilters({&filter, 1}).constFirst()
+                                            : description);
     }
     return result;
 }
@@ -59,8 +61,8 @@ QStringList ShownFilters(const QString& filter) {
 bool FileOpenDialog::ShowOpen() {
     FileOpenRequest request;
     request.title = dialogTitle_;
-    request.nameFilters = QtNameFilters(filter_);
-    request.shownFilters = ShownFilters(filter_);
+    request.nameFilters = nameFilters_;
+    request.shownFilters = shownFilters_;
     if (!request.nameFilters.isEmpty()) {
         request.selectedNameFilter = request.nameFilters.constFirst();
     }

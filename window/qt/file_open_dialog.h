@@ -2,26 +2,28 @@
 
 #include <QString>
 #include <QStringList>
+#include <span>
 #include <string>
+
+#include "window/core/window_view.h"
 
 namespace routalo {
 
 class FilePicker;
 
-// Turns a filter of "|"-separated description and pattern pairs,
-//   "CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*"
+// Turns file types, as description and pattern pairs,
+//   {"CSV GPS files (*.csv)", "*.csv"}, {"All files (*.*)", "*.*"}
 // into Qt's name filters, one per pair:
 //   "CSV GPS files (*.csv)", "All files (*)"
 // Patterns separated by ";" become one space-separated list, and "*.*"
 // becomes "*", which also matches names without a dot. A pattern already
-// shown in brackets at the end of its description is not shown twice. An
-// unpaired last part is left out.
-[[nodiscard]] QStringList QtNameFilters(const QString& filter);
+// shown in brackets at the end of its description is not shown twice.
+[[nodiscard]] QStringList QtNameFilters(std::span<const FileFilter> filters);
 
-// The entries of the same filter as a file dialog lists them: each pair's
-// description as written ("All files (*.*)"), or its Qt name filter when the
-// description is empty.
-[[nodiscard]] QStringList ShownFilters(const QString& filter);
+// The same file types as a file dialog lists them: each pair's description
+// as written ("All files (*.*)"), or its Qt name filter when the description
+// is empty.
+[[nodiscard]] QStringList ShownFilters(std::span<const FileFilter> filters);
 
 // The file-open dialog component of the window. Title and filter are set
 // before each opening; FileName keeps the last confirmed choice from one
@@ -33,8 +35,11 @@ class FileOpenDialog {
     [[nodiscard]] const QString& DialogTitle() const { return dialogTitle_; }
     void SetDialogTitle(const QString& title) { dialogTitle_ = title; }
 
-    [[nodiscard]] const QString& Filter() const { return filter_; }
-    void SetFilter(const QString& filter) { filter_ = filter; }
+    // The file types, which the dialog lists.
+    void SetFilters(std::span<const FileFilter> filters) {
+        nameFilters_ = QtNameFilters(filters);
+        shownFilters_ = ShownFilters(filters);
+    }
 
     // The full path of the last confirmed choice, as the bytes that name it
     // in the file system; empty until there is one.
@@ -50,7 +55,8 @@ class FileOpenDialog {
   private:
     FilePicker& picker_;
     QString dialogTitle_;
-    QString filter_;
+    QStringList nameFilters_;
+    QStringList shownFilters_;
     std::string fileName_;
 };
 

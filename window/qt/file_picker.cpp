@@ -23,6 +23,14 @@ void KeepNoSettings() {
     }
 }
 
+QStringList ItemTexts(const QComboBox& box) {
+    QStringList texts;
+    for (int i = 0; i < box.count(); ++i) {
+        texts.append(box.itemText(i));
+    }
+    return texts;
+}
+
 }  // namespace
 
 DialogFilePicker::DialogFilePicker(QWidget* parent) : parent_(parent) {
@@ -45,10 +53,14 @@ std::optional<std::string> DialogFilePicker::PickFile(const FileOpenRequest& req
     // Qt's dialog selects a file type by its listed text, so the entries are
     // relabelled after the selection; it filters by the entry's place in
     // nameFilters, which keeps the patterns Qt understands.
-    auto* fileTypes = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    if (fileTypes != nullptr && fileTypes->count() == request.shownFilters.size()) {
-        for (int i = 0; i < fileTypes->count(); ++i) {
-            fileTypes->setItemText(i, request.shownFilters.at(i));
+    // The list is the dialog's one combo box that lists the name filters.
+    for (auto* fileTypes : dialog.findChildren<QComboBox*>()) {
+        if (ItemTexts(*fileTypes) == request.nameFilters &&
+            fileTypes->count() == request.shownFilters.size()) {
+            for (int i = 0; i < fileTypes->count(); ++i) {
+                fileTypes->setItemText(i, request.shownFilters.at(i));
+            }
+            break;
         }
     }
     if (!request.fileName.empty()) {

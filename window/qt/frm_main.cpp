@@ -8,9 +8,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <algorithm>
 #include <cstddef>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,34 +50,32 @@ void NameAfter(QWidget* input, QLabel* label) {
     label->setBuddy(input);
 }
 
-// The path of the one existing file that `data` carries, as bytes, or
-// nothing for anything else: several files, a folder, a file URL that names
-// a host, a remote address, plain text. The path is the URL's own bytes,
-// percent-decoded; QUrl::toLocalFile would read them as UTF-8 and lose every
-// byte of a name that is no UTF-8. A path that "%00" gives a NUL names no
-// file (NamesFile).
-std::optional<std::string> DroppedFile(const QMimeData* data) {
+// The paths, as bytes, of the URLs that `data` carries; a URL that is no
+// local file (a file URL that names a host, a remote address) gives an empty
+// path, which names no file. A path is the URL's own bytes, percent-decoded;
+// QUrl::toLocalFile would read them as UTF-8 and lose every byte of a name
+// that is no UTF-8. A path that "%00" gives a NUL names no file either.
+std::vector<std::string> DroppedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
     if (data == nullptr || !data->hasUrls()) {
-        return std::nullopt;
+        return paths;
     }
-    const QList<QUrl> urls = data->urls();
-    if (urls.size() != 1 || !urls.constFirst().isLocalFile() ||
-        !urls.constFirst().host().isEmpty()) {
-        return std::nullopt;
+    for (const QUrl& url : data->urls()) {
+        paths.push_back(
+            url.isLocalFile() && url.host().isEmpty()
+                ? QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                      .toStdString()
+                : std::string());
     }
-    const std::string path =
-        QByteArray::fromPercentEncoding(urls.constFirst().path(QUrl::FullyEncoded).toLatin1())
-            .toStdString();
-    if (!NamesFile(path)) {
-        return std::nullopt;
-    }
-    return path;
+    return paths;
 }
 
-// Accepts a drop of one file as a copy. A move is never accepted, so the
-// program that the file comes from does not delete the track log.
+// Accepts a drop that the core would open as a copy. A move is never
+// accepted, so the program that the file comes from does not delete the
+// track log.
 bool AcceptAsCopy(QDropEvent* event) {
-    if (!DroppedFile(event->mimeData()) || !event->possibleActions().testFlag(Qt::CopyAction)) {
+    if (!WindowCore::DroppedFile(DroppedPaths(event->mimeData())) ||
+        !event->possibleActions().testFlag(Qt::CopyAction)) {
         event->ignore();
         return false;
     }
@@ -97,6 +93,10 @@ QRect Box(const TwipsBox& box) {
     return TwipsRect(box.left, box.top, box.width, box.height);
 }
 
+MouseButton Button(const QMouseEvent* event) {
+    return event->button() == Qt::LeftButton ? MouseButton::kLeft : MouseButton::kOther;
+}
+
 }  // namespace
 
 frmMain::frmMain(QWidget* parent)
@@ -106,7 +106,6 @@ frmMain::frmMain(QWidget* parent)
       filePicker_(*ownFilePicker_),
       messageBox_(*ownMessageBox_) {
     createControls();
-    connectHandlers();
     setFocusOrder();
     core_.Form_Load();
 }
@@ -114,7 +113,6 @@ frmMain::frmMain(QWidget* parent)
 frmMain::frmMain(FilePicker& filePicker, MessageBox& messageBox, QWidget* parent)
     : QWidget(parent), filePicker_(filePicker), messageBox_(messageBox) {
     createControls();
-    connectHandlers();
     setFocusOrder();
     core_.Form_Load();
 }
@@ -130,29 +128,28 @@ void frmMain::createControls() {
     setAcceptDrops(true);
 
     for (const ControlDesign& design : kControls) {
-        QWidget* control = createControl(design);
-        control->setObjectName(Text(design.name));
-        control->setGeometry(Box(design.box));
+        QWidget* made = createControl(design);
+        made->setObjectName(Text(design.name));
+        made->setGeometry(Box(design.box));
+        controls_.at(IndexOf(design.control)) = made;
     }
-    for (std::size_t i = 0; i < stepLabels_.size(); ++i) {
-        stepLabels_.at(i) = findChild<QLabel*>(Text(kStepLabels.at(i)));
-    }
-    chkGenTimeInfo = findChild<WrappingCheckBox*>(QStringLiteral("chkGenTimeInfo"));
-    cmbKleuren = findChild<QComboBox*>(QStringLiteral("cmbKleuren"));
-    txtNaam = findChild<QLineEdit*>(QStringLiteral("txtNaam"));
 
     // A screen reader names the two text boxes after their step labels.
-    NameAfter(cmbKleuren, stepLabels_.at(1));
-    NameAfter(txtNaam, stepLabels_.at(2));
+    NameAfter(control<QWidget>(Control::kCmbKleuren), control<QLabel>(Control::kLabel2));
+    NameAfter(control<QWidget>(Control::kTxtNaam), control<QLabel>(Control::kLabel3));
     // The step labels' captions show whole in bold, whichever fonts the system has.
-    for (QLabel* label : stepLabels_) {
+    for (const Control step : kStepLabels) {
+        auto* label = control<QLabel>(step);
         label->setFont(CaptionFont(label->font(), label->text(), label->contentsRect().size()));
     }
-    findChild<QPushButton*>(QStringLiteral("cmdInfo"))->setFont(InfoButtonFont());
+    control<QWidget>(Control::kCmdInfo)->setFont(InfoButtonFont());
 }
 
+// A button's click and the check box's toggle (by mouse or key) are clicks;
+// every change of an editable text, the user's or the program's, is a change.
 QWidget* frmMain::createControl(const ControlDesign& design) {
     const QString caption = Text(design.caption);
+    const Control id = design.control;
     switch (design.kind) {
         case ControlKind::kLabel: {
             auto* label = new QLabel(caption, this);
@@ -164,16 +161,24 @@ QWidget* frmMain::createControl(const ControlDesign& design) {
             auto* button = new QPushButton(caption, this);
             // Enter presses the button that has the focus, as Space does.
             button->setAutoDefault(true);
+            connect(button, &QPushButton::clicked, this,
+                    [this, id] { core_.Handle(id, ControlEvent::kClick); });
             return button;
         }
-        case ControlKind::kCheckBox:
-            return new WrappingCheckBox(caption, this);
+        case ControlKind::kCheckBox: {
+            auto* check = new WrappingCheckBox(caption, this);
+            connect(check, &QCheckBox::toggled, this,
+                    [this, id] { core_.Handle(id, ControlEvent::kClick); });
+            return check;
+        }
         case ControlKind::kComboBox: {
             auto* combo = new QComboBox(this);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->lineEdit()->setAcceptDrops(false);
             combo->setEditText(caption);
+            connect(combo, &QComboBox::editTextChanged, this,
+                    [this, id] { core_.Handle(id, ControlEvent::kChange); });
             return combo;
         }
         case ControlKind::kTextBox:
@@ -181,44 +186,26 @@ QWidget* frmMain::createControl(const ControlDesign& design) {
     }
     auto* edit = new QLineEdit(caption, this);
     edit->setAcceptDrops(false);
+    connect(edit, &QLineEdit::textChanged, this,
+            [this, id] { core_.Handle(id, ControlEvent::kChange); });
     return edit;
 }
 
-void frmMain::connectHandlers() {
-    connect(findChild<QPushButton*>(QStringLiteral("cmdFile")), &QPushButton::clicked, this,
-            [this] { core_.cmdFile_Click(); });
-    connect(chkGenTimeInfo, &QCheckBox::toggled, this, [this] { core_.chkGenTimeInfo_Click(); });
-    connect(cmbKleuren, &QComboBox::editTextChanged, this, [this] { core_.cmbKleuren_Change(); });
-    connect(txtNaam, &QLineEdit::textChanged, this, [this] { core_.txtNaam_Change(); });
-    connect(findChild<QPushButton*>(QStringLiteral("cmdConverteer")), &QPushButton::clicked, this,
-            [this] { core_.cmdConverteer_Click(); });
-    connect(findChild<QPushButton*>(QStringLiteral("cmdInfo")), &QPushButton::clicked, this,
-            [this] { core_.cmdInfo_Click(); });
-}
-
-// The controls that take the focus, in the order of their tab index; labels
-// take none. The focus starts on the first.
 void frmMain::setFocusOrder() {
-    std::vector<ControlDesign> order;
-    std::copy_if(kControls.begin(), kControls.end(), std::back_inserter(order),
-                 [](const ControlDesign& design) { return design.kind != ControlKind::kLabel; });
-    std::sort(order.begin(), order.end(), [](const ControlDesign& a, const ControlDesign& b) {
-        return a.tabIndex < b.tabIndex;
-    });
     QWidget* previous = nullptr;
-    for (const ControlDesign& design : order) {
-        auto* control = findChild<QWidget*>(Text(design.name));
+    for (const Control id : kFocusOrder) {
+        auto* next = control<QWidget>(id);
         if (previous != nullptr) {
-            setTabOrder(previous, control);
+            setTabOrder(previous, next);
         } else {
-            control->setFocus();
+            next->setFocus();
         }
-        previous = control;
+        previous = next;
     }
 }
 
 void frmMain::SetStepBold(int step, bool bold) {
-    QLabel* label = stepLabels_.at(static_cast<std::size_t>(step - 1));
+    auto* label = control<QLabel>(kStepLabels.at(static_cast<std::size_t>(step - 1)));
     QFont font = label->font();
     font.setBold(bold);
     label->setFont(font);
@@ -226,10 +213,6 @@ void frmMain::SetStepBold(int step, bool bold) {
 
 void frmMain::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
-}
-
-int frmMain::PointerShape() const {
-    return mousePointer_.Value();
 }
 
 void frmMain::SetPointerShape(int shape) {
@@ -240,11 +223,12 @@ void frmMain::ShowMessage(const std::string& text, MessageStyle style, const std
     messageBox_.Show(QString::fromStdString(text), style, QString::fromStdString(title));
 }
 
-std::optional<std::string> frmMain::ChooseFile(const std::string& title, const std::string& filter,
+std::optional<std::string> frmMain::ChooseFile(const std::string& title,
+                                               std::span<const FileFilter> filters,
                                                const std::string& fileName) {
     FileOpenDialog cdFile(filePicker_);
     cdFile.SetDialogTitle(QString::fromStdString(title));
-    cdFile.SetFilter(QString::fromStdString(filter));
+    cdFile.SetFilters(filters);
     cdFile.SetFileName(fileName);
     if (!cdFile.ShowOpen()) {
         return std::nullopt;
@@ -252,41 +236,31 @@ std::optional<std::string> frmMain::ChooseFile(const std::string& title, const s
     return cdFile.FileName();
 }
 
-// Sets the text without the combo box's change signal: the core counts the
-// change itself.
 void frmMain::SetSchemeText(const std::string& text) {
-    const QSignalBlocker blocker(cmbKleuren);
-    cmbKleuren->setEditText(QString::fromStdString(text));
+    control<QComboBox>(Control::kCmbKleuren)->setEditText(QString::fromStdString(text));
 }
 
 std::string frmMain::NameText() const {
-    return txtNaam->text().toUtf8().toStdString();
+    return control<QLineEdit>(Control::kTxtNaam)->text().toUtf8().toStdString();
 }
 
 bool frmMain::TimeInfoTicked() const {
-    return chkGenTimeInfo->isChecked();
+    return control<QCheckBox>(Control::kChkGenTimeInfo)->isChecked();
 }
 
 bool frmMain::isBackground(const QPoint& pos) const {
     return rect().contains(pos) && childAt(pos) == nullptr;
 }
 
-// A press on a label reaches the window too, since labels take no mouse
-// input; only a press where no control lies counts as a click on the window.
+// A press on a label reaches the window too, since labels take no mouse input.
 void frmMain::mousePressEvent(QMouseEvent* event) {
-    backgroundPressed_ =
-        event->button() == Qt::LeftButton && isBackground(event->position().toPoint());
     event->accept();
+    core_.MouseDown(Button(event), isBackground(event->position().toPoint()));
 }
 
 void frmMain::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = backgroundPressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    backgroundPressed_ = false;
     event->accept();
-    if (click) {
-        core_.Form_Click();
-    }
+    core_.MouseUp(Button(event), rect().contains(event->position().toPoint()));
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -299,10 +273,9 @@ void frmMain::dragMoveEvent(QDragMoveEvent* event) {
 
 // Dropping one file counts as choosing it in the file dialog and confirming.
 void frmMain::dropEvent(QDropEvent* event) {
-    if (!AcceptAsCopy(event)) {
-        return;
+    if (AcceptAsCopy(event)) {
+        core_.Drop(DroppedPaths(event->mimeData()));
     }
-    OpenFile(*DroppedFile(event->mimeData()));
 }
 
 }  // namespace routalo

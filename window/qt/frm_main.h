@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "window/core/controls.h"
@@ -11,22 +12,18 @@
 #include "window/core/window_view.h"
 #include "window/qt/mouse_pointer.h"
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
-
 namespace routalo {
 
 class FilePicker;
 class MessageBox;
-class WrappingCheckBox;
 
 // The program's one window, shown with Qt. It makes its controls from the
 // design table (controls.h), hands the user's actions to the window's core
 // (window_core.h), and carries out what the core asks of it.
 //
 // Controls carry a kind prefix and a word (cmdFile, txtNaam); their objectName
-// is that name.
+// is that name, for accessibility tools and tests. The window itself finds
+// them by their Control.
 class frmMain : public QWidget, private WindowView {
     Q_OBJECT
 
@@ -44,8 +41,6 @@ class frmMain : public QWidget, private WindowView {
     [[nodiscard]] const WindowCore& Core() const { return core_; }
     // The full path of the chosen track log, as bytes (WindowCore::SourceFileName).
     [[nodiscard]] const std::string& SourceFileName() const { return core_.SourceFileName(); }
-    // The window's mouse pointer as a shape number (kHourglass while converting).
-    [[nodiscard]] int MousePointerValue() const { return mousePointer_.Value(); }
     // Takes `path` as chosen and confirmed in the file dialog (WindowCore::OpenFile).
     bool OpenFile(const std::string& path) { return core_.OpenFile(path); }
 
@@ -60,21 +55,27 @@ class frmMain : public QWidget, private WindowView {
     // What the core asks of the window.
     void SetStepBold(int step, bool bold) override;
     void SetCaption(const std::string& caption) override;
-    [[nodiscard]] int PointerShape() const override;
     void SetPointerShape(int shape) override;
     void ShowMessage(const std::string& text, MessageStyle style,
                      const std::string& title) override;
-    std::optional<std::string> ChooseFile(const std::string& title, const std::string& filter,
+    std::optional<std::string> ChooseFile(const std::string& title,
+                                          std::span<const FileFilter> filters,
                                           const std::string& fileName) override;
     void SetSchemeText(const std::string& text) override;
     [[nodiscard]] std::string NameText() const override;
     [[nodiscard]] bool TimeInfoTicked() const override;
 
     void createControls();
+    // Makes the control of `design` and has it report its events to the core.
     QWidget* createControl(const ControlDesign& design);
-    void connectHandlers();
     void setFocusOrder();
     [[nodiscard]] bool isBackground(const QPoint& pos) const;
+
+    // The control made for `control`, as the widget class it was made of.
+    template <typename Widget>
+    [[nodiscard]] Widget* control(Control control) const {
+        return static_cast<Widget*>(controls_.at(IndexOf(control)));
+    }
 
     std::unique_ptr<FilePicker> ownFilePicker_;
     std::unique_ptr<MessageBox> ownMessageBox_;
@@ -83,12 +84,9 @@ class frmMain : public QWidget, private WindowView {
 
     MousePointer mousePointer_{*this};
     WindowCore core_{*this};
-    bool backgroundPressed_ = false;
 
-    std::array<QLabel*, kStepCount> stepLabels_{};
-    WrappingCheckBox* chkGenTimeInfo = nullptr;
-    QComboBox* cmbKleuren = nullptr;
-    QLineEdit* txtNaam = nullptr;
+    // Indexed by Control.
+    std::array<QWidget*, kControlCount> controls_{};
 };
 
 }  // namespace routalo

@@ -6,8 +6,7 @@
 namespace routalo {
 
 void MousePointer::Set(int value) {
-    value_ = value;
-    if (value_ == kHourglass) {
+    if (value == kHourglass) {
         ShowBusy();
     } else {
         ShowOwn();

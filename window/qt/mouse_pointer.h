@@ -10,9 +10,9 @@
 
 namespace routalo {
 
-// Holds the pointer value of a window and shows its shape over that window
-// and every control in it. Any value other than kHourglass shows the
-// pointers the window and its controls have of their own. Another window,
+// Shows a window's pointer shape over that window and every control in it.
+// Any value other than kHourglass shows the pointers the window and its
+// controls have of their own. Another window,
 // such as a message box shown while the window is busy, keeps its own
 // pointer: the busy one is no override for the whole application.
 class MousePointer {
@@ -22,10 +22,8 @@ class MousePointer {
     MousePointer(const MousePointer&) = delete;
     MousePointer& operator=(const MousePointer&) = delete;
 
-    [[nodiscard]] int Value() const { return value_; }
-
-    // Takes the new value and shows its shape at once, before the caller
-    // goes on with work that keeps the event loop from running.
+    // Shows the shape of `value` at once, before the caller goes on with
+    // work that keeps the event loop from running.
     void Set(int value);
 
   private:
@@ -33,7 +31,6 @@ class MousePointer {
     void ShowOwn();
 
     QWidget& window_;
-    int value_ = kDefaultPointer;
     bool busy_ = false;
     // The controls with a pointer of their own (a text box's I-beam), which
     // show the busy one meanwhile and get theirs back afterwards.

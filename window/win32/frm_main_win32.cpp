@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -125,39 +126,33 @@ class Win32Window final : private WindowView {
     // Places the window and every control for `dpi`, with its fonts.
     void Layout(UINT dpi, const RECT* suggested);
     void Command(int id, int code);
-    [[nodiscard]] HWND Control(std::string_view name) const;
-    [[nodiscard]] const ControlDesign* Design(int id) const;
-    [[nodiscard]] HFONT FontOf(std::size_t index) const;
+    [[nodiscard]] HWND ControlWindow(Control control) const {
+        return controls_.at(IndexOf(control));
+    }
+    [[nodiscard]] HFONT FontOf(Control control) const;
     [[nodiscard]] bool IsBackground(POINT point) const;
+    [[nodiscard]] bool IsInside(POINT point) const;
 
     // What the core asks of the window.
     void SetStepBold(int step, bool bold) override;
     void SetCaption(const std::string& caption) override;
-    [[nodiscard]] int PointerShape() const override { return pointer_; }
     void SetPointerShape(int shape) override;
     void ShowMessage(const std::string& text, MessageStyle style,
                      const std::string& title) override;
-    std::optional<std::string> ChooseFile(const std::string& title, const std::string& filter,
+    std::optional<std::string> ChooseFile(const std::string& title,
+                                          std::span<const FileFilter> filters,
                                           const std::string& fileName) override;
     void SetSchemeText(const std::string& text) override;
     [[nodiscard]] std::string NameText() const override;
     [[nodiscard]] bool TimeInfoTicked() const override;
 
     HWND window_ = nullptr;
-    std::array<HWND, kControls.size()> controls_{};
+    // Indexed by Control.
+    std::array<HWND, kControlCount> controls_{};
     std::unique_ptr<Fonts> fonts_;
-    int pointer_ = kDefaultPointer;
-    bool settingScheme_ = false;
-    bool backgroundPressed_ = false;
     HWND lastFocus_ = nullptr;
     WindowCore core_{*this};
 };
-
-std::size_t IndexOf(std::string_view name) {
-    const auto found = std::find_if(kControls.begin(), kControls.end(),
-                                    [name](const ControlDesign& d) { return d.name == name; });
-    return static_cast<std::size_t>(found - kControls.begin());
-}
 
 bool Win32Window::Create(HINSTANCE instance, const std::string& file) {
     const std::wstring caption = Wide(kStartCaption);
@@ -176,29 +171,24 @@ bool Win32Window::Create(HINSTANCE instance, const std::string& file) {
     }
     ::ShowWindow(window_, SW_SHOWDEFAULT);
     ::UpdateWindow(window_);
-    lastFocus_ = Control("cmdFile");
+    lastFocus_ = ControlWindow(kFocusOrder.front());
     ::SetFocus(lastFocus_);
     return true;
 }
 
-// The controls that take the focus are made first, in the order of their tab
-// index, which is the order Tab moves in; the labels last, below them, so
-// that "i" lies over the end of Label1's box.
+// The controls that take the focus are made first, in the focus order, which
+// is the order Tab moves in; the labels last, below them, so that "i" lies
+// over the end of Label1's box.
 void Win32Window::CreateControls(HINSTANCE instance) {
-    std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        order.push_back(i);
-    }
-    std::stable_sort(order.begin(), order.end(), [](std::size_t a, std::size_t b) {
-        const bool aLabel = kControls.at(a).kind == ControlKind::kLabel;
-        const bool bLabel = kControls.at(b).kind == ControlKind::kLabel;
-        if (aLabel != bLabel) {
-            return bLabel;
+    std::vector<Control> order(kFocusOrder.begin(), kFocusOrder.end());
+    for (const ControlDesign& design : kControls) {
+        if (design.kind == ControlKind::kLabel) {
+            order.push_back(design.control);
         }
-        return aLabel ? a < b : kControls.at(a).tabIndex < kControls.at(b).tabIndex;
-    });
-    for (std::size_t index : order) {
-        const ControlDesign& design = kControls.at(index);
+    }
+    for (const Control control : order) {
+        const ControlDesign& design = DesignOf(control);
+        const std::size_t index = IndexOf(control);
         const wchar_t* className = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
         DWORD exStyle = 0;
@@ -234,14 +224,13 @@ void Win32Window::CreateControls(HINSTANCE instance) {
     }
 }
 
-HFONT Win32Window::FontOf(std::size_t index) const {
-    const ControlDesign& design = kControls.at(index);
-    if (design.name == "cmdInfo") {
+HFONT Win32Window::FontOf(Control control) const {
+    if (control == Control::kCmdInfo) {
         return fonts_->Info();
     }
     // The step marks are the core's; a new DPI draws them as the core has them.
     for (std::size_t step = 0; step < kStepLabels.size(); ++step) {
-        if (design.name == kStepLabels.at(step) && core_.StepBold(static_cast<int>(step) + 1)) {
+        if (control == kStepLabels.at(step) && core_.StepBold(static_cast<int>(step) + 1)) {
             return fonts_->Bold();
         }
     }
@@ -261,31 +250,21 @@ void Win32Window::Layout(UINT dpi, const RECT* suggested) {
         ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                        SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const TwipsBox& box = kControls.at(i).box;
+    for (const ControlDesign& design : kControls) {
+        const TwipsBox& box = design.box;
         int height = Pixels(box.height, dpi);
         // A combo box's height is that of its dropped list; its edit field
         // takes the height of its font.
-        if (kControls.at(i).kind == ControlKind::kComboBox) {
+        if (design.kind == ControlKind::kComboBox) {
             height *= 6;
         }
-        ::SendMessageW(controls_.at(i), WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(i)), FALSE);
-        ::SetWindowPos(controls_.at(i), nullptr, Pixels(box.left, dpi), Pixels(box.top, dpi),
+        const HWND control = ControlWindow(design.control);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(design.control)),
+                       FALSE);
+        ::SetWindowPos(control, nullptr, Pixels(box.left, dpi), Pixels(box.top, dpi),
                        Pixels(box.width, dpi), height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ::InvalidateRect(window_, nullptr, TRUE);
-}
-
-HWND Win32Window::Control(std::string_view name) const {
-    return controls_.at(IndexOf(name));
-}
-
-const ControlDesign* Win32Window::Design(int id) const {
-    const int index = id - kFirstControlId;
-    if (index < 0 || index >= static_cast<int>(kControls.size())) {
-        return nullptr;
-    }
-    return &kControls.at(static_cast<std::size_t>(index));
 }
 
 // The core hears of clicks on the buttons and the check box, and of the
@@ -300,30 +279,30 @@ void Win32Window::Command(int id, int code) {
         }
         return;
     }
-    const ControlDesign* design = Design(id);
-    if (design == nullptr) {
+    const int index = id - kFirstControlId;
+    if (index < 0 || index >= static_cast<int>(kControlCount)) {
         return;
     }
-    if (design->name == "cmdFile" && code == BN_CLICKED) {
-        core_.cmdFile_Click();
-    } else if (design->name == "chkGenTimeInfo" && code == BN_CLICKED) {
-        core_.chkGenTimeInfo_Click();
-    } else if (design->name == "cmbKleuren" && code == CBN_EDITCHANGE && !settingScheme_) {
-        core_.cmbKleuren_Change();
-    } else if (design->name == "txtNaam" && code == EN_CHANGE) {
-        core_.txtNaam_Change();
-    } else if (design->name == "cmdConverteer" && code == BN_CLICKED) {
-        core_.cmdConverteer_Click();
-    } else if (design->name == "cmdInfo" && code == BN_CLICKED) {
-        core_.cmdInfo_Click();
+    const Control control = kControls.at(static_cast<std::size_t>(index)).control;
+    const ControlKind kind = DesignOf(control).kind;
+    if (code == BN_CLICKED &&
+        (kind == ControlKind::kCommandButton || kind == ControlKind::kCheckBox)) {
+        core_.Handle(control, ControlEvent::kClick);
+    } else if ((code == CBN_EDITCHANGE && kind == ControlKind::kComboBox) ||
+               (code == EN_CHANGE && kind == ControlKind::kTextBox)) {
+        core_.Handle(control, ControlEvent::kChange);
     }
+}
+
+bool Win32Window::IsInside(POINT point) const {
+    RECT client;
+    ::GetClientRect(window_, &client);
+    return ::PtInRect(&client, point) != FALSE;
 }
 
 // A point of the client area where no control lies, labels included.
 bool Win32Window::IsBackground(POINT point) const {
-    RECT client;
-    ::GetClientRect(window_, &client);
-    return ::PtInRect(&client, point) &&
+    return IsInside(point) &&
            ::ChildWindowFromPointEx(window_, point, CWP_SKIPINVISIBLE) == window_;
 }
 
@@ -347,37 +326,32 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             Command(LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_LBUTTONDOWN:
-            backgroundPressed_ = IsBackground({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            core_.MouseDown(MouseButton::kLeft,
+                            IsBackground({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
             return 0;
-        case WM_LBUTTONUP: {
-            RECT client;
-            ::GetClientRect(window_, &client);
-            const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            const bool click = backgroundPressed_ && ::PtInRect(&client, point);
-            backgroundPressed_ = false;
-            if (click) {
-                core_.Form_Click();
-            }
+        case WM_LBUTTONUP:
+            core_.MouseUp(MouseButton::kLeft,
+                          IsInside({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
             return 0;
-        }
         case WM_SETCURSOR:
             // The hourglass over the whole window, its controls included,
             // while the core wants it.
-            if (pointer_ == kHourglass) {
+            if (core_.PointerShape() == kHourglass) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
                 return TRUE;
             }
             break;
         case WM_DROPFILES: {
             const auto drop = reinterpret_cast<HDROP>(wParam);
-            if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-                std::wstring path(::DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
-                path.resize(::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
-                ::DragFinish(drop);
-                core_.OpenFile(Narrow(path));
-            } else {
-                ::DragFinish(drop);
+            std::vector<std::string> paths;
+            const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+                path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+                paths.push_back(Narrow(path));
             }
+            ::DragFinish(drop);
+            core_.Drop(paths);
             return 0;
         }
         case WM_ACTIVATE:
@@ -409,7 +383,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Window::SetStepBold(int step, bool bold) {
-    const HWND label = Control(kStepLabels.at(static_cast<std::size_t>(step - 1)));
+    const HWND label = ControlWindow(kStepLabels.at(static_cast<std::size_t>(step - 1)));
     ::SendMessageW(label, WM_SETFONT,
                    reinterpret_cast<WPARAM>(bold ? fonts_->Bold() : fonts_->Normal()), TRUE);
 }
@@ -421,7 +395,6 @@ void Win32Window::SetCaption(const std::string& caption) {
 // The hourglass shows at once: the core converts next, and no message is
 // handled until it is done.
 void Win32Window::SetPointerShape(int shape) {
-    pointer_ = shape;
     ::SetCursor(::LoadCursorW(nullptr, shape == kHourglass ? IDC_WAIT : IDC_ARROW));
 }
 
@@ -432,13 +405,17 @@ void Win32Window::ShowMessage(const std::string& text, MessageStyle style,
 }
 
 std::optional<std::string> Win32Window::ChooseFile(const std::string& title,
-                                                   const std::string& filter,
+                                                   std::span<const FileFilter> filters,
                                                    const std::string& fileName) {
     // Description and pattern pairs, each ended by a NUL, the list by another.
-    std::wstring filters = Wide(filter);
-    std::replace(filters.begin(), filters.end(), L'|', L'\0');
-    filters.push_back(L'\0');
-    filters.push_back(L'\0');
+    std::wstring filterList;
+    for (const FileFilter& filter : filters) {
+        for (const std::string_view part : {filter.description, filter.patterns}) {
+            filterList += Wide(part);
+            filterList.push_back(L'\0');
+        }
+    }
+    filterList.push_back(L'\0');
     const std::wstring dialogTitle = Wide(title);
     // Room for a long path.
     std::wstring file = Wide(fileName);
@@ -447,7 +424,7 @@ std::optional<std::string> Win32Window::ChooseFile(const std::string& title,
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = window_;
-    dialog.lpstrFilter = filters.c_str();
+    dialog.lpstrFilter = filterList.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
@@ -462,20 +439,17 @@ std::optional<std::string> Win32Window::ChooseFile(const std::string& title,
     return Narrow(file.c_str());
 }
 
-// CBN_EDITCHANGE comes for the user's edits only; the flag keeps this change
-// from being reported even so, since the core counts it itself.
 void Win32Window::SetSchemeText(const std::string& text) {
-    settingScheme_ = true;
-    ::SetWindowTextW(Control("cmbKleuren"), Wide(text).c_str());
-    settingScheme_ = false;
+    ::SetWindowTextW(ControlWindow(Control::kCmbKleuren), Wide(text).c_str());
 }
 
 std::string Win32Window::NameText() const {
-    return WindowText(Control("txtNaam"));
+    return WindowText(ControlWindow(Control::kTxtNaam));
 }
 
 bool Win32Window::TimeInfoTicked() const {
-    return ::SendMessageW(Control("chkGenTimeInfo"), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return ::SendMessageW(ControlWindow(Control::kChkGenTimeInfo), BM_GETCHECK, 0, 0) ==
+           BST_CHECKED;
 }
 
 }  // namespace

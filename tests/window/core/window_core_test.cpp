@@ -4,16 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstddef>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "conversion/conversion_run.h"
 #include "tests/support/sample_log.h"
 #include "tests/support/scratch_folder.h"
+#include "window/core/controls.h"
 #include "window/core/pointer_shape.h"
 #include "window/core/window_view.h"
 
@@ -22,7 +26,7 @@ namespace {
 
 using Requests = std::vector<std::string>;
 
-const std::string kFilter = "CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*";
+const std::string kFilter = "CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*|";
 const std::string kInfoBox =
     "box 64 Routalo: Copyright \xC2\xA9 De makers van Routalo.\n"
     "Gebruik van dit programma is vrij en geheel op eigen risico, zonder enige garantie.";
@@ -46,7 +50,8 @@ std::string BoldSteps(const WindowCore& core) {
 
 // Records every request as one line of text; answers the file dialog with
 // the next scripted answer (a path, or nothing for a cancel), and cancels
-// when none is left.
+// when none is left. Like Qt's, it reports the scheme box's new text as a
+// change when the core sets it.
 class RecordingView : public WindowView {
   public:
     void SetStepBold(int step, bool bold) override {
@@ -55,9 +60,7 @@ class RecordingView : public WindowView {
     void SetCaption(const std::string& caption) override {
         requests.push_back("caption " + caption);
     }
-    [[nodiscard]] int PointerShape() const override { return pointer; }
     void SetPointerShape(int shape) override {
-        pointer = shape;
         requests.push_back("pointer " + std::to_string(shape));
     }
     void ShowMessage(const std::string& text, MessageStyle style,
@@ -65,8 +68,13 @@ class RecordingView : public WindowView {
         requests.push_back("box " + std::to_string(static_cast<int>(style)) + " " + title + ": " +
                            text);
     }
-    std::optional<std::string> ChooseFile(const std::string& title, const std::string& filter,
+    std::optional<std::string> ChooseFile(const std::string& title,
+                                          std::span<const FileFilter> filters,
                                           const std::string& fileName) override {
+        std::string filter;
+        for (const FileFilter& f : filters) {
+            filter += std::string(f.description) + "|" + std::string(f.patterns) + "|";
+        }
         requests.push_back("dialog " + title + "; " + filter + "; " + fileName);
         if (answers.empty()) {
             return std::nullopt;
@@ -75,13 +83,18 @@ class RecordingView : public WindowView {
         answers.pop_front();
         return answer;
     }
-    void SetSchemeText(const std::string& text) override { requests.push_back("scheme " + text); }
+    void SetSchemeText(const std::string& text) override {
+        requests.push_back("scheme " + text);
+        if (core != nullptr) {
+            core->Handle(Control::kCmbKleuren, ControlEvent::kChange);
+        }
+    }
     [[nodiscard]] std::string NameText() const override { return name; }
     [[nodiscard]] bool TimeInfoTicked() const override { return ticked; }
 
     Requests requests;
     std::deque<std::optional<std::string>> answers;
-    int pointer = kDefaultPointer;
+    WindowCore* core = nullptr;
     std::string name;
     bool ticked = false;
 };
@@ -104,20 +117,26 @@ class WindowCoreTest : public ::testing::Test {
     WindowCore core{view};
 };
 
+// Setting the scheme is one change of the scheme box, whether or not the
+// view reports it too.
 TEST(WindowCoreStart, MarksStepOneThenSetsTheSchemeWhichMarksStepThree) {
     RecordingView view;
     WindowCore core(view);
+    view.core = &core;
     EXPECT_TRUE(view.requests.empty());
     core.Form_Load();
     EXPECT_EQ(view.requests, (Requests{"Label1 bold", "scheme Zozedidu default schema t/m 24km/h",
                                        "Label2 normal", "Label3 bold"}));
+    EXPECT_EQ(kFocusOrder,
+              (std::array{Control::kCmdFile, Control::kChkGenTimeInfo, Control::kTxtNaam,
+                          Control::kCmdConverteer, Control::kCmbKleuren, Control::kCmdInfo}));
     EXPECT_EQ(BoldSteps(core), "13");
     EXPECT_TRUE(core.SourceFileName().empty());
     EXPECT_TRUE(core.DialogFileName().empty());
 }
 
-// Which handler asks for what, in order, from the start state; the marks
-// the core keeps follow its requests.
+// Which event of which control runs which handler, and what it asks for, in
+// order, from the start state; the marks the core keeps follow its requests.
 TEST(WindowCoreGuidance, EachHandlerSwitchesItsLabelsInOrder) {
     const struct {
         const char* handler;
@@ -128,34 +147,55 @@ TEST(WindowCoreGuidance, EachHandlerSwitchesItsLabelsInOrder) {
         {"cmdFile_Click",
          [](WindowCore& core, RecordingView& view) {
              view.answers = {"/data/a.csv"};
-             core.cmdFile_Click();
+             core.Handle(Control::kCmdFile, ControlEvent::kClick);
          },
          {Dialog(""), "caption Routalo - /data/a.csv", "Label1 normal", "Label2 bold"},
          "23"},
         {"chkGenTimeInfo_Click",
-         [](WindowCore& core, RecordingView&) { core.chkGenTimeInfo_Click(); },
+         [](WindowCore& core, RecordingView&) {
+             core.Handle(Control::kChkGenTimeInfo, ControlEvent::kClick);
+         },
          {"Label2 normal", "Label3 bold"},
          "13"},
         {"cmbKleuren_Change",
-         [](WindowCore& core, RecordingView&) { core.cmbKleuren_Change(); },
+         [](WindowCore& core, RecordingView&) {
+             core.Handle(Control::kCmbKleuren, ControlEvent::kChange);
+         },
          {"Label2 normal", "Label3 bold"},
          "13"},
         {"txtNaam_Change",
-         [](WindowCore& core, RecordingView&) { core.txtNaam_Change(); },
+         [](WindowCore& core, RecordingView&) {
+             core.Handle(Control::kTxtNaam, ControlEvent::kChange);
+         },
          {"Label3 normal", "Label4 bold"},
          "14"},
         // Without a file: refused in a plain box, the pointer left alone.
         {"cmdConverteer_Click",
-         [](WindowCore& core, RecordingView&) { core.cmdConverteer_Click(); },
+         [](WindowCore& core, RecordingView&) {
+             core.Handle(Control::kCmdConverteer, ControlEvent::kClick);
+         },
          {"Label4 normal", kNoFileBox, "Label1 bold"},
          "13"},
         {"cmdInfo_Click",
-         [](WindowCore& core, RecordingView&) { core.cmdInfo_Click(); },
+         [](WindowCore& core, RecordingView&) {
+             core.Handle(Control::kCmdInfo, ControlEvent::kClick);
+         },
          {kInfoBox},
          "13"},
         {"Form_Click",
-         [](WindowCore& core, RecordingView&) { core.Form_Click(); },
+         [](WindowCore& core, RecordingView&) {
+             core.MouseDown(MouseButton::kLeft, true);
+             core.MouseUp(MouseButton::kLeft, true);
+         },
          {kInfoBox},
+         "13"},
+        {"no handler",
+         [](WindowCore& core, RecordingView&) {
+             core.Handle(Control::kLabel1, ControlEvent::kClick);
+             core.Handle(Control::kCmdFile, ControlEvent::kChange);
+             core.Handle(Control::kTxtNaam, ControlEvent::kClick);
+         },
+         {},
          "13"},
     };
     for (const auto& c : cases) {
@@ -168,6 +208,72 @@ TEST(WindowCoreGuidance, EachHandlerSwitchesItsLabelsInOrder) {
         EXPECT_EQ(view.requests, c.requests);
         EXPECT_EQ(BoldSteps(core), c.boldAfter);
     }
+}
+
+// A left press on the background (no control under it, labels included) and
+// a left release inside the window, with no other press between, are one
+// click on the window; nothing else is.
+TEST_F(WindowCoreTest, OnlyALeftPressAndReleaseOnTheBackgroundClickTheWindow) {
+    struct Action {
+        bool press;
+        MouseButton button;
+        bool where;  // a press on the background, a release inside the window
+    };
+    constexpr MouseButton kLeft = MouseButton::kLeft;
+    const struct {
+        const char* what;
+        std::vector<Action> actions;
+        std::size_t boxes;
+    } cases[] = {
+        {"on the background", {{true, kLeft, true}, {false, kLeft, true}}, 1},
+        {"pressed on a control", {{true, kLeft, false}, {false, kLeft, true}}, 0},
+        {"released outside", {{true, kLeft, true}, {false, kLeft, false}}, 0},
+        {"the other button",
+         {{true, MouseButton::kOther, true}, {false, MouseButton::kOther, true}},
+         0},
+        {"another press between",
+         {{true, kLeft, true}, {true, MouseButton::kOther, true}, {false, kLeft, true}},
+         0},
+        {"released twice", {{true, kLeft, true}, {false, kLeft, true}, {false, kLeft, true}}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        view.requests.clear();
+        for (const Action& action : c.actions) {
+            if (action.press) {
+                core.MouseDown(action.button, action.where);
+            } else {
+                core.MouseUp(action.button, action.where);
+            }
+        }
+        EXPECT_EQ(view.requests, Requests(c.boxes, kInfoBox));
+    }
+}
+
+// A drop opens its file only when it carries one path that names a file.
+TEST_F(WindowCoreTest, ADropOpensOneFileAndNothingElse) {
+    const ScratchFolder folder;
+    const std::string first = folder.Write("a.csv", "");
+    const std::string second = folder.Write("b.csv", "");
+    std::filesystem::create_directory(folder.Path() / "ritten");
+    const struct {
+        const char* what;
+        std::vector<std::string> paths;
+    } refused[] = {
+        {"nothing", {}},
+        {"two files", {first, second}},
+        {"a folder", {folder.File("ritten")}},
+        {"a missing file", {folder.File("weg.csv")}},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(WindowCore::DroppedFile(c.paths));
+        EXPECT_FALSE(core.Drop(c.paths));
+        EXPECT_TRUE(view.requests.empty());
+    }
+    EXPECT_TRUE(core.Drop({first}));
+    EXPECT_EQ(std::filesystem::path(core.SourceFileName()), std::filesystem::path(first));
+    EXPECT_EQ(BoldSteps(core), "23");
 }
 
 TEST_F(WindowCoreTest, ACancelTakesTheEarlierChoiceAgainOrNone) {
@@ -242,18 +348,17 @@ TEST_F(WindowCoreTest, ConvertsUnderTheHourglassAndReportsEachFailureInOneBox) {
     };
     view.name = "Rit & \xC3\xBC";
     view.ticked = true;
-    view.pointer = 2;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
         Choose(c.log);
         view.requests.clear();
         core.cmdConverteer_Click();
-        Requests expected = {"Label4 normal", "pointer 11", "pointer 2", "Label1 bold"};
+        Requests expected = {"Label4 normal", "pointer 11", "pointer 0", "Label1 bold"};
         if (!c.failure.empty()) {
             expected.insert(expected.begin() + 2, "box 16 Routalo: " + c.failure);
         }
         EXPECT_EQ(view.requests, expected);
-        EXPECT_EQ(view.pointer, 2);
+        EXPECT_EQ(core.PointerShape(), kDefaultPointer);
     }
     // The name and the tick as the view had them at the start.
     const std::string document = ReadBytes(*KmlPathFor(log));
@@ -267,8 +372,8 @@ TEST_F(WindowCoreTest, ConvertsUnderTheHourglassAndReportsEachFailureInOneBox) {
     core.cmdConverteer_Click();
     core.cmdConverteer_Click();
     EXPECT_EQ(ReadBytes(*KmlPathFor(log)), document);
-    EXPECT_EQ(view.requests, (Requests{"Label4 normal", "pointer 11", "pointer 2", "Label1 bold",
-                                       "Label4 normal", "pointer 11", "pointer 2", "Label1 bold"}));
+    EXPECT_EQ(view.requests, (Requests{"Label4 normal", "pointer 11", "pointer 0", "Label1 bold",
+                                       "Label4 normal", "pointer 11", "pointer 0", "Label1 bold"}));
     EXPECT_EQ(core.SourceFileName(), log);
 }
 

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <functional>
+#include <string>
 
 #include "tests/window/qt/window_fixture.h"
 
@@ -35,7 +37,7 @@ TEST_F(WindowTest, OpensWithStepsOneAndThreeBoldAndTheFocusOnFileOpen) {
     EXPECT_TRUE(Find<QLineEdit>("txtNaam")->text().isEmpty());
     EXPECT_TRUE(window.SourceFileName().empty());
     EXPECT_TRUE(window.Core().DialogFileName().empty());
-    EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
+    EXPECT_EQ(window.Core().PointerShape(), kDefaultPointer);
     EXPECT_TRUE(HasFocus(Find<QPushButton>("cmdFile")));
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(picker.requests.empty());
@@ -220,48 +222,44 @@ TEST_F(WindowTest, CancelAfterAChoiceTakesTheEarlierFileAgain) {
     EXPECT_EQ(window.windowTitle(), caption);
 }
 
-TEST_F(WindowTest, EveryToggleOfTheTimeBoxMovesTheMarkFromStepTwoToThree) {
+// Each control reports the user's actions, by mouse and by key, to the core;
+// a key that changes no text reports nothing.
+TEST_F(WindowTest, EachControlReportsTheUsersActions) {
     picker.answers = {"/data/a.csv"};
     auto* check = Find<QCheckBox>("chkGenTimeInfo");
-    Press("cmdFile");
-    EXPECT_EQ(BoldLabels(), "23");
-
-    // A click at the far end of the box, right of any caption text, ticks it.
-    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(check->width() - 2, check->height() / 2));
-    EXPECT_TRUE(check->isChecked());
-    EXPECT_EQ(BoldLabels(), "3");
-
-    Press("cmdFile");  // cancelled: Label2 bold again
-    EXPECT_EQ(BoldLabels(), "23");
-    QTest::keyClick(check, Qt::Key_Space);
-    EXPECT_FALSE(check->isChecked());
-    EXPECT_EQ(BoldLabels(), "3");
-    EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(WindowTest, TypingInTheSchemeBoxMovesTheMarkFromStepTwoToThree) {
-    picker.answers = {"/data/a.csv"};
-    Press("cmdFile");
-    ASSERT_EQ(BoldLabels(), "23");
     auto* scheme = Find<QComboBox>("cmbKleuren");
-    QTest::keyClicks(scheme->lineEdit(), "x");
-    EXPECT_EQ(scheme->currentText(), kSchemeName + "x");
-    EXPECT_EQ(BoldLabels(), "3");
-}
-
-TEST_F(WindowTest, EveryChangeOfTheNameMovesTheMarkFromStepThreeToFour) {
     auto* name = Find<QLineEdit>("txtNaam");
-    auto* scheme = Find<QComboBox>("cmbKleuren");
-    QTest::keyClicks(name, "ab");
-    EXPECT_EQ(BoldLabels(), "14");
-
-    QTest::keyClicks(scheme->lineEdit(), "x");
-    EXPECT_EQ(BoldLabels(), "134");
-    QTest::keyClick(name, Qt::Key_Left);  // moves the cursor, changes no text
-    EXPECT_EQ(BoldLabels(), "134");
-    QTest::keyClick(name, Qt::Key_Backspace);
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::string boldAfter;
+    } steps[] = {
+        {"File open", [this] { Press("cmdFile"); }, "23"},
+        // A click at the far end of the box, right of any caption text, ticks it.
+        {"a click on the time box",
+         [&] {
+             QTest::mouseClick(check, Qt::LeftButton, {},
+                               QPoint(check->width() - 2, check->height() / 2));
+         },
+         "3"},
+        {"File open, cancelled", [this] { Press("cmdFile"); }, "23"},
+        {"Space on the time box", [&] { QTest::keyClick(check, Qt::Key_Space); }, "3"},
+        {"File open, cancelled", [this] { Press("cmdFile"); }, "23"},
+        {"typing in the scheme box", [&] { QTest::keyClicks(scheme->lineEdit(), "x"); }, "3"},
+        {"typing a name", [&] { QTest::keyClicks(name, "ab"); }, "4"},
+        {"typing in the scheme box", [&] { QTest::keyClicks(scheme->lineEdit(), "y"); }, "34"},
+        {"moving the cursor", [&] { QTest::keyClick(name, Qt::Key_Left); }, "34"},
+        {"Backspace in the name", [&] { QTest::keyClick(name, Qt::Key_Backspace); }, "4"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(BoldLabels(), step.boldAfter);
+    }
+    EXPECT_FALSE(check->isChecked());
+    EXPECT_EQ(scheme->currentText(), kSchemeName + "xy");
     EXPECT_EQ(name->text(), "b");
-    EXPECT_EQ(BoldLabels(), "14");
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(WindowTest, AClickOnTheBackgroundShowsTheInformationAsIDoes) {

@@ -12,7 +12,9 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "tests/support/scratch_folder.h"
 #include "tests/window/qt/stand_ins.h"
@@ -25,18 +27,27 @@
 namespace routalo::testing {
 namespace {
 
-TEST(QtNameFilters, TurnsDescriptionAndPatternPairsIntoQtFilters) {
-    EXPECT_EQ(QtNameFilters("CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*"),
-              QStringList({"CSV GPS files (*.csv)", "All files (*)"}));
-    EXPECT_EQ(QtNameFilters("Logs|*.csv;*.txt"), QStringList({"Logs (*.csv *.txt)"}));
-    EXPECT_EQ(QtNameFilters("Logs (*.csv;*.txt)|*.csv;*.txt"), QStringList({"Logs (*.csv *.txt)"}));
-    EXPECT_EQ(QtNameFilters("|*.csv"), QStringList({"(*.csv)"}));
-    EXPECT_EQ(QtNameFilters("Logs|*.csv|Unpaired"), QStringList({"Logs (*.csv)"}));
-    EXPECT_TRUE(QtNameFilters("").isEmpty());
+const FileFilter kCsvAndAll[] = {{"CSV GPS files (*.csv)", "*.csv"}, {"All files (*.*)", "*.*"}};
 
-    EXPECT_EQ(ShownFilters("CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*"),
-              QStringList({"CSV GPS files (*.csv)", "All files (*.*)"}));
-    EXPECT_EQ(ShownFilters(" Logs |*.csv;*.txt||*.*|Unpaired"), QStringList({"Logs", "(*)"}));
+TEST(QtNameFilters, TurnsDescriptionAndPatternPairsIntoQtFilters) {
+    const struct {
+        std::vector<FileFilter> filters;
+        QStringList qt;
+        QStringList shown;
+    } cases[] = {
+        {{std::begin(kCsvAndAll), std::end(kCsvAndAll)},
+         {"CSV GPS files (*.csv)", "All files (*)"},
+         {"CSV GPS files (*.csv)", "All files (*.*)"}},
+        {{{" Logs ", "*.csv;*.txt"}}, {"Logs (*.csv *.txt)"}, {"Logs"}},
+        {{{"Logs (*.csv;*.txt)", "*.csv;*.txt"}}, {"Logs (*.csv *.txt)"}, {"Logs (*.csv;*.txt)"}},
+        {{{"", "*.*"}}, {"(*)"}, {"(*)"}},
+        {{}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.qt.join(u',').toStdString());
+        EXPECT_EQ(QtNameFilters(c.filters), c.qt);
+        EXPECT_EQ(ShownFilters(c.filters), c.shown);
+    }
 }
 
 TEST(FileOpenDialog, KeepsTheFileNameBetweenOpeningsAndOnACancel) {
@@ -44,7 +55,7 @@ TEST(FileOpenDialog, KeepsTheFileNameBetweenOpeningsAndOnACancel) {
     picker.answers = {"/data/a.csv", std::nullopt, "/data/b.csv"};
     FileOpenDialog dialog(picker);
     dialog.SetDialogTitle("File Open");
-    dialog.SetFilter("CSV GPS files (*.csv)|*.csv|All files (*.*)|*.*");
+    dialog.SetFilters(kCsvAndAll);
 
     dialog.ShowOpen();
     EXPECT_EQ(dialog.FileName(), "/data/a.csv");
@@ -258,11 +269,9 @@ TEST(MousePointer, ElevenShowsTheBusyPointerOverTheWindowAndItsControls) {
         {kDefaultPointer, own}, {kHourglass, busy}, {kHourglass, busy},  // again: nothing to add
         {kDefaultPointer, own}, {5, own},           {kHourglass, busy}, {5, own},
     };
-    EXPECT_EQ(pointer.Value(), kDefaultPointer);
     for (const auto& step : steps) {
         SCOPED_TRACE(step.value);
         pointer.Set(step.value);
-        EXPECT_EQ(pointer.Value(), step.value);
         EXPECT_EQ(shown(), step.shown);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }

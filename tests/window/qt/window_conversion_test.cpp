@@ -65,7 +65,7 @@ TEST_F(WindowConversionTest, ShowsTheHourglassOverTheWindowUntilTheRunEnds) {
     EXPECT_EQ(messages.shown[0].shownPointer, Qt::WaitCursor);
     EXPECT_EQ(messages.shown[0].style, MessageStyle::kCritical);
 
-    EXPECT_EQ(window.MousePointerValue(), kDefaultPointer);
+    EXPECT_EQ(window.Core().PointerShape(), kDefaultPointer);
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
