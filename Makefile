@@ -6,6 +6,7 @@
 
 BUILD     ?= build
 SAN_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -27,7 +28,7 @@ WINDOWS_LAYERS := build windows
 # Configures $(BUILD) as a Release build with the options given.
 configure = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(1) $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: all build build-tests run test sanitize bench fuzz memcheck package windows windows-test windows-package clean
+.PHONY: all build build-tests run test sanitize sanitize-thread bench fuzz memcheck package windows windows-test windows-package clean
 
 all: build
 
@@ -57,6 +58,16 @@ sanitize:
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DROUTALO_SANITIZE=ON -DROUTALO_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@$(call ctest,$(SAN_BUILD)) -j $(JOBS)
+
+# The conversion's and the command line's tests again, built with
+# ThreadSanitizer: the writer thread, and stops asked for by signals while a
+# run reads, writes and waits. Without the window, whose toolkit is no part
+# of either.
+sanitize-thread:
+	@tools/setup $(TEST_LAYERS)
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROUTALO_SANITIZE_THREAD=ON -DROUTALO_WINDOW=OFF -DROUTALO_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(call ctest,$(TSAN_BUILD)) -j $(JOBS)
 
 # The benchmark of the README; the build gains the micro-benchmarks, which
 # bench/run --micro runs.
@@ -125,4 +136,4 @@ windows-test:
 	@$(call ctest,$(WIN_BUILD)) -j $(JOBS)
 
 clean:
-	@rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)
+	@rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

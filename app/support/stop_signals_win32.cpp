@@ -5,7 +5,7 @@
 
 #include "app/support/stop_signals.h"
 #include "conversion/files/stop_request.h"
-#include "conversion/files/system_file.h"
+#include "conversion/files/wake_ups.h"
 
 namespace routalo {
 namespace {

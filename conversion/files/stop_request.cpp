@@ -1,21 +1,23 @@
 #include "conversion/files/stop_request.h"
 
-#include "conversion/files/system_file.h"
+#include "conversion/files/wake_ups.h"
 
 namespace routalo {
 
 namespace detail {
-volatile std::sig_atomic_t requestedStop = 0;
+std::atomic<int> requestedStop{0};
 }  // namespace detail
 
 void PrepareStopRequests() {
     PrepareWakeUps();
 }
 
+// One compare-exchange: of two requests at once, exactly one finds no stop
+// asked for yet and sets its signal.
 void RequestStop(int signal) noexcept {
-    if (detail::requestedStop == 0) {
-        detail::requestedStop = signal;
-    }
+    int none = 0;
+    detail::requestedStop.compare_exchange_strong(none, signal, std::memory_order_acq_rel,
+                                                  std::memory_order_acquire);
     WakeWaitingWrites();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <csignal>
+#include <atomic>
 
 #include "conversion/errors.h"
 
@@ -12,22 +12,26 @@
 namespace routalo {
 
 namespace detail {
-// The signal that asked for the stop; 0 while none has.
-extern volatile std::sig_atomic_t requestedStop;
+// The signal that asked for the stop; 0 while none has. A signal handler
+// sets it, or on Windows the console's own thread, while the conversion's
+// threads read it: a lock-free atomic is safe for both.
+extern std::atomic<int> requestedStop;
+static_assert(std::atomic<int>::is_always_lock_free);
 }  // namespace detail
 
 // Sets up what RequestStop needs to wake the waits of the file layer; once
 // a process, before the first request can come.
 void PrepareStopRequests();
 
-// Asks for the stop on behalf of `signal`; a later request keeps the first
-// one's signal. Wakes writes that wait for a pipe's reader. Safe to call
-// from a signal handler.
+// Asks for the stop on behalf of `signal`; the first request's signal stays,
+// whichever threads or handlers ask at once. Wakes writes that wait for a
+// pipe's reader. Safe to call from a signal handler.
 void RequestStop(int signal) noexcept;
 
 // The signal that asked for the stop; 0 while none has.
 [[nodiscard]] inline int StopSignal() noexcept {
-    return detail::requestedStop;
+    // Acquire: what the thread that asked did before it asked is seen too.
+    return detail::requestedStop.load(std::memory_order_acquire);
 }
 
 // Throws StopRequested once a stop has been asked for.

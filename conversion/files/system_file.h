@@ -87,14 +87,6 @@ class SystemFile {
     std::intptr_t handle_ = kClosed;
 };
 
-// Sets up what WakeWaitingWrites needs; once a process, before the first
-// stop can be asked for.
-void PrepareWakeUps();
-
-// Wakes the writes that wait for a pipe's other end, so that they see a stop
-// asked for. Safe in a signal handler.
-void WakeWaitingWrites() noexcept;
-
 // Starts `run` on a thread whose waits for a pipe's other end a stop can
 // end. On POSIX systems no signal interrupts it: signals go to the main
 // thread, whose waits they are meant to end.

@@ -14,6 +14,7 @@
 #include "conversion/errors.h"
 #include "conversion/files/stop_request.h"
 #include "conversion/files/system_file.h"
+#include "conversion/files/wake_ups.h"
 
 namespace routalo {
 namespace {

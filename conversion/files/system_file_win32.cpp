@@ -12,6 +12,7 @@
 #include "conversion/files/stop_request.h"
 #include "conversion/files/system_error_win32.h"
 #include "conversion/files/system_file.h"
+#include "conversion/files/wake_ups.h"
 #include "conversion/utf16.h"
 
 namespace routalo {
