@@ -1,6 +1,8 @@
 #include "conversion/files/background_writer.h"
 
 #include <string_view>
+#include <system_error>
+#include <utility>
 
 #include "conversion/errors.h"
 #include "conversion/files/stop_request.h"
@@ -8,74 +10,64 @@
 namespace routalo {
 
 BackgroundWriter::BackgroundWriter(SystemFile& file, std::size_t capacity) : file_(file) {
-    inHand_.reserve(capacity);
+    spare_.reserve(capacity);
     thread_ = StartWriterThread([this] { Run(); });
 }
 
 BackgroundWriter::~BackgroundWriter() {
-    {
-        std::unique_lock lock(mutex_);
-        WaitUntilIdle(lock);
-        stopping_ = true;
+    try {
+        TakeBack();
+    } catch (...) {  // NOLINT(bugprone-empty-catch): reported by Write or Finish, or not asked for
     }
-    changed_.notify_all();
+    jobs_.Push(std::nullopt);
     thread_.join();
 }
 
 void BackgroundWriter::Write(std::string& lines) {
-    {
-        std::unique_lock lock(mutex_);
-        WaitUntilIdle(lock);
-        ThrowIfFailed();
-        inHand_.swap(lines);
-        lines.clear();
-        busy_ = true;
-    }
-    changed_.notify_all();
+    TakeBack();
+    WriteJob job;
+    inHand_ = job.written.get_future();
+    job.lines.swap(lines);
+    lines.swap(spare_);
+    jobs_.Push(std::move(job));
 }
 
 void BackgroundWriter::Finish() {
-    std::unique_lock lock(mutex_);
-    WaitUntilIdle(lock);
-    ThrowIfFailed();
+    TakeBack();
 }
 
-void BackgroundWriter::WaitUntilIdle(std::unique_lock<std::mutex>& lock) {
-    changed_.wait(lock, [this] { return !busy_; });
-}
-
-void BackgroundWriter::ThrowIfFailed() const {
-    if (error_ == std::errc::interrupted) {  // the write gave up for a stop
-        throw StopRequested(StopSignal());
+void BackgroundWriter::TakeBack() {
+    if (inHand_.valid()) {
+        try {
+            spare_ = inHand_.get();
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
     }
-    if (error_) {
-        throw FileError(error_, "write failed");
+    if (failure_) {
+        std::rethrow_exception(failure_);
     }
 }
 
+// A failed write keeps the thread going: the next job it gets is the end,
+// since Write hands no buffer over after a failure.
 void BackgroundWriter::Run() {
-    std::unique_lock lock(mutex_);
-    while (true) {
-        changed_.wait(lock, [this] { return busy_ || stopping_; });
-        if (!busy_) {
-            return;
+    while (std::optional<WriteJob> job = jobs_.Pop()) {
+        try {
+            WriteOut(job->lines);
+            job->lines.clear();
+            job->written.set_value(std::move(job->lines));
+        } catch (...) {
+            job->written.set_exception(std::current_exception());
         }
-        const bool failed = static_cast<bool>(error_);
-        lock.unlock();
-        if (!failed) {
-            WriteOut();
-        }
-        lock.lock();
-        busy_ = false;
-        changed_.notify_all();
     }
 }
 
-// Runs on the thread, outside the lock: the other side leaves inHand_ alone
-// while busy_ is set.
-void BackgroundWriter::WriteOut() {
+// Runs on the thread. Throws FileError when the write fails, StopRequested
+// when it gave up for a stop.
+void BackgroundWriter::WriteOut(const std::string& lines) {
     std::error_code error;
-    const std::size_t put = file_.WriteAll(inHand_.data(), inHand_.size(), error);
+    const std::size_t put = file_.WriteAll(lines.data(), lines.size(), error);
     if (!error) {
         if (regular_) {
             file_.StartWriteBack(written_, put);
@@ -85,7 +77,7 @@ void BackgroundWriter::WriteOut() {
     }
     // Keep whole lines only: cut the file back to the last line end that got
     // out. The buffer holds whole lines, so that end is a CR LF within it.
-    const std::size_t lastLineEnd = std::string_view(inHand_).substr(0, put).rfind(kLineEnd);
+    const std::size_t lastLineEnd = std::string_view(lines).substr(0, put).rfind(kLineEnd);
     const std::size_t keep =
         lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + kLineEnd.size();
     if (regular_ && keep < put) {
@@ -96,8 +88,10 @@ void BackgroundWriter::WriteOut() {
         }
     }
     written_ += keep;
-    const std::lock_guard lock(mutex_);
-    error_ = error;
+    if (error == std::errc::interrupted) {  // the write gave up for a stop
+        throw StopRequested(StopSignal());
+    }
+    throw FileError(error, "write failed");
 }
 
 }  // namespace routalo

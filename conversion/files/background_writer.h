@@ -1,13 +1,14 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
+#include <exception>
+#include <future>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <thread>
 
+#include "conversion/files/one_slot_queue.h"
 #include "conversion/files/system_file.h"
 
 namespace routalo {
@@ -20,6 +21,9 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // go on side by side. Only whole lines reach the file: when a write fails
 // part-way (a full disk), the file is cut back to the last line end that got
 // out, and nothing more is written.
+//
+// Each buffer goes to the thread with the promise of its outcome: the
+// buffer back, emptied, for the next lines, or the write's failure.
 class BackgroundWriter {
   public:
     // Sets aside room for a buffer of `capacity` bytes, so that the buffers
@@ -45,21 +49,25 @@ class BackgroundWriter {
     void Finish();
 
   private:
+    struct WriteJob {
+        std::string lines;
+        std::promise<std::string> written;
+    };
+
     void Run();
-    void WriteOut();
-    void WaitUntilIdle(std::unique_lock<std::mutex>& lock);
-    void ThrowIfFailed() const;
+    void WriteOut(const std::string& lines);
+    // Waits for the buffer in hand, if any, and takes it back; then throws
+    // the first failure of any write, for as long as the writer lives.
+    void TakeBack();
 
     SystemFile& file_;
     bool regular_ = false;     // set before the first Write, read by the thread after it
     std::size_t written_ = 0;  // bytes that reached the file; the thread's own
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string inHand_;  // the buffer being written
-    bool busy_ = false;   // inHand_ waits for or is in writing
-    bool stopping_ = false;
-    std::error_code error_;  // the first failure's
+    std::string spare_;                           // the emptied buffer that Write hands back
+    std::future<std::string> inHand_;             // the outcome of the buffer being written
+    std::exception_ptr failure_;                  // the first write's failure
+    OneSlotQueue<std::optional<WriteJob>> jobs_;  // nothing: the thread ends
 
     std::thread thread_;  // started once the rest is in place
 };
