@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "conversion/files/file_identity.h"
-#include "conversion/files/text_output_file.h"
 #include "conversion/speed_class.h"
 
 namespace routalo {

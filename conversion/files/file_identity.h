@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -22,6 +23,10 @@ struct FileIdentity {
         return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
     }
 };
+
+// Tells why the file `identity` must not be written over, or nothing when it
+// may be.
+using OverwriteGuard = std::function<std::optional<std::string>(const FileIdentity& identity)>;
 
 // The file that `path` names, following links; nothing when there is none.
 // Learnt without opening the file where the system allows (POSIX); on

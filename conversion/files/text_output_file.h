@@ -12,10 +12,6 @@
 
 namespace routalo {
 
-// Tells why the file `identity` must not be written over, or nothing when it
-// may be.
-using OverwriteGuard = std::function<std::optional<std::string>(const FileIdentity& identity)>;
-
 // A text file opened for writing line by line; every line ends in CR LF.
 //
 // Lines are gathered in a buffer and written out whole, on a thread of their
