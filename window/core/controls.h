@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -128,8 +129,11 @@ inline constexpr int kStepCount = static_cast<int>(kStepLabels.size());
 
 // The controls that take the focus, in the order Tab moves through them (by
 // their tab index); labels take none. The focus starts on the first.
-inline constexpr std::array<Control, 6> kFocusOrder = [] {
-    std::array<Control, 6> order{};
+inline constexpr std::size_t kFocusCount = static_cast<std::size_t>(
+    std::count_if(kControls.begin(), kControls.end(),
+                  [](const ControlDesign& design) { return design.kind != ControlKind::kLabel; }));
+inline constexpr std::array<Control, kFocusCount> kFocusOrder = [] {
+    std::array<Control, kFocusCount> order{};
     std::size_t taken = 0;
     for (int tab = 0; tab < static_cast<int>(kControls.size()); ++tab) {
         for (const ControlDesign& design : kControls) {

@@ -31,17 +31,13 @@ QString BareDescription(const QString& description, const QString& patterns) {
     return trimmed;
 }
 
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 QStringList QtNameFilters(std::span<const FileFilter> filters) {
     QStringList result;
     for (const FileFilter& filter : filters) {
-        const QString patterns = Text(filter.patterns);
-        const QString bare = BareDescription(Text(filter.description), patterns);
+        const QString patterns = QString::fromUtf8(filter.patterns);
+        const QString bare = BareDescription(QString::fromUtf8(filter.description), patterns);
         const QString shown = u'(' + QtPatterns(patterns) + u')';
         result.append(bare.isEmpty() ? shown : bare + u' ' + shown);
     }
@@ -51,7 +47,7 @@ QStringList QtNameFilters(std::span<const FileFilter> filters) {
 QStringList ShownFilters(std::span<const FileFilter> filters) {
     QStringList result;
     for (const FileFilter& filter : filters) {
-        const QString description = Text(filter.description).trimmed();
+        const QString description = QString::fromUtf8(filter.description).trimmed();
         result.append(description.isEmpty() ? QtNameFilters({&filter, 1}).constFirst()
                                             : description);
     }

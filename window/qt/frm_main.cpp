@@ -84,11 +84,6 @@ bool AcceptAsCopy(QDropEvent* event) {
     return true;
 }
 
-// The text of a design table entry.
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QRect Box(const TwipsBox& box) {
     return TwipsRect(box.left, box.top, box.width, box.height);
 }
@@ -121,7 +116,7 @@ frmMain::~frmMain() = default;
 
 void frmMain::createControls() {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(Text(kStartCaption));
+    setWindowTitle(QString::fromUtf8(kStartCaption));
     setWindowIcon(ProgramIcon());
     setFont(WindowFont());
     setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
@@ -129,7 +124,7 @@ void frmMain::createControls() {
 
     for (const ControlDesign& design : kControls) {
         QWidget* made = createControl(design);
-        made->setObjectName(Text(design.name));
+        made->setObjectName(QString::fromUtf8(design.name));
         made->setGeometry(Box(design.box));
         controls_.at(IndexOf(design.control)) = made;
     }
@@ -148,7 +143,7 @@ void frmMain::createControls() {
 // A button's click and the check box's toggle (by mouse or key) are clicks;
 // every change of an editable text, the user's or the program's, is a change.
 QWidget* frmMain::createControl(const ControlDesign& design) {
-    const QString caption = Text(design.caption);
+    const QString caption = QString::fromUtf8(design.caption);
     const Control id = design.control;
     switch (design.kind) {
         case ControlKind::kLabel: {
