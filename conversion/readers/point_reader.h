@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "conversion/track_point.h"
 
@@ -32,6 +33,11 @@ class PointReader {
 
     // The log's line that the last point came from, counted from 1.
     [[nodiscard]] virtual std::size_t Line() const = 0;
+
+    // The name that the log gives its track, as far as it has been read:
+    // the document's name when the user gives none. Empty for a log that
+    // names nothing.
+    [[nodiscard]] virtual std::string_view TrackName() const { return {}; }
 };
 
 }  // namespace routalo
