@@ -6,16 +6,14 @@
 #include <new>
 #include <utility>
 
+#include "conversion/document_path.h"
 #include "conversion/errors.h"
-#include "conversion/files/path_style.h"
 #include "conversion/files/stop_request.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/kml_writer.h"
-#include "conversion/readers/gpx_reader.h"
-#include "conversion/readers/nmea_reader.h"
+#include "conversion/readers/reader_factory.h"
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_scheme.h"
-#include "conversion/text_encoding.h"
 
 namespace routalo {
 namespace {
@@ -36,73 +34,30 @@ std::optional<std::string> HeaderProblem(TextInputFile& log) {
     if (header == kTrackLogHeader) {
         return std::nullopt;
     }
-    // Lines that end in a bare line feed are no lines here: the whole log
+    // Lines that end in bare line feeds are no lines here: the whole log
     // reads as its first line, which starts with the header and that LF.
     if (header.starts_with(kTrackLogHeader) && header.back() == '\n') {
         return "the log's lines end in bare line feeds; it needs CR LF or CR line ends";
     }
+    // A byte order mark is no part of the header line, however an editor
+    // that wrote it shows the line.
+    if (header.starts_with("\xEF\xBB\xBF")) {
+        return "the log starts with a UTF-8 byte order mark";
+    }
+    if (header.starts_with("\xFF\xFE") || header.starts_with("\xFE\xFF")) {
+        return "the log starts with a UTF-16 byte order mark";
+    }
     return std::string();
 }
 
-// How many characters of the log's path give way to "kml".
-constexpr std::size_t kDroppedCharacters = 3;
-
-// A file name that is valid UTF-8 is read as UTF-8, any other as
-// Windows-1252, as the lines of a log are.
-LineEncoding EncodingOf(std::string_view name) {
-    return IsValidUtf8(name) ? LineEncoding::kUtf8 : LineEncoding::kWindows1252;
-}
-
-// Whether the document path leaves the log's folder, as it does when the
-// log's file name is shorter than the three characters that give way to
-// "kml" ("/data/ab" gives "/datakml").
-bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPath) {
-    const std::string_view dropped =
-        sourcePath.substr(outputPath.size() - std::string_view("kml").size());
-    return dropped.find_first_of(kFolderSeparators) != std::string_view::npos;
-}
-
-// The kinds of log that the first bytes tell apart.
-enum class LogKind { kTrackLog, kGpx, kNmea };
-
-// A GPX document starts with "<", an NMEA 0183 log with "$", each after an
-// optional UTF-8 byte order mark and blank space, as far as the first
-// buffer holds them; anything else is left to the track log's header check.
-LogKind KindOf(TextInputFile& log) {
-    std::string_view start = log.Buffered();
-    if (start.starts_with("\xEF\xBB\xBF")) {
-        start.remove_prefix(3);
-    }
-    const std::size_t first = start.find_first_not_of(" \t\r\n");
-    if (first != std::string_view::npos && start[first] == '<') {
-        return LogKind::kGpx;
-    }
-    if (first != std::string_view::npos && start[first] == '$') {
-        return LogKind::kNmea;
-    }
-    return LogKind::kTrackLog;
-}
-
-std::unique_ptr<PointReader> ReaderFor(LogKind kind, TextInputFile& log) {
-    switch (kind) {
-        case LogKind::kGpx:
-            return MakeGpxPointReader(log);
-        case LogKind::kNmea:
-            return std::make_unique<NmeaPointReader>(log);
-        case LogKind::kTrackLog:
-            break;
-    }
-    return std::make_unique<TrackLogPointReader>(log);
-}
-
-// Writes one segment for every pair of consecutive points of a chain. The
-// two points trade places instead of being copied.
-void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo) {
-    std::array<TrackPoint, 2> points;
-    TrackPoint* previous = &points[0];
-    TrackPoint* current = &points[1];
-    for (PointStep step = reader.Next(*current); step != PointStep::kEnd;
-         step = reader.Next(*current)) {
+// Writes one segment for every pair of consecutive points of a chain, from
+// the point that `step` read into points[0] on. The two points trade places
+// instead of being copied.
+void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo,
+                   std::array<TrackPoint, 2>& points, PointStep step) {
+    TrackPoint* previous = &points[1];
+    TrackPoint* current = &points[0];
+    for (; step != PointStep::kEnd; step = reader.Next(*current)) {
         if (step == PointStep::kNextPoint) {
             writer.WriteSegment(*current, *previous, withTimeInfo);
         }
@@ -136,25 +91,6 @@ std::string MessageOf(Phase phase, std::string_view sourcePath, std::string_view
 
 }  // namespace
 
-std::optional<std::string> KmlPathFor(std::string_view sourcePath) {
-    // The characters are counted in the file name, decoded on its own, so
-    // that a folder name in another encoding cannot split one. A file name
-    // shorter than that gives a path outside the log's folder, which the run
-    // refuses; it is formed from the whole path, to be named in the message.
-    const std::size_t nameStart = sourcePath.find_last_of(kFolderSeparators) + 1;
-    std::string_view name = sourcePath.substr(nameStart);
-    if (CharacterCount(name, EncodingOf(name)) < kDroppedCharacters) {
-        name = sourcePath;
-    }
-    const std::optional<std::string_view> stem =
-        DropLastCharacters(name, kDroppedCharacters, EncodingOf(name));
-    if (!stem) {
-        return std::nullopt;
-    }
-    return std::string(sourcePath.substr(0, sourcePath.size() - name.size())) + std::string(*stem) +
-           "kml";
-}
-
 std::string CannotOpenMessage(std::string_view sourcePath) {
     return "Het bestand " + std::string(sourcePath) + " kon niet worden geopend.";
 }
@@ -173,9 +109,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     try {
         ThrowIfStopRequested();  // asked for before this LOG started
         log.emplace(request.sourcePath);
-        const LogKind kind = request.anyKindOfLog ? KindOf(*log) : LogKind::kTrackLog;
+        const LogStart start = request.anyKindOfLog ? TellLogKind(*log) : LogStart();
         if (std::optional<std::string> problem =
-                kind == LogKind::kTrackLog ? HeaderProblem(*log) : std::nullopt) {
+                start.kind == LogKind::kTrackLog ? HeaderProblem(*log) : std::nullopt) {
             log->Close();
             outcome.result = ConversionResult::kFailed;
             outcome.message = kHeaderMismatchMessage;
@@ -184,16 +120,30 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         }
 
         phase = Phase::kCreatingDocument;
-        const std::optional<std::string> kmlPath = KmlPathFor(request.sourcePath);
+        const std::optional<std::string> kmlPath = DocumentPathFor(request.sourcePath, start.kind);
         if (!kmlPath) {
             throw FileRefused("the log's path is too short to give a document path");
         }
         outputPath = *kmlPath;
-        if (LeavesTheLogsFolder(request.sourcePath, outputPath)) {
+        if (start.kind == LogKind::kTrackLog &&
+            LeavesTheLogsFolder(request.sourcePath, outputPath)) {
             throw FileRefused("the document would lie outside the log's folder");
         }
         if (!SpeedSchemeIsFilled()) {
             throw ConversionError("the speed colour scheme is empty");
+        }
+
+        // A track log's document is made before its first line is read, as
+        // it always was. Another log's waits for its first point: a log that
+        // holds none, or fails before it, leaves no document behind and an
+        // old one as it was.
+        std::array<TrackPoint, 2> points;
+        PointStep first = PointStep::kEnd;
+        if (start.kind != LogKind::kTrackLog) {
+            phase = Phase::kConverting;
+            reader = MakePointReader(start, *log);
+            first = reader->Next(points[0]);
+            phase = Phase::kCreatingDocument;
         }
         const FileIdentity logIdentity = log->Identity();
         document.emplace(
@@ -207,9 +157,12 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
 
         phase = Phase::kConverting;
         KmlWriter writer(*document, request.topSpeed ? &*request.topSpeed : nullptr);
-        writer.WriteKmlHeader(request.trackName);
-        reader = ReaderFor(kind, *log);
-        ConvertPoints(*reader, writer, request.withTimeInfo);
+        writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
+        if (!reader) {
+            reader = MakePointReader(start, *log);
+            first = reader->Next(points[0]);
+        }
+        ConvertPoints(*reader, writer, request.withTimeInfo, points, first);
         writer.WriteKmlFooter();
         document->Close();
         log->Close();

@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/document_path.h"
 #include "conversion/files/file_identity.h"
+#include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_class.h"
 
 namespace routalo {
@@ -14,10 +16,6 @@ namespace routalo {
 // Shows a conversion's failure message to the user: the window puts it in a
 // modal message box, the command line prints it.
 using ShowMessage = std::function<void(const std::string& message)>;
-
-// The line a track log must start with.
-inline constexpr std::string_view kTrackLogHeader =
-    "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)";
 
 // Converts the track log at `sourcePath` into a KML document beside it (see
 // KmlPathFor), naming the track `trackName` and stamping every segment with
@@ -33,13 +31,16 @@ void ConvertTrackLog(const std::string& sourcePath, std::string_view trackName, 
 // than the message: a batch of logs, a run that a signal may stop.
 struct ConversionRequest {
     std::string sourcePath;
-    std::string_view trackName;
+    // The document's name; without one, the name that the log gives its
+    // track, if any.
+    std::optional<std::string_view> trackName;
     bool withTimeInfo = false;
     // Files that the document must not be, besides the log itself.
     OverwriteGuard mustNotOverwrite;
     // Whether a GPX document or an NMEA 0183 log is read too, as its first
-    // bytes tell ("<" or "$", after a byte order mark and blank space); a
-    // track log is told by its header line either way.
+    // bytes tell (reader_factory.h), with its document named as
+    // DocumentPathFor says; a track log is told by its header line either
+    // way.
     bool anyKindOfLog = false;
     // The speed range of the classes; without it every speed above 25 km/h
     // shares class 24.
@@ -66,11 +67,6 @@ struct ConversionOutcome {
 // for a pipe's other end, as kInterrupted; one asked for before it starts
 // ends it before it touches a file.
 [[nodiscard]] ConversionOutcome RunConversion(const ConversionRequest& request);
-
-// The document path of a log: its path without the last three characters,
-// followed by "kml" ("rit.csv" -> "rit.kml", "rit.gpsx" -> "rit.gkml").
-// Nothing for a path of fewer than three characters.
-[[nodiscard]] std::optional<std::string> KmlPathFor(std::string_view sourcePath);
 
 // The messages of the run, one per kind of failure.
 [[nodiscard]] std::string CannotOpenMessage(std::string_view sourcePath);

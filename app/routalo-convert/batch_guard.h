@@ -11,7 +11,8 @@ namespace routalo {
 // What one command's batch of conversions keeps from being written over:
 // every LOG it was given, and every document that one of its runs made, so
 // that no run destroys another's input or output ("x.csv x.kml", or
-// "track_001 track_002", which both give "track_kml"). Files are told
+// CSV logs "track_001 track_002", which both give "track_kml", or "ride.gpx
+// ride.nmea", which both give "ride.kml"). Files are told
 // apart by device and inode, so links count as the file they lead to.
 class BatchGuard {
   public:

@@ -26,14 +26,18 @@ constexpr std::string_view kUsage =
 
 constexpr std::string_view kHelp =
     "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"
-    "Each LOG is written as a KML document beside it: the same path with its last\n"
-    "three characters replaced by \"kml\" (rit.csv gives rit.kml). A LOG is a CSV\n"
-    "track log, a GPX document or an NMEA 0183 log, as its content tells.\n"
+    "A LOG is a CSV track log, a GPX document or an NMEA 0183 log, as its content\n"
+    "tells. Each is written as a KML document beside it: a CSV log's path with its\n"
+    "last three characters replaced by \"kml\" (rit.csv gives rit.kml), any other\n"
+    "LOG's with its extension replaced by \".kml\", or \".kml\" added to a name\n"
+    "without one (track.nmea gives track.kml). The track's name in a GPX document\n"
+    "names the document when --name is not given.\n"
     "\n"
     "Options:\n"
     "  -t, --time         give every segment the date and time of its point, so a\n"
     "                     map viewer can play the trip back\n"
-    "  -n, --name NAME    name of the track in the document (empty when not given)\n"
+    "  -n, --name NAME    name of the track in the document (without it: the\n"
+    "                     name that a GPX document gives its track, else none)\n"
     "  -s, --top-speed KMH\n"
     "                     spread the 26 colours evenly from 0 to KMH km/h (1 to\n"
     "                     1000, '.' as the decimal point); without it they end\n"
@@ -63,7 +67,7 @@ constexpr std::string_view kShortOptions = "tn:s:hV";
 
 struct Options {
     bool withTimeInfo = false;
-    std::string trackName;
+    std::optional<std::string> trackName;
     std::optional<TopSpeed> topSpeed;
     std::vector<std::string> logs;
     bool help = false;

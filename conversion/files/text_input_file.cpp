@@ -1,5 +1,7 @@
 #include "conversion/files/text_input_file.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace routalo {
@@ -36,6 +38,27 @@ void TextInputFile::ReadLine(std::string& line, std::size_t keep) {
 std::string_view TextInputFile::Buffered() {
     if (begin_ == end_ && !Refill()) {
         return {};
+    }
+    return {buffer_.get() + begin_, end_ - begin_};
+}
+
+std::string_view TextInputFile::Peek(std::size_t count) {
+    static_assert(kPeekLimit <= kBufferSize);
+    if (begin_ == end_ && !Refill()) {
+        return {};
+    }
+    if (end_ - begin_ < count && begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    const std::size_t wanted = std::min(count, kPeekLimit);
+    while (end_ - begin_ < wanted) {
+        const std::size_t read = file_.Read(buffer_.get() + end_, kBufferSize - end_);
+        if (read == 0) {
+            break;
+        }
+        end_ += read;
     }
     return {buffer_.get() + begin_, end_ - begin_};
 }

@@ -51,6 +51,14 @@ class TextInputFile {
     // lines above.
     std::string_view Buffered();
 
+    // The bytes not read yet, at least `count` of them where the file holds
+    // that many: reads on, one read at a time, until the buffer holds them or
+    // the file ends. A pipe's writer may send a log in pieces of any size;
+    // a caller that decides on the first bytes asks for one more byte at a
+    // time until it can. `count` may not exceed kPeekLimit.
+    std::string_view Peek(std::size_t count);
+    static constexpr std::size_t kPeekLimit = std::size_t{64} * 1024;
+
     // Moves past the first `count` bytes of Buffered().
     void Skip(std::size_t count) { begin_ += count; }
 

@@ -288,4 +288,22 @@ PointStep NmeaPointReader::Next(TrackPoint& point) {
     return PointStep::kEnd;
 }
 
+bool IsNmeaSentence(std::string_view line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos || line.size() > kLongestNmeaSentence) {
+        return false;
+    }
+    line = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+    const std::optional<std::string_view> body = CheckedBody(line);
+    if (!body) {
+        return false;
+    }
+    const std::size_t comma = body->find(',');
+    const std::string_view address = body->substr(0, comma);
+    constexpr std::size_t kShortestAddress = 3;  // a maker's "P" and its three letters: 4
+    return comma != std::string_view::npos && address.size() >= kShortestAddress &&
+           std::all_of(address.begin(), address.end(),
+                       [](char c) { return (c >= 'A' && c <= 'Z') || IsDigit(c); });
+}
+
 }  // namespace routalo

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
@@ -46,5 +47,14 @@ class NmeaPointReader : public PointReader {
 // in any state, for a sentence that gives none. For the tests and the fuzz
 // target.
 [[nodiscard]] bool ReadRmcSentence(std::string_view sentence, TrackPoint& point);
+
+// The longest line that can hold a sentence, without its line end.
+inline constexpr std::size_t kLongestNmeaSentence = 1024;
+
+// Whether `line` (without its line end; blank space around it allowed) is
+// an NMEA 0183 sentence of any type: "$", an address of capital letters and
+// digits (a talker and a type, or a maker's "P..."), fields, and a checksum
+// that matches.
+[[nodiscard]] bool IsNmeaSentence(std::string_view line);
 
 }  // namespace routalo

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
 #include "conversion/track_point.h"
 
 namespace routalo {
+
+// The line a track log must start with.
+inline constexpr std::string_view kTrackLogHeader =
+    "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)";
 
 // Reads the next line of an open track log and returns it as a TrackPoint.
 //

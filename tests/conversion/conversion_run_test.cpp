@@ -1,10 +1,14 @@
 #include "conversion/conversion_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "conversion/speed_scheme.h"
@@ -139,37 +143,55 @@ TEST_F(ConversionRun, RefusesAnotherHeaderWithoutCreatingTheDocument) {
 }
 
 // The command line reads a GPX document or an NMEA log as its first bytes
-// tell; the window, through ConvertTrackLog, keeps to the header check.
+// tell; the window, through ConvertTrackLog, keeps to the header check. A
+// GPX document or an NMEA log makes its document only once it has a point.
 TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
     const std::string fix =
         "$GPRMC,090503,A,5212.0000,N,00506.0000,E,6.48,,150607,,*04\r\n"
         "$GPRMC,090504,A,5212.0010,N,00506.0010,E,6.48,,150607,,*03\r\n";
     const std::string csv = std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
     const std::string kNoFix = "the log holds no RMC sentence with a valid fix";
+    const std::string kNoPoint = "the GPX document holds no track point";
+    const std::string kOld = "an older document\r\n";
+    enum class Document { kWhole, kCutShort, kOldKept };
     struct Case {
         std::string content;
         bool anyKind;
         std::string message;  // empty for a document with one segment
         std::string cause;
+        Document document;
     };
+    const std::string header = std::string(kHeaderMismatchMessage);
+    const std::string failed = std::string(kConversionFailedMessage);
     const Case cases[] = {
-        {fix, false, std::string(kHeaderMismatchMessage), ""},
-        {"<?xml version=\"1.0\"?><gpx/>", false, std::string(kHeaderMismatchMessage), ""},
-        {csv, false, "", ""},
-        {csv, true, "", ""},
-        {"\xEF\xBB\xBF \r\n\t" + fix, true, "", ""},
-        {"$GPGGA,1,2*00\r\n", true, std::string(kConversionFailedMessage), kNoFix},
-        {" x" + fix, true, std::string(kHeaderMismatchMessage), ""},
+        {fix, false, header, "", Document::kOldKept},
+        {"<?xml version=\"1.0\"?><gpx/>", false, header, "", Document::kOldKept},
+        {csv, false, "", "", Document::kWhole},
+        {csv, true, "", "", Document::kWhole},
+        {"\xEF\xBB\xBF" + csv, true, header, "the log starts with a UTF-8 byte order mark",
+         Document::kOldKept},
+        {"\xEF\xBB\xBF \r\n\t" + fix, true, "", "", Document::kWhole},
+        // What stands before the first sentence: a banner, a damaged line, the
+        // tail of a sentence cut off by the capture.
+        {"Logger v2.1 ready\r\n,,150607,,*04\r\n" + fix, true, "", "", Document::kWhole},
+        {"$GPGGA,1,2*55\r\n", true, failed, kNoFix, Document::kOldKept},
+        {"$GPGGA,1,2*00\r\n" + csv, true, header, "", Document::kOldKept},
+        {std::string(TextInputFile::kPeekLimit, 'x') + "\r\n" + fix, true, header, "",
+         Document::kOldKept},
         {"\n<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' "
          "lon='4'/></trkseg></trk></gpx>",
-         true, "", ""},
+         true, "", "", Document::kWhole},
+        {"<gpx><wpt lat='1' lon='2'/><rte><rtept lat='1' lon='2'/></rte></gpx>", true, failed,
+         kNoPoint, Document::kOldKept},
+        {"<gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true, failed,
+         "line 1, column 41: the lat \"x\" is no number from -90 to 90", Document::kOldKept},
         {"<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' lon='4'/></trkseg>", true,
-         std::string(kConversionFailedMessage),
-         "line 1, column 76: Extra content at the end of the document"},
+         failed, "line 1, column 76: Extra content at the end of the document",
+         Document::kCutShort},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.content.substr(0, 40) + (test.anyKind ? " any kind" : ""));
-        fs::remove(folder_.File("rit.kml"));
+        folder_.Write("rit.kml", kOld);
         const std::string log = folder_.Write("rit.log", test.content);
         ConversionRequest request;
         request.sourcePath = log;
@@ -181,14 +203,41 @@ TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
             EXPECT_EQ(Convert(log),
                       test.message.empty() ? std::vector<std::string>() : Messages(test.message));
         }
-        if (test.message == kHeaderMismatchMessage) {
-            EXPECT_FALSE(fs::exists(folder_.File("rit.kml")));
-        } else if (test.message.empty()) {
-            EXPECT_EQ(testing::CountElements(ReadBytes(folder_.File("rit.kml")), "Placemark"), 1);
-        } else {  // the lines written before the failure, no closing line
-            EXPECT_FALSE(ReadBytes(folder_.File("rit.kml")).ends_with(kClosingLine));
+        const std::string document = ReadBytes(folder_.File("rit.kml"));
+        switch (test.document) {
+            case Document::kWhole:
+                EXPECT_EQ(testing::CountElements(document, "Placemark"), 1);
+                break;
+            case Document::kCutShort:  // the lines written before the failure
+                EXPECT_TRUE(document.starts_with("<?xml"));
+                EXPECT_FALSE(document.ends_with(kClosingLine));
+                break;
+            case Document::kOldKept:
+                EXPECT_EQ(document, kOld);
+                EXPECT_FALSE(outcome.document.has_value());
+                break;
         }
     }
+}
+
+// The kind is told from the bytes, not from how a pipe's writer splits them.
+TEST_F(ConversionRun, TellsTheKindOfALogThatComesThroughAPipeInPieces) {
+    const std::string fifo = folder_.File("rit.gpx");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    std::thread writer([&] {
+        std::ofstream out(fifo, std::ios::binary);
+        out << "\n" << std::flush;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        out << "<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' lon='4'/>"
+               "</trkseg></trk></gpx>";
+    });
+    ConversionRequest request;
+    request.sourcePath = fifo;
+    request.anyKindOfLog = true;
+    const ConversionOutcome outcome = RunConversion(request);
+    writer.join();
+    EXPECT_EQ(outcome.cause, "");
+    EXPECT_EQ(testing::CountElements(ReadBytes(folder_.File("rit.kml")), "Placemark"), 1);
 }
 
 TEST_F(ConversionRun, ReportsALogThatCannotBeOpened) {

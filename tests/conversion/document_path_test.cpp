@@ -1,11 +1,11 @@
-// The document's path: the log's path with its last three characters
-// replaced by "kml", on every system the program is built for.
+// The document's path beside its log, on every system the program is built for.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <utility>
 
-#include "conversion/conversion_run.h"
+#include "conversion/document_path.h"
 
 namespace routalo {
 namespace {
@@ -25,6 +25,26 @@ TEST(DocumentPath, ReplacesTheLastThreeCharactersOfTheLogsPath) {
     EXPECT_EQ(KmlPathFor("C:ab"), "Ckml");
     EXPECT_EQ(KmlPathFor("abc"), "kml");
     EXPECT_EQ(KmlPathFor("ab"), std::nullopt);
+}
+
+// Every other kind of log: the file name's extension gives way to ".kml".
+TEST(DocumentPath, ReplacesTheExtensionOfEveryOtherKindOfLog) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/logs/track.nmea", "/logs/track.kml"},
+        {"/logs/ride.gpx", "/logs/ride.kml"},
+        {"/logs/nmea", "/logs/nmea.kml"},
+        {"/logs/.gpx", "/logs/.gpx.kml"},
+        {"/logs/a.b.c", "/logs/a.b.kml"},
+        {"/logs.d/rit", "/logs.d/rit.kml"},
+        {"C:\\logs\\rit.log", "C:\\logs\\rit.kml"},
+        {"ab", "ab.kml"},
+        {"rit.caf\xC3\xA9", "rit.kml"},
+    };
+    for (const auto& [log, document] : cases) {
+        EXPECT_EQ(DocumentPathFor(log, LogKind::kGpx), document) << log;
+        EXPECT_EQ(DocumentPathFor(log, LogKind::kNmea), document) << log;
+    }
+    EXPECT_EQ(DocumentPathFor("/logs/track.nmea", LogKind::kTrackLog), "/logs/track.nkml");
 }
 
 }  // namespace

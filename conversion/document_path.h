@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "conversion/readers/reader_factory.h"
+
+namespace routalo {
+
+// The document path of a track log: its path without the last three
+// characters, followed by "kml" ("rit.csv" -> "rit.kml", "rit.gpsx" ->
+// "rit.gkml"). Nothing for a path of fewer than three characters.
+[[nodiscard]] std::optional<std::string> KmlPathFor(std::string_view sourcePath);
+
+// Whether `outputPath`, KmlPathFor's path of `sourcePath`, leaves the log's
+// folder, as it does when the log's file name is shorter than the three
+// characters that give way to "kml" ("/data/ab" gives "/datakml").
+[[nodiscard]] bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPath);
+
+// The document path of a log of `kind`: a track log's is KmlPathFor's;
+// every other log's is its path with the file name's extension, from its
+// last "." when that is not the name's first character, replaced by ".kml",
+// or ".kml" added to a name without one ("ride.gpx" -> "ride.kml", "nmea"
+// -> "nmea.kml", ".gpx" -> ".gpx.kml").
+[[nodiscard]] std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind);
+
+}  // namespace routalo

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "conversion/files/text_input_file.h"
+#include "conversion/readers/point_reader.h"
+
+namespace routalo {
+
+// The kinds of log that their first bytes tell apart.
+enum class LogKind : std::uint8_t { kTrackLog, kGpx, kNmea };
+
+// How a GPX document's text is encoded, where its first bytes tell.
+enum class GpxEncoding : std::uint8_t {
+    kAsDeclared,  // UTF-8, or what its XML declaration names
+    kUtf16LittleEndian,
+    kUtf16BigEndian,
+};
+
+// What the first bytes of a log told.
+struct LogStart {
+    LogKind kind = LogKind::kTrackLog;
+    GpxEncoding encoding = GpxEncoding::kAsDeclared;
+    // For a GPX document: the line ends and the characters after the last
+    // of them that stood before its first "<", which were skipped.
+    std::size_t skippedLines = 0;
+    std::size_t skippedColumns = 0;
+};
+
+// Tells the kind of `log` from its first bytes, reading as many as that
+// takes and no more than TextInputFile::kPeekLimit, however a pipe's writer
+// splits them:
+// - a GPX document starts with "<", after an optional byte order mark
+//   (UTF-8, or UTF-16 of either byte order) and blank space, which are
+//   skipped, so that the parser gets the document from its "<";
+// - a log that starts with the track log's header line is a track log;
+// - an NMEA 0183 log holds a sentence on one of the lines that start in
+//   its first kPeekLimit bytes; the lines before it stay, for the reader to
+//   skip as it skips any line that is no sentence;
+// - anything else is left to the track log's header check.
+[[nodiscard]] LogStart TellLogKind(TextInputFile& log);
+
+// The reader of a log of the kind told, over the rest of `log`.
+[[nodiscard]] std::unique_ptr<PointReader> MakePointReader(const LogStart& start,
+                                                           TextInputFile& log);
+
+}  // namespace routalo
