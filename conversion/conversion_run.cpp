@@ -97,7 +97,8 @@ std::unique_ptr<PointReader> ReaderFor(LogKind kind, TextInputFile& log) {
 
 // Writes one segment for every pair of consecutive points of a chain. The
 // two points trade places instead of being copied.
-void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo) {
+template <typename Reader>
+void ConvertPointsOf(Reader& reader, KmlWriter& writer, bool withTimeInfo) {
     std::array<TrackPoint, 2> points;
     TrackPoint* previous = &points[0];
     TrackPoint* current = &points[1];
@@ -107,6 +108,16 @@ void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo) {
             writer.WriteSegment(*current, *previous, withTimeInfo);
         }
         std::swap(previous, current);
+    }
+}
+
+void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo) {
+    // A CSV log's reader is called as itself, its Next inline in the loop:
+    // the commonest kind of log pays no call per point for the others.
+    if (auto* trackLog = dynamic_cast<TrackLogPointReader*>(&reader)) {
+        ConvertPointsOf(*trackLog, writer, withTimeInfo);
+    } else {
+        ConvertPointsOf(reader, writer, withTimeInfo);
     }
 }
 
