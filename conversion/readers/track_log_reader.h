@@ -5,7 +5,6 @@
 
 #include "conversion/errors.h"
 #include "conversion/files/stop_request.h"
-
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
 #include "conversion/track_point.h"
