@@ -53,8 +53,9 @@ std::optional<std::string> HeaderProblem(TextInputFile& log) {
 // Writes one segment for every pair of consecutive points of a chain, from
 // the point that `step` read into points[0] on. The two points trade places
 // instead of being copied.
-void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo,
-                   std::array<TrackPoint, 2>& points, PointStep step) {
+template <typename Reader>
+void ConvertPointsOf(Reader& reader, KmlWriter& writer, bool withTimeInfo,
+                     std::array<TrackPoint, 2>& points, PointStep step) {
     TrackPoint* previous = &points[1];
     TrackPoint* current = &points[0];
     for (; step != PointStep::kEnd; step = reader.Next(*current)) {
@@ -62,6 +63,17 @@ void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo,
             writer.WriteSegment(*current, *previous, withTimeInfo);
         }
         std::swap(previous, current);
+    }
+}
+
+void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo,
+                   std::array<TrackPoint, 2>& points, PointStep step) {
+    // A CSV log's reader is called as itself, its Next inline in the loop:
+    // the commonest kind of log pays no call per point for the others.
+    if (auto* trackLog = dynamic_cast<TrackLogPointReader*>(&reader)) {
+        ConvertPointsOf(*trackLog, writer, withTimeInfo, points, step);
+    } else {
+        ConvertPointsOf(reader, writer, withTimeInfo, points, step);
     }
 }
 

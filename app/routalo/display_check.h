@@ -5,12 +5,16 @@
 
 namespace routalo {
 
-// Before Qt starts, which would abort without a display to show the window
-// on: when no platform is named (QT_QPA_PLATFORM, or Qt's option -platform
-// among `argv`) and there is neither an X display (DISPLAY) nor a Wayland
-// socket (WAYLAND_DISPLAY, or wayland-0, in XDG_RUNTIME_DIR), writes one
-// line to `errors` and returns the exit status 1; returns nothing, having
-// written nothing, otherwise.
+// Before Qt starts, which would abort when no display answers it: finds the
+// platforms Qt would try, as Qt chooses them (its option -platform among
+// `argv`, QT_QPA_PLATFORM, WAYLAND_DISPLAY, XDG_SESSION_TYPE), and whether
+// the display of any answers: the X server that Qt's option -display or
+// DISPLAY names, through xcb as Qt connects to it; the Wayland compositor's
+// socket (WAYLAND_DISPLAY, or wayland-0, in XDG_RUNTIME_DIR). When none
+// does, writes one line to `errors`, naming the display that did not answer
+// ("no display" when none is named), and returns the exit status 1; returns
+// nothing, having written nothing, otherwise, also for Qt's other platforms
+// (offscreen, vnc), which it leaves to Qt.
 [[nodiscard]] std::optional<int> RefuseWithoutDisplay(int argc, const char* const* argv,
                                                       std::ostream& errors);
 

@@ -19,7 +19,13 @@ constexpr std::string_view kHelp =
     "  -V, --version      show the version and exit\n"
     "  --                 treat the following argument as the FILE\n"
     "\n"
+#ifdef _WIN32
     "Exit status: 0, or 2 for a usage error.\n";
+#else
+    "Exit status: 0, 1 when no display answers (which is told before an option that\n"
+    "is not understood) or the help or the version cannot be written, 2 for a usage\n"
+    "error.\n";
+#endif
 
 constexpr std::array<option, 3> kOptions = {{
     {"help", no_argument, nullptr, 'h'},

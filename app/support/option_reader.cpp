@@ -14,10 +14,28 @@ const option* OptionOf(const option* longOptions, int shortOption) {
     return nullptr;
 }
 
+// The long options of which `argument` ("--t", "--t=5") is an abbreviation,
+// in the table's order.
+std::vector<std::string_view> OptionsAbbreviatedBy(const option* longOptions,
+                                                   std::string_view argument) {
+    std::string_view prefix = argument.substr(2);
+    prefix = prefix.substr(0, prefix.find('='));
+    std::vector<std::string_view> names;
+    for (const option* known = longOptions; known->name != nullptr; ++known) {
+        if (std::string_view(known->name).starts_with(prefix)) {
+            names.emplace_back(known->name);
+        }
+    }
+    return names;
+}
+
 // What getopt_long's answer `result` says was wrong with `argument`, worded
 // as GNU programs word it. An argument given to a long option that takes
 // none ("--time=x") is ':' for MinGW's getopt_long and '?' for glibc's; the
 // option itself tells the two cases apart, so that both builds say the same.
+// An abbreviation of more than one option ("--t") leaves optopt 0 in both,
+// as an unknown option does; the table tells the two apart, and the message
+// names the options as glibc's does, which MinGW's would not.
 std::string ProblemOf(const option* longOptions, int result, std::string_view argument) {
     const bool longForm = argument.starts_with("--");
     const option* known = OptionOf(longOptions, optopt);
@@ -30,6 +48,17 @@ std::string ProblemOf(const option* longOptions, int result, std::string_view ar
                         : "option requires an argument -- '" + std::string(1, char(optopt)) + "'";
     }
     if (optopt == 0) {
+        const std::vector<std::string_view> candidates =
+            longForm ? OptionsAbbreviatedBy(longOptions, argument)
+                     : std::vector<std::string_view>{};
+        if (candidates.size() > 1) {
+            std::string problem =
+                "option '" + std::string(argument) + "' is ambiguous; possibilities:";
+            for (const std::string_view candidate : candidates) {
+                problem += " '--" + std::string(candidate) + "'";
+            }
+            return problem;
+        }
         return "unrecognized option '" + std::string(argument) + "'";
     }
     return "invalid option -- '" + std::string(1, char(optopt)) + "'";

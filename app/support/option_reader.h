@@ -16,7 +16,8 @@ struct GivenOption {
     // The option's argument; for one not understood, why, worded as GNU
     // programs word it: "unrecognized option '--bogus'", "invalid option --
     // 'x'", "option '--name' requires an argument", "option '--time' doesn't
-    // allow an argument".
+    // allow an argument", "option '--t' is ambiguous; possibilities: '--time'
+    // '--top-speed'".
     std::string value;
 };
 

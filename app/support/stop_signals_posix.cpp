@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <time.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <initializer_list>
@@ -23,12 +24,16 @@ constexpr long kNudgeNanoseconds = 50'000'000;
 // that wait too, so it sees the stop.
 timer_t nudgeTimer{};
 // Whether a stop signal starts the nudges; cleared for good by StopNudging.
-volatile std::sig_atomic_t haveNudgeTimer = 0;
+// A signal handler reads it on whichever thread the signal lands, while the
+// main thread sets and clears it: a lock-free atomic, as the stop itself.
+// Release and acquire: a handler that sees it set sees the timer too.
+std::atomic<bool> haveNudgeTimer{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void AskToStop(int signal) {
     const int savedErrno = errno;
     RequestStop(signal);
-    if (haveNudgeTimer) {
+    if (haveNudgeTimer.load(std::memory_order_acquire)) {
         const itimerspec every{{0, kNudgeNanoseconds}, {0, kNudgeNanoseconds}};
         ::timer_settime(nudgeTimer, 0, &every, nullptr);
     }
@@ -57,7 +62,8 @@ void CatchStopSignals() {
     sigevent event{};
     event.sigev_notify = SIGEV_SIGNAL;
     event.sigev_signo = nudge;
-    haveNudgeTimer = ::timer_create(CLOCK_MONOTONIC, &event, &nudgeTimer) == 0 ? 1 : 0;
+    haveNudgeTimer.store(::timer_create(CLOCK_MONOTONIC, &event, &nudgeTimer) == 0,
+                         std::memory_order_release);
     // A further signal asks again and changes nothing: the stop is on its
     // way. timeout(1), for one, sends its signal twice, to the program and
     // to its process group.
@@ -69,8 +75,7 @@ void CatchStopSignals() {
 // The flag first: a stop signal that comes after it starts no nudges, and
 // one that came before started the timer that goes now.
 void StopNudging() {
-    if (haveNudgeTimer != 0) {
-        haveNudgeTimer = 0;
+    if (haveNudgeTimer.exchange(false, std::memory_order_acq_rel)) {
         ::timer_delete(nudgeTimer);
     }
 }

@@ -196,19 +196,4 @@ TrackPoint ReadTrackPoint(TextInputFile& log) {
     return point;
 }
 
-PointStep TrackLogPointReader::Next(TrackPoint& point) {
-    if (first_ && log_.AtEnd()) {
-        throw ConversionError("the log has no line after its header");
-    }
-    while (!log_.AtEnd()) {
-        ThrowIfStopRequested();  // between two lines
-        ++line_;
-        ReadTrackPoint(log_, point);
-        if (!IsSkipPoint(point)) {
-            return std::exchange(first_, false) ? PointStep::kNewChain : PointStep::kNextPoint;
-        }
-    }
-    return PointStep::kEnd;
-}
-
 }  // namespace routalo

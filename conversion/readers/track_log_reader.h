@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
+#include "conversion/errors.h"
+#include "conversion/files/stop_request.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
 #include "conversion/track_point.h"
@@ -36,11 +39,27 @@ void ReadTrackPoint(TextInputFile& log, TrackPoint& point);
 // The track log behind the reader's call, its header already read: every
 // line through ReadTrackPoint, skip points left out, all in one chain. A log
 // without a line behind its header fails.
-class TrackLogPointReader : public PointReader {
+// Final, and Next inline: the conversion's loop over a CSV log calls it
+// directly and without a call per point, so that this, the commonest kind of
+// log, pays nothing for the others.
+class TrackLogPointReader final : public PointReader {
   public:
     explicit TrackLogPointReader(TextInputFile& log) : log_(log) {}
 
-    PointStep Next(TrackPoint& point) override;
+    PointStep Next(TrackPoint& point) override {
+        if (first_ && log_.AtEnd()) {
+            throw ConversionError("the log has no line after its header");
+        }
+        while (!log_.AtEnd()) {
+            ThrowIfStopRequested();  // between two lines
+            ++line_;
+            ReadTrackPoint(log_, point);
+            if (!IsSkipPoint(point)) {
+                return std::exchange(first_, false) ? PointStep::kNewChain : PointStep::kNextPoint;
+            }
+        }
+        return PointStep::kEnd;
+    }
     [[nodiscard]] std::size_t Line() const override { return line_; }
 
   private:

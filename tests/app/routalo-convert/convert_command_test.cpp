@@ -200,6 +200,8 @@ TEST_F(ConvertCommand, RefusesWrongUsageAsGnuProgramsWordIt) {
         {{"--name"}, "option '--name' requires an argument"},
         {{good_, "-n"}, "option requires an argument -- 'n'"},
         {{"--colour", good_}, "unrecognized option '--colour'"},
+        {{"--t", good_}, "option '--t' is ambiguous; possibilities: '--time' '--top-speed'"},
+        {{"--t=5", good_}, "option '--t=5' is ambiguous; possibilities: '--time' '--top-speed'"},
         {{"-x", good_}, "invalid option -- 'x'"},
         {{"-tx", good_}, "invalid option -- 'x'"},
         {{"--time=yes", good_}, "option '--time' doesn't allow an argument"},

@@ -10,12 +10,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
+#include <cstddef>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <limits>
-#include <new>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,14 +22,15 @@
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/files/wake_ups.h"
+#include "tests/conversion/files/scarce_memory.h"
 #include "tests/support/scratch_folder.h"
 
-// Stand-ins for the system's thread creation and for memory, which fail on
-// demand as they do under a tight limit to processes or memory.
+// A stand-in for the system's thread creation, which fails on demand as it
+// does under a tight limit to processes; memory fails through
+// scarce_memory.h.
 namespace routalo {
 namespace {
 std::atomic<bool> threadsFail = false;
-std::atomic<std::size_t> allocationsFailFrom = std::numeric_limits<std::size_t>::max();  // bytes
 }  // namespace
 }  // namespace routalo
 
@@ -41,26 +41,10 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
     return routalo::threadsFail ? EAGAIN : real(thread, attributes, run, argument);
 }
 
-void* operator new(std::size_t size) {
-    void* memory =
-        size < routalo::allocationsFailFrom ? std::malloc(size == 0 ? 1 : size) : nullptr;
-    if (memory == nullptr) {
-        throw std::bad_alloc();
-    }
-    return memory;
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t /*size*/) noexcept {
-    std::free(memory);
-}
-
 namespace routalo {
 namespace {
 
+using testing::allocationsFailFrom;
 using testing::ReadBytes;
 using testing::ScratchFolder;
 
