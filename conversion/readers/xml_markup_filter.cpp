@@ -208,11 +208,17 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
             bang_.push_back(c);
             constexpr std::string_view kComment = "--";
             constexpr std::string_view kCData = "[CDATA[";
+            constexpr std::string_view kDocumentType = "DOCTYPE";
             if (bang_ == kComment || bang_ == kCData) {
                 state_ = bang_ == kComment ? State::kComment : State::kCData;
                 repeats_ = 0;
                 sectionBytes_ = 0;
-            } else if (!kComment.starts_with(bang_) && !kCData.starts_with(bang_)) {
+            } else if (bang_ == kDocumentType) {
+                // Both parsers would refuse it, each at a place of its own.
+                Fail(tagStart_, "the document declares a DTD, which is not read");
+                return;
+            } else if (!kComment.starts_with(bang_) && !kCData.starts_with(bang_) &&
+                       !kDocumentType.starts_with(bang_)) {
                 state_ = State::kDeclaration;
                 declarationByte();
             }
