@@ -33,11 +33,9 @@ void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& ou
                 // The usual run of text, in one piece.
                 std::size_t end = bytes.find('<', at);
                 end = end == std::string_view::npos ? bytes.size() : end;
-                for (std::size_t i = at; i < end; ++i) {
-                    CountPosition(bytes[i]);
+                for (; at < end; ++at) {
+                    TextByte(bytes[at], out);
                 }
-                out.append(bytes.substr(at, end - at));
-                at = end;
                 if (at == bytes.size()) {
                     break;
                 }
@@ -114,6 +112,38 @@ void XmlMarkupFilter::CountPosition(char c) {
     }
 }
 
+// Whether a piece may be cut before `c` once it has `size` bytes: at a
+// character, and before a line end where there is one (then the parser's
+// columns stay those of the document), else at twice the size.
+bool XmlMarkupFilter::CutsBefore(char c, std::size_t size, bool allowed) const {
+    if (size < kSectionSize || !allowed || IsContinuationByte(c)) {
+        return false;
+    }
+    const bool lineEnd = c == '\r' || (c == '\n' && previous_ != '\r');
+    return lineEnd || size >= 2 * kSectionSize;
+}
+
+// A long text is cut by an empty comment every few KiB, which leaves it as
+// it was: a parser (Wine's XmlLite) may hold a text node whole. Not inside a
+// character reference, nor where "]]>" would be cut, which may stand in no
+// text.
+void XmlMarkupFilter::TextCut(char c, std::string& out) {
+    if (CutsBefore(c, textBytes_, previous_ != ']' && !inReference_) ||
+        textBytes_ >= 3 * kSectionSize) {
+        out.append("<!---->");
+        textBytes_ = 0;
+    }
+    ++textBytes_;
+    inReference_ = c == '&' || (inReference_ && c != ';');
+    previous_ = c;
+}
+
+void XmlMarkupFilter::TextByte(char c, std::string& out) {
+    CountPosition(c);
+    TextCut(c, out);
+    out.push_back(c);
+}
+
 void XmlMarkupFilter::Byte(char c, std::string& out) {
     if (!failure_.empty()) {
         return;
@@ -142,11 +172,15 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
     };
     switch (state_) {
         case State::kText:
-            if (c == '<') {
-                state_ = State::kAngle;
-                tagStart_ = here;
-                tagBytes_ = 1;
+            if (c != '<') {
+                TextCut(c, out);
+                break;
             }
+            state_ = State::kAngle;
+            tagStart_ = here;
+            tagBytes_ = 1;
+            textBytes_ = 0;
+            inReference_ = false;
             break;
         case State::kAngle:
             ++tagBytes_;
@@ -237,16 +271,16 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
                 state_ = State::kText;
                 break;
             }
-            // A new section starts at a character, in a comment not after a
-            // "-": "--" may stand in no comment, nor "-" at its end.
-            const bool atCharacter = !IsContinuationByte(c) && (!comment || repeats_ == 0);
-            if (sectionBytes_ >= 2 * kSectionSize ||
-                (sectionBytes_ >= kSectionSize && atCharacter)) {
+            // In a comment not after a "-": "--" may stand in no comment,
+            // nor "-" at its end.
+            if (CutsBefore(c, sectionBytes_, !comment || repeats_ == 0) ||
+                sectionBytes_ >= 3 * kSectionSize) {
                 out.append(comment ? "--><!--" : "]]><![CDATA[");
                 sectionBytes_ = 0;
             }
             repeats_ = c == (comment ? '-' : ']') ? repeats_ + 1 : 0;
             ++sectionBytes_;
+            previous_ = c;
             break;
         }
         case State::kPi:

@@ -26,8 +26,8 @@ inline constexpr std::size_t kLongestTag = std::size_t{64} * 1024;
 //   kLongestTag, fail here: a parser keeps every open element's name and a
 //   tag whole, and takes time that grows with the square of a tag's
 //   attributes;
-// - comments and CDATA sections are cut into sections of a few KiB each,
-//   which say the same, so that a parser never holds a long one whole;
+// - comments, CDATA sections and texts are cut into pieces of a few KiB
+//   each, which say the same, so that a parser never holds a long one whole;
 // - where each start tag begins is kept, counted here from the bytes of
 //   the document, so that both systems name the same line and column;
 // - a document that ends without a root element fails here alike.
@@ -70,6 +70,9 @@ class XmlMarkupFilter {
     };
 
     void Byte(char c, std::string& out);
+    void TextByte(char c, std::string& out);
+    void TextCut(char c, std::string& out);
+    [[nodiscard]] bool CutsBefore(char c, std::size_t size, bool allowed) const;
     void CountPosition(char c);
     void Fail(Position where, const std::string& problem);
     void Utf16Unit(std::uint16_t unit, std::string& out);
@@ -92,6 +95,8 @@ class XmlMarkupFilter {
     char previous_ = 0;             // the byte before, inside markup
     std::size_t repeats_ = 0;       // of "-" in a comment, "]" in a CDATA section, "?" in a PI
     std::string bang_;              // what follows "<!", while it may open a comment or CDATA
+    std::size_t textBytes_ = 0;     // of the text so far, since markup or a cut
+    bool inReference_ = false;      // after "&", before ";"
     std::size_t depth_ = 0;
     bool rootSeen_ = false;
     std::deque<Position> startTags_;

@@ -122,7 +122,9 @@ TEST(GpxPointReader, ReadsEveryTrackPointInItsChain) {
     // nowhere near a character or a "-".
     std::string longComment = "<!--";
     std::string longSection = "<desc><![CDATA[";
+    std::string longText = "<desc>";
     for (int i = 0; i < 30000; ++i) {
+        longText += "&amp;]\xE2\x82\xAC]";
         // Not "-a-\xC3\xA9": Wine's XmlLite takes that, some 16 KiB long,
         // for a malformed comment.
         longComment += "-a\xC3\xA9";
@@ -130,7 +132,8 @@ TEST(GpxPointReader, ReadsEveryTrackPointInItsChain) {
     }
     const std::string longMarkup = "<gpx>" + longComment + "-->" +
                                    "<trk><trkseg><trkpt lat=\"1\" lon=\"2\">" + longSection +
-                                   "]]></desc><time><![CDATA[2007-06-15T09:05:03Z]]></time>"
+                                   "]]></desc>" + longText +
+                                   "</desc><time><![CDATA[2007-06-15T09:05:03Z]]></time>"
                                    "</trkpt></trkseg></trk></gpx>" +
                                    longComment + "-->";
     const std::string utf16 =
@@ -241,6 +244,10 @@ TEST(GpxPointReader, FailsWithTheCauseAndWhereItStands) {
         attributes += " a" + std::to_string(i) + "=''";
     }
     const std::string name(70'000, 'n');
+    std::string lines;
+    for (int line = 0; line < 99; ++line) {
+        lines += std::string(99, 'a') + "\r\n";
+    }
     const std::pair<std::string, std::string> cases[] = {
         {head + R"(<trkpt lat="90.0001" lon="0"/>)" + tail,
          "line 2, column 14: the lat \"90.0001\" is no number from -90 to 90"},
@@ -271,6 +278,9 @@ TEST(GpxPointReader, FailsWithTheCauseAndWhereItStands) {
         {head + tail + "<gpx/>",
          kWindows ? "line 2, column 35: the syntax is wrong"
                   : "line 2, column 35: Extra content at the end of the document"},
+        {"<gpx>" + lines + "]]></gpx>",
+         kWindows ? "line 100, column 1: ']]>' may not stand in text"
+                  : "line 100, column 1: Sequence ']]>' not allowed in content"},
         {"<gpx>\n<trk a=b>", kWindows ? "line 2, column 8: an attribute's value is not in quotes"
                                       : "line 2, column 8: AttValue: \" or ' expected"},
         {"<gpx><rte><rtept lat=\"1\" lon=\"1\"/></rte><trk><trkseg></trkseg></trk></gpx>",
