@@ -140,14 +140,31 @@ class LogStream : public ISequentialStream {
         try {
             ThrowIfStopRequested();
             while (count < size) {
-                if (at_ == filtered_.size()) {
+                // Wine's XmlLite takes a comment whose "-->" is cut between
+                // two reads for a malformed one, and a character cut between
+                // them for two: a read ends after a byte of ASCII other than
+                // "-", but where the document ends or a piece holds none.
+                std::size_t available = filtered_.size() - at_;
+                const auto readEnd = [&](std::size_t end) {
+                    std::size_t kept = end;
+                    while (kept > 0 &&
+                           (filtered_[at_ + kept - 1] == '-' ||
+                            (static_cast<unsigned char>(filtered_[at_ + kept - 1]) & 0x80U) != 0)) {
+                        --kept;
+                    }
+                    return kept;
+                };
+                if (!atEnd_ && available < kPieceSize) {
+                    available = readEnd(available);
+                }
+                if (available == 0) {
                     if (!filter_.Failure().empty()) {
                         throw ConversionError(filter_.Failure());
                     }
                     if (atEnd_) {
                         break;
                     }
-                    filtered_.clear();
+                    filtered_.erase(0, at_);  // the "-" held back, if any
                     at_ = 0;
                     const std::string_view bytes = log_.Buffered();
                     const std::size_t piece = std::min(bytes.size(), kPieceSize);
@@ -156,11 +173,17 @@ class LogStream : public ISequentialStream {
                     atEnd_ = piece == 0;
                     continue;
                 }
-                const std::size_t taken =
-                    std::min<std::size_t>(filtered_.size() - at_, size - count);
+                std::size_t taken = std::min<std::size_t>(available, size - count);
+                const bool full = taken == size - count;
+                if (full && taken < available && readEnd(taken) > 0) {
+                    taken = readEnd(taken);
+                }
                 std::memcpy(static_cast<char*>(buffer) + count, filtered_.data() + at_, taken);
                 at_ += taken;
                 count += taken;
+                if (full) {
+                    break;
+                }
             }
         } catch (...) {
             failure_ = std::current_exception();
@@ -171,7 +194,7 @@ class LogStream : public ISequentialStream {
         if (failure_ && count == 0) {
             return E_FAIL;
         }
-        return count < size ? S_FALSE : S_OK;
+        return count < size && AtEnd() ? S_FALSE : S_OK;
     }
     HRESULT STDMETHODCALLTYPE Write(const void* /*buffer*/, ULONG /*size*/,
                                     ULONG* /*written*/) override {
