@@ -29,16 +29,21 @@ void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& ou
     if (encoding_ == XmlEncoding::kAsDeclared) {
         std::size_t at = 0;
         while (at < bytes.size() && failure_.empty()) {
+            // The usual runs, of text and inside a start tag, in one piece
+            // up to the byte that ends them.
+            std::size_t end = at;
             if (state_ == State::kText) {
-                // The usual run of text, in one piece.
-                std::size_t end = bytes.find('<', at);
-                end = end == std::string_view::npos ? bytes.size() : end;
-                for (; at < end; ++at) {
-                    TextByte(bytes[at], out);
-                }
-                if (at == bytes.size()) {
-                    break;
-                }
+                end = bytes.find('<', at);
+            } else if (state_ == State::kStartTag) {
+                end = bytes.find_first_of("\"'>", at);
+            } else if (state_ == State::kQuoted) {
+                end = bytes.find(quote_, at);
+            }
+            end = std::min(end, bytes.size());
+            if (end > at) {
+                Run(bytes.substr(at, end - at), out);
+                at = end;
+                continue;
             }
             Byte(bytes[at++], out);
         }
@@ -47,12 +52,12 @@ void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& ou
             if (!failure_.empty()) {
                 return;
             }
-            if (pendingBytes_ == 0) {
+            if (!pendingBytes_) {
                 pendingByte_ = static_cast<std::uint8_t>(c);
-                pendingBytes_ = 1;
+                pendingBytes_ = true;
                 continue;
             }
-            pendingBytes_ = 0;
+            pendingBytes_ = false;
             const auto second = static_cast<std::uint8_t>(c);
             Utf16Unit(encoding_ == XmlEncoding::kUtf16LittleEndian
                           ? static_cast<std::uint16_t>(pendingByte_ | (second << 8U))
@@ -64,7 +69,7 @@ void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& ou
         return;
     }
     if (encoding_ != XmlEncoding::kAsDeclared) {
-        if (pendingBytes_ != 0 || highSurrogate_ != 0) {
+        if (pendingBytes_ || highSurrogate_ != 0) {
             Fail({line_, column_}, "the document is not valid UTF-16");
             return;
         }
@@ -138,10 +143,38 @@ void XmlMarkupFilter::TextCut(char c, std::string& out) {
     previous_ = c;
 }
 
-void XmlMarkupFilter::TextByte(char c, std::string& out) {
-    CountPosition(c);
-    TextCut(c, out);
-    out.push_back(c);
+// A run of bytes none of which ends the text, start tag or quoted value
+// that the filter is in.
+void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
+    for (const char c : run) {
+        CountPosition(c);
+    }
+    if (state_ == State::kText) {
+        if (textBytes_ + run.size() > kSectionSize || inReference_) {
+            for (std::size_t i = 0; i < run.size(); ++i) {
+                TextCut(run[i], out);
+                out.push_back(run[i]);
+            }
+            return;
+        }
+        // No cut: the run leaves where it ends.
+        textBytes_ += run.size();
+        const std::size_t reference = run.find_last_of('&');
+        inReference_ = reference != std::string_view::npos &&
+                       run.find(';', reference) == std::string_view::npos;
+    } else {
+        tagBytes_ += run.size();
+        if (tagBytes_ > kLongestTag) {
+            Fail(tagStart_, std::string("a ") +
+                                (state_ == State::kStartTag || quotedFrom_ == State::kStartTag
+                                     ? "start tag"
+                                     : "declaration") +
+                                " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
+            return;
+        }
+    }
+    previous_ = run.back();
+    out.append(run);
 }
 
 void XmlMarkupFilter::Byte(char c, std::string& out) {

@@ -70,7 +70,7 @@ class XmlMarkupFilter {
     };
 
     void Byte(char c, std::string& out);
-    void TextByte(char c, std::string& out);
+    void Run(std::string_view run, std::string& out);
     void TextCut(char c, std::string& out);
     [[nodiscard]] bool CutsBefore(char c, std::size_t size, bool allowed) const;
     void CountPosition(char c);
@@ -78,37 +78,37 @@ class XmlMarkupFilter {
     void Utf16Unit(std::uint16_t unit, std::string& out);
     void Utf8Byte(char c, std::string& out);
 
-    XmlEncoding encoding_;
-    State state_ = State::kText;
-    State quotedFrom_ = State::kStartTag;  // the state that a quoted value returns to
-    char quote_ = '"';
     std::string failure_;
+    std::deque<Position> startTags_;
 
     // The position of the next byte.
     std::size_t line_ = 1;
     std::size_t column_ = 1;
-    bool afterCarriageReturn_ = false;
 
     Position tagStart_;  // of the tag, comment or section being read
     std::size_t tagBytes_ = 0;
     std::size_t sectionBytes_ = 0;  // of the comment's or CDATA section's piece so far
-    char previous_ = 0;             // the byte before, inside markup
-    std::size_t repeats_ = 0;       // of "-" in a comment, "]" in a CDATA section, "?" in a PI
-    std::string bang_;              // what follows "<!", while it may open a comment or CDATA
     std::size_t textBytes_ = 0;     // of the text so far, since markup or a cut
-    bool inReference_ = false;      // after "&", before ";"
+    std::size_t repeats_ = 0;       // of "-" in a comment, "]" in a CDATA section
+    std::string bang_;              // what follows "<!", while it may open a comment or CDATA
     std::size_t depth_ = 0;
-    bool rootSeen_ = false;
-    std::deque<Position> startTags_;
 
-    // UTF-16 documents: a byte or a high surrogate waiting for its other half.
-    std::size_t pendingBytes_ = 0;
-    std::uint8_t pendingByte_ = 0;
-    std::uint16_t highSurrogate_ = 0;
     // The XML declaration of a UTF-16 document, kept until it is whole.
-    bool declarationDecided_ = false;
     std::string declaration_;
-    std::size_t sinceDeclaration_ = 0;
+
+    XmlEncoding encoding_;
+    State state_ = State::kText;
+    State quotedFrom_ = State::kStartTag;  // the state that a quoted value returns to
+    char quote_ = '"';
+    char previous_ = 0;  // the byte before
+    bool afterCarriageReturn_ = false;
+    bool inReference_ = false;  // in text, after "&", before ";"
+    bool rootSeen_ = false;
+    bool declarationDecided_ = false;
+    // UTF-16 documents: a byte or a high surrogate waiting for its other half.
+    std::uint8_t pendingByte_ = 0;
+    bool pendingBytes_ = false;
+    std::uint16_t highSurrogate_ = 0;
 };
 
 }  // namespace routalo
