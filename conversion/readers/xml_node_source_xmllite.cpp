@@ -3,8 +3,8 @@
 #include <objidl.h>
 #include <xmllite.h>
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -360,6 +360,8 @@ class XmlLiteNodeSource : public XmlNodeSource {
         UINT length = 0;
         if (FAILED((reader_->*get)(&text, &length)) || text == nullptr) {
             out.clear();
+        } else if (std::all_of(text, text + length, [](WCHAR unit) { return unit < 0x80; })) {
+            out.assign(text, text + length);  // ASCII, as names nearly always are: no allocation
         } else {
             out =
                 Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
