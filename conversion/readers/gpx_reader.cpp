@@ -116,12 +116,23 @@ double ToRadians(double degrees) {
     return degrees * std::numbers::pi / 180.0;
 }
 
-// What an element of the document is to the reader, from its name and the
-// role of the element around it.
+// The namespaces of GPX 1.0 and 1.1.
+constexpr std::string_view kGpx10 = "http://www.topografix.com/GPX/1/0";
+constexpr std::string_view kGpx11 = "http://www.topografix.com/GPX/1/1";
+
+// The longest track name kept, in bytes: more than any title shows.
+constexpr std::size_t kLongestName = 1024;
+
+// What an element of the document is to the reader, from its name, its
+// namespace and the role of the element around it.
 enum class Role : std::uint8_t {
+    kDocument,  // around the root element
     kOther,
     kGpx,
+    kMetadata,
+    kDocumentName,  // GPX 1.1's in <metadata>, GPX 1.0's in <gpx>
     kTrack,
+    kTrackName,
     kSegment,
     kPoint,
     kTime,
@@ -130,32 +141,105 @@ enum class Role : std::uint8_t {
     kExtensionSpeed,
 };
 
-Role RoleOf(Role parent, std::string_view name, bool root) {
+// The structure is that of the root's namespace, GPX 1.0's or 1.1's, or of
+// none for a document that declares none. A speed is GPX 1.0's, or an
+// element named speed of any namespace in the point's extensions, as the
+// exporters write it.
+Role RoleOf(Role parent, const XmlNode& node, std::string_view gpxNamespace) {
+    const std::string_view name = node.localName;
+    const bool gpx = node.namespaceUri == gpxNamespace;
     switch (parent) {
+        case Role::kDocument:
+            return name == "gpx" && (node.namespaceUri.empty() || node.namespaceUri == kGpx10 ||
+                                     node.namespaceUri == kGpx11)
+                       ? Role::kGpx
+                       : Role::kOther;
         case Role::kGpx:
-            return name == "trk" ? Role::kTrack : Role::kOther;
+            if (!gpx) {
+                return Role::kOther;
+            }
+            if (name == "trk") {
+                return Role::kTrack;
+            }
+            if (name == "metadata") {
+                return Role::kMetadata;
+            }
+            return name == "name" ? Role::kDocumentName : Role::kOther;
+        case Role::kMetadata:
+            return gpx && name == "name" ? Role::kDocumentName : Role::kOther;
         case Role::kTrack:
+            if (!gpx) {
+                return Role::kOther;
+            }
+            if (name == "name") {
+                return Role::kTrackName;
+            }
             return name == "trkseg" ? Role::kSegment : Role::kOther;
         case Role::kSegment:
-            return name == "trkpt" ? Role::kPoint : Role::kOther;
+            return gpx && name == "trkpt" ? Role::kPoint : Role::kOther;
         case Role::kPoint:
+            if (name == "speed" && (node.namespaceUri == kGpx10 ||
+                                    (gpxNamespace.empty() && node.namespaceUri.empty()))) {
+                return Role::kSpeed;
+            }
+            if (!gpx) {
+                return Role::kOther;
+            }
             if (name == "time") {
                 return Role::kTime;
-            }
-            if (name == "speed") {
-                return Role::kSpeed;
             }
             return name == "extensions" ? Role::kExtensions : Role::kOther;
         case Role::kExtensions:
         case Role::kExtensionSpeed:
             return name == "speed" ? Role::kExtensionSpeed : Role::kExtensions;
         case Role::kOther:
+        case Role::kDocumentName:
+        case Role::kTrackName:
         case Role::kTime:
         case Role::kSpeed:
             break;
     }
-    return root && name == "gpx" ? Role::kGpx : Role::kOther;
+    return Role::kOther;
 }
+
+// The length of the longest start of `text` of at most `most` bytes that
+// ends at a character.
+std::size_t WholeCharacters(std::string_view text, std::size_t most) {
+    std::size_t size = std::min(most, text.size());
+    while (size > 0 && size < text.size() &&
+           (static_cast<unsigned char>(text[size]) & 0xC0U) == 0x80U) {
+        --size;
+    }
+    return size;
+}
+
+// A name, as its text nodes give it, trimmed of blank space, its first
+// kLongestName bytes.
+struct NameText {
+    std::string text;
+    bool closed = false;
+
+    void Take(XmlNodeSource& source) {
+        if (closed) {
+            return;
+        }
+        while (text.size() < kLongestName) {
+            std::string_view piece = source.Text(kLongestName - text.size());
+            if (piece.empty()) {
+                return;
+            }
+            if (text.empty()) {
+                const std::size_t first = piece.find_first_not_of(kXmlBlanks);
+                piece = piece.substr(first == std::string_view::npos ? piece.size() : first);
+            }
+            text.append(piece);
+        }
+    }
+    void Close() {
+        closed = true;
+        text.erase(std::min(text.size(), text.find_last_not_of(kXmlBlanks) + 1));
+    }
+};
 
 // The value of an element, as far as it is kept.
 struct ElementText {
@@ -170,13 +254,18 @@ struct ElementText {
         tooLong = false;
         closed = false;
     }
-    void Append(std::string_view piece) {
-        if (closed) {
+    // Takes the text node just read: one more byte than there is room for
+    // tells a value too long.
+    void Take(XmlNodeSource& source) {
+        if (closed || tooLong) {
             return;
         }
+        Append(source.Text(kLongestValue - text.size() + 1));
+    }
+    void Append(std::string_view piece) {
         const std::size_t room = kLongestValue - std::min(text.size(), kLongestValue);
         tooLong = tooLong || piece.size() > room;
-        text.append(piece.substr(0, room));
+        text.append(piece.substr(0, WholeCharacters(piece, room)));
     }
     // The text as it was written, cut short when long, for a failure.
     [[nodiscard]] std::string Shown() const { return text + (tooLong ? "..." : ""); }
@@ -186,8 +275,12 @@ struct ElementText {
 
 struct GpxPointReader::State {
     std::unique_ptr<XmlNodeSource> source;
-    std::vector<Role> open;  // the roles of the elements open now
+    std::vector<Role> open;    // the roles of the elements open now, at most 256
+    std::string gpxNamespace;  // the root's
     bool anyPoint = false;
+    std::size_t tracks = 0;  // begun so far
+    NameText trackName;      // the first track's
+    NameText documentName;
     bool chainStarts = true;
     std::size_t line = 0;  // where the last point ended
 
@@ -308,27 +401,51 @@ std::size_t GpxPointReader::Line() const {
     return state_->line;
 }
 
+std::string_view GpxPointReader::TrackName() const {
+    return state_->trackName.text.empty() ? state_->documentName.text : state_->trackName.text;
+}
+
 PointStep GpxPointReader::Next(TrackPoint& point) {
     State& s = *state_;
     XmlNode node;
     ThrowIfStopRequested();  // between two points
     while (s.source->Read(node)) {
         if (node.kind == XmlNode::Kind::kText) {
-            const Role role = s.open.empty() ? Role::kOther : s.open.back();
-            if (role == Role::kTime) {
-                s.time.Append(node.text);
-            } else if (role == Role::kSpeed) {
-                s.speed.Append(node.text);
-            } else if (role == Role::kExtensionSpeed) {
-                s.extensionSpeed.Append(node.text);
+            switch (s.open.empty() ? Role::kOther : s.open.back()) {
+                case Role::kTime:
+                    s.time.Take(*s.source);
+                    break;
+                case Role::kSpeed:
+                    s.speed.Take(*s.source);
+                    break;
+                case Role::kExtensionSpeed:
+                    s.extensionSpeed.Take(*s.source);
+                    break;
+                case Role::kTrackName:
+                    s.trackName.Take(*s.source);
+                    break;
+                case Role::kDocumentName:
+                    s.documentName.Take(*s.source);
+                    break;
+                default:
+                    break;  // a text not needed is not fetched
             }
             continue;
         }
         Role ended = Role::kOther;
         if (node.kind == XmlNode::Kind::kStart) {
-            const Role role = RoleOf(s.open.empty() ? Role::kOther : s.open.back(), node.localName,
-                                     s.open.empty());
+            Role role =
+                RoleOf(s.open.empty() ? Role::kDocument : s.open.back(), node, s.gpxNamespace);
             switch (role) {
+                case Role::kGpx:
+                    s.gpxNamespace.assign(node.namespaceUri);
+                    break;
+                case Role::kTrack:
+                    ++s.tracks;
+                    break;
+                case Role::kTrackName:
+                    role = s.tracks == 1 ? role : Role::kOther;
+                    break;
                 case Role::kSegment:
                     s.chainStarts = true;
                     break;
@@ -357,19 +474,30 @@ PointStep GpxPointReader::Next(TrackPoint& point) {
             s.open.pop_back();
         }
         // The first of each element counts.
-        if (ended == Role::kTime) {
-            s.time.closed = true;
-        } else if (ended == Role::kSpeed) {
-            s.speed.closed = true;
-        } else if (ended == Role::kExtensionSpeed) {
-            s.extensionSpeed.closed = true;
-        }
-        if (ended == Role::kPoint) {
-            s.EndPoint(point);
-            s.line = s.pointLine;
-            s.anyPoint = true;
-            return std::exchange(s.chainStarts, false) ? PointStep::kNewChain
-                                                       : PointStep::kNextPoint;
+        switch (ended) {
+            case Role::kTime:
+                s.time.closed = true;
+                break;
+            case Role::kSpeed:
+                s.speed.closed = true;
+                break;
+            case Role::kExtensionSpeed:
+                s.extensionSpeed.closed = true;
+                break;
+            case Role::kTrackName:
+                s.trackName.Close();
+                break;
+            case Role::kDocumentName:
+                s.documentName.Close();
+                break;
+            case Role::kPoint:
+                s.EndPoint(point);
+                s.line = s.pointLine;
+                s.anyPoint = true;
+                return std::exchange(s.chainStarts, false) ? PointStep::kNewChain
+                                                           : PointStep::kNextPoint;
+            default:
+                break;
         }
     }
     if (!s.anyPoint) {
@@ -378,10 +506,9 @@ PointStep GpxPointReader::Next(TrackPoint& point) {
     return PointStep::kEnd;
 }
 
-std::unique_ptr<PointReader> MakeGpxPointReader(TextInputFile& log) {
-    return std::make_unique<GpxPointReader>(MakeXmlNodeSource(log));
+std::unique_ptr<PointReader> MakeGpxPointReader(TextInputFile& log, XmlEncoding encoding) {
+    return std::make_unique<GpxPointReader>(MakeXmlNodeSource(log, encoding));
 }
-
 std::optional<GpxTime> ReadGpxTime(std::string_view text) {
     text = TrimXmlBlanks(text);
     // 2007-06-15T09:05:03

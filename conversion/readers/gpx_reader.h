@@ -21,8 +21,10 @@ namespace routalo {
 //     -> Latitude "52.2005", Longitude "5.1010", Speed "12.6" (km/h),
 //        Date "2007-06-15", Time "09:05:08.5"
 //
-// The speed is the point's own, in m/s: GPX 1.0's <speed>, or an element
-// named speed anywhere in its <extensions>. Otherwise it is derived: the
+// The structure is that of the GPX 1.0 or 1.1 namespace, or of none for a
+// document that declares none. The speed is the point's own, in m/s: GPX
+// 1.0's <speed>, or else an element named speed, of any namespace, anywhere
+// in its <extensions>. Otherwise it is derived: the
 // great-circle distance from the point before it in its chain over the
 // time between them. Where neither is known the point takes the speed of
 // the one before it, the first of a chain 0. A document without a track
@@ -34,14 +36,20 @@ class GpxPointReader : public PointReader {
 
     PointStep Next(TrackPoint& point) override;
     [[nodiscard]] std::size_t Line() const override;
+    // The first track's name, else the document's (GPX 1.1's in <metadata>,
+    // GPX 1.0's in <gpx>), else empty: as its text says it, trimmed of blank
+    // space, its first 1 KiB. Known once the first point has been read.
+    [[nodiscard]] std::string_view TrackName() const override;
 
   private:
     struct State;
     std::unique_ptr<State> state_;
 };
 
-// A GPX reader over the rest of `log`, with the system's parser.
-[[nodiscard]] std::unique_ptr<PointReader> MakeGpxPointReader(TextInputFile& log);
+// A GPX reader over the rest of `log`, with the system's parser: the log
+// starts at the document's first "<", read in `encoding`.
+[[nodiscard]] std::unique_ptr<PointReader> MakeGpxPointReader(
+    TextInputFile& log, XmlEncoding encoding = XmlEncoding::kAsDeclared);
 
 // A GPX time, an ISO 8601 date-time, in UTC.
 struct GpxTime {

@@ -10,20 +10,27 @@
 
 namespace routalo {
 
+// How the bytes of a document are to be read: as its XML declaration says
+// (UTF-8 without one), or as UTF-16 of either byte order, which a byte
+// order mark told before the document.
+enum class XmlEncoding : std::uint8_t { kAsDeclared, kUtf16LittleEndian, kUtf16BigEndian };
+
 // One node of an XML document, as a streaming parser hands it over. The
 // texts are UTF-8 and valid until the next read.
 struct XmlNode {
     enum class Kind : std::uint8_t { kStart, kEnd, kText, kOther };
     Kind kind = Kind::kOther;
-    std::string_view localName;  // of a start or an end
-    bool empty = false;          // a start that is its own end: <trkpt ... />
-    std::string_view text;       // of text, CDATA included
+    std::string_view localName;     // of a start or an end
+    std::string_view namespaceUri;  // of a start; empty for none
+    bool empty = false;             // a start that is its own end: <trkpt ... />
 };
 
 // An XML document read node by node, in constant memory, by the system's
 // parser: libxml2 on Linux, XmlLite on Windows. No DTD is loaded, no
 // external entity fetched; a document that declares a DTD is refused before
-// any entity of it could be expanded.
+// any entity of it could be expanded. Both systems hold the same limits
+// (xml_markup_filter.h): elements nested deeper than 256 and tags longer
+// than 64 KiB fail, long comments and CDATA sections are read in pieces.
 class XmlNodeSource {
   public:
     XmlNodeSource() = default;
@@ -32,22 +39,30 @@ class XmlNodeSource {
     XmlNodeSource& operator=(const XmlNodeSource&) = delete;
 
     // Reads the next node; false at the end of the document. Throws
-    // ConversionError for a document that is not well-formed, the cause the
-    // parser's own reason with its line and column, and the error of a read
-    // that failed.
+    // ConversionError for a document that is not well-formed or breaks a
+    // limit, the cause naming line and column, StopRequested once a stop is
+    // asked for, and the error of a read that failed.
     virtual bool Read(XmlNode& node) = 0;
+
+    // The next piece of the text node just read (text or CDATA): whole
+    // characters, at most `most` bytes of them, and empty once the node has
+    // been handed whole. Text that is not asked for is never fetched.
+    [[nodiscard]] virtual std::string_view Text(std::size_t most) = 0;
 
     // The value of the attribute `localName`, without a namespace, of the
     // start just read.
     [[nodiscard]] virtual std::optional<std::string_view> Attribute(std::string_view localName) = 0;
 
-    // Where the node just read stands, counted from 1: for a start, the end
-    // of its tag.
+    // Where the node just read stands, counted from 1: for a start, the "<"
+    // of its tag, counted alike on both systems (lines end at CR LF, CR or
+    // LF; a column is a character).
     [[nodiscard]] virtual std::size_t Line() const = 0;
     [[nodiscard]] virtual std::size_t Column() const = 0;
 };
 
-// A parser over the rest of `log`.
-[[nodiscard]] std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log);
+// A parser over the rest of `log`, which starts at the document's first "<"
+// (or is empty), read in `encoding`.
+[[nodiscard]] std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log,
+                                                               XmlEncoding encoding);
 
 }  // namespace routalo

@@ -10,13 +10,16 @@
 #include <vector>
 
 #include "conversion/errors.h"
+#include "conversion/files/stop_request.h"
+#include "conversion/readers/xml_markup_filter.h"
 #include "conversion/readers/xml_node_source.h"
 
 namespace routalo {
 namespace {
 
 // How much of the log the parser takes at a time: the nodes of one piece
-// are kept until they have been read, so this bounds the memory.
+// are kept until they have been read, so this bounds the memory, and the
+// time before a stop asked for is seen.
 constexpr std::size_t kPieceSize = std::size_t{16} * 1024;
 
 std::string_view ViewOf(const xmlChar* text) {
@@ -28,15 +31,16 @@ std::string_view ViewOf(const xmlChar* begin, const xmlChar* end) {
     return {reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin)};
 }
 
-// libxml2's SAX2 interface, pushed one piece of the log at a time: the nodes
-// that a piece gives are queued, and handed out one per Read. Only the
+// libxml2's SAX2 interface, pushed one piece of the log at a time, through
+// XmlMarkupFilter: the nodes that a piece gives are queued, and handed out
+// one per Read. Only the
 // handlers below are set, so that no tree is built, no DTD loaded and no
 // entity of the document looked up; a DTD stops the parser at once. Nothing
 // may throw through the parser's C frames: a failure in a handler is kept
 // and thrown once the parser has returned.
 class LibXml2NodeSource : public XmlNodeSource {
   public:
-    explicit LibXml2NodeSource(TextInputFile& log) : log_(log) {
+    LibXml2NodeSource(TextInputFile& log, XmlEncoding encoding) : log_(log), filter_(encoding) {
         xmlSAXHandler handler{};
         handler.initialized = XML_SAX2_MAGIC;
         handler.startElementNs = &LibXml2NodeSource::OnStart;
@@ -66,15 +70,28 @@ class LibXml2NodeSource : public XmlNodeSource {
         current_ = &nodes_[next_++];
         node.kind = current_->kind;
         node.empty = false;
-        node.localName = Text(current_->name);
-        node.text = Text(current_->text);
+        node.localName = View(current_->name);
+        node.namespaceUri = View(current_->uri);
+        textAt_ = 0;
         return true;
+    }
+
+    std::string_view Text(std::size_t most) override {
+        const std::string_view rest = View(current_->text).substr(textAt_);
+        std::size_t size = std::min(most, rest.size());
+        // libxml2 hands whole characters; a piece ends at one.
+        while (size < rest.size() && size > 0 &&
+               (static_cast<unsigned char>(rest[size]) & 0xC0U) == 0x80U) {
+            --size;
+        }
+        textAt_ += size;
+        return rest.substr(0, size);
     }
 
     std::optional<std::string_view> Attribute(std::string_view localName) override {
         for (std::size_t i = current_->firstAttribute; i < current_->endAttribute; ++i) {
-            if (Text(attributes_[i].name) == localName) {
-                return Text(attributes_[i].value);
+            if (View(attributes_[i].name) == localName) {
+                return View(attributes_[i].value);
             }
         }
         return std::nullopt;
@@ -92,6 +109,7 @@ class LibXml2NodeSource : public XmlNodeSource {
     struct QueuedNode {
         XmlNode::Kind kind = XmlNode::Kind::kOther;
         Span name;
+        Span uri;
         Span text;
         std::size_t firstAttribute = 0;
         std::size_t endAttribute = 0;
@@ -103,7 +121,7 @@ class LibXml2NodeSource : public XmlNodeSource {
         Span value;
     };
 
-    [[nodiscard]] std::string_view Text(Span span) const {
+    [[nodiscard]] std::string_view View(Span span) const {
         return std::string_view(texts_).substr(span.start, span.size);
     }
 
@@ -121,17 +139,26 @@ class LibXml2NodeSource : public XmlNodeSource {
         return node;
     }
 
-    // Gives the parser the next piece of the log, or the end of it.
+    // Gives the parser the next piece of the log, or the end of it. A
+    // failure of the filter is thrown once the parser has read the bytes
+    // before it.
     void Feed() {
+        ThrowIfStopRequested();
         nodes_.clear();
         attributes_.clear();
         texts_.clear();
         next_ = 0;
+        if (!filter_.Failure().empty()) {
+            throw ConversionError(filter_.Failure());
+        }
         const std::string_view bytes = log_.Buffered();
         const std::size_t size = std::min(bytes.size(), kPieceSize);
-        const int terminate = size == 0 ? 1 : 0;
-        const int result = xmlParseChunk(parser_, bytes.data(), static_cast<int>(size), terminate);
+        filtered_.clear();
+        filter_.Filter(bytes.substr(0, size), size == 0, filtered_);
         log_.Skip(size);
+        const int terminate = size == 0 && filter_.Failure().empty() ? 1 : 0;
+        const int result =
+            xmlParseChunk(parser_, filtered_.data(), static_cast<int>(filtered_.size()), terminate);
         finished_ = terminate == 1;
         if (failure_) {
             std::rethrow_exception(std::exchange(failure_, nullptr));
@@ -165,12 +192,15 @@ class LibXml2NodeSource : public XmlNodeSource {
     }
 
     static void OnStart(void* context, const xmlChar* localName, const xmlChar* /*prefix*/,
-                        const xmlChar* /*uri*/, int /*namespaceCount*/,
-                        const xmlChar** /*namespaces*/, int attributeCount, int /*defaultedCount*/,
-                        const xmlChar** attributes) {
+                        const xmlChar* uri, int /*namespaceCount*/, const xmlChar** /*namespaces*/,
+                        int attributeCount, int /*defaultedCount*/, const xmlChar** attributes) {
         Guarded(context, [&](LibXml2NodeSource& self) {
             QueuedNode& node = self.Queue(XmlNode::Kind::kStart);
+            const XmlMarkupFilter::Position start = self.filter_.NextStartTag();
+            node.line = start.line;
+            node.column = start.column;
             node.name = self.Keep(ViewOf(localName));
+            node.uri = self.Keep(ViewOf(uri));
             node.firstAttribute = self.attributes_.size();
             // Five pointers an attribute: local name, prefix, URI, value, value's end.
             for (int i = 0; i < attributeCount; ++i) {
@@ -224,6 +254,9 @@ class LibXml2NodeSource : public XmlNodeSource {
     }
 
     TextInputFile& log_;
+    XmlMarkupFilter filter_;
+    std::string filtered_;    // the piece that the parser reads
+    std::size_t textAt_ = 0;  // how much of the text just read has been handed
     xmlParserCtxtPtr parser_ = nullptr;
     std::vector<QueuedNode> nodes_;
     std::vector<QueuedAttribute> attributes_;
@@ -237,8 +270,8 @@ class LibXml2NodeSource : public XmlNodeSource {
 
 }  // namespace
 
-std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log) {
-    return std::make_unique<LibXml2NodeSource>(log);
+std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log, XmlEncoding encoding) {
+    return std::make_unique<LibXml2NodeSource>(log, encoding);
 }
 
 }  // namespace routalo

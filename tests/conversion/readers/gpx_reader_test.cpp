@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "conversion/errors.h"
+#include "conversion/utf16.h"
 #include "tests/support/scratch_folder.h"
 
 namespace routalo {
@@ -54,13 +55,32 @@ struct Point {
 constexpr PointStep kNew = PointStep::kNewChain;
 constexpr PointStep kNext = PointStep::kNextPoint;
 
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// `text`, UTF-8, in UTF-16 of either byte order.
+std::string Utf16(std::string_view text, XmlEncoding encoding) {
+    std::string bytes;
+    for (const char16_t unit : Utf16FromUtf8(text)) {
+        const auto high = static_cast<char>(unit >> 8U);
+        const auto low = static_cast<char>(unit & 0xFFU);
+        bytes += encoding == XmlEncoding::kUtf16LittleEndian ? std::string{low, high}
+                                                             : std::string{high, low};
+    }
+    return bytes;
+}
+
 // The points of a document, or the failure's cause as the last text.
-std::pair<std::vector<Point>, std::string> ReadAll(const std::string& document) {
+std::pair<std::vector<Point>, std::string> ReadAll(
+    const std::string& document, XmlEncoding encoding = XmlEncoding::kAsDeclared) {
     const testing::ScratchFolder folder;
     TextInputFile log(folder.Write("rit.gpx", document));
     std::vector<Point> points;
     try {
-        const std::unique_ptr<PointReader> reader = MakeGpxPointReader(log);
+        const std::unique_ptr<PointReader> reader = MakeGpxPointReader(log, encoding);
         TrackPoint point;
         for (PointStep step; (step = reader->Next(point)) != PointStep::kEnd;) {
             points.push_back(
@@ -87,6 +107,37 @@ TEST(GpxPointReader, ReadsEveryTrackPointInItsChain) {
         R"(</x:speed><x:speed>9</x:speed></x:TrackPointExtension></g:extensions></g:trkpt>)"
         R"(<g:trkpt lat="10" lon="20"><g:speed>1</g:speed><g:extensions><x:speed>2</x:speed>)"
         R"(</g:extensions></g:trkpt></g:trkseg></g:trk></g:gpx>)";
+    // Only GPX's own elements make the structure, and GPX 1.0's speed wins
+    // over one in the extensions, wherever it stands.
+    const std::string namespaces =
+        R"(<gpx xmlns="http://www.topografix.com/GPX/1/0" xmlns:o="urn:o"><trk><trkseg>)"
+        R"(<trkpt lat="1" lon="1"><o:speed>50</o:speed><extensions><o:speed>2</o:speed>)"
+        R"(</extensions><speed>1</speed></trkpt><o:trkpt lat="2" lon="2"/></trkseg><o:trkseg>)"
+        R"(<trkpt lat="3" lon="3"/></o:trkseg><trkseg><trkpt xmlns="urn:o" lat="4" lon="4"/>)"
+        R"(<trkpt lat="5" lon="5"><o:speed>50</o:speed></trkpt></trkseg></trk>)"
+        R"(<o:trk><trkseg><trkpt lat="6" lon="6"/></trkseg></o:trk></gpx>)";
+    const std::string foreignRoot =
+        R"(<gpx xmlns="urn:o"><trk><trkseg><trkpt lat="1" lon="1"/></trkseg></trk></gpx>)";
+    // Comments and CDATA sections of any length, in pieces that end
+    // nowhere near a character or a "-".
+    std::string longComment = "<!--";
+    std::string longSection = "<desc><![CDATA[";
+    std::string longText = "<desc>";
+    for (int i = 0; i < 30000; ++i) {
+        longText += "&amp;]\xE2\x82\xAC]";
+        longComment += "-a-\xC3\xA9";
+        longSection += "]\xE2\x82\xAC]]";
+    }
+    const std::string longMarkup = "<gpx>" + longComment + "-->" +
+                                   "<trk><trkseg><trkpt lat=\"1\" lon=\"2\">" + longSection +
+                                   "]]></desc>" + longText +
+                                   "</desc><time><![CDATA[2007-06-15T09:05:03Z]]></time>"
+                                   "</trkpt></trkseg></trk></gpx>" +
+                                   longComment + "-->";
+    const std::string utf16 =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<gpx><trk><name>\xF0\x9F\x9A\xB2 "
+        "\xC3\xA9</name>"
+        "<trkseg><trkpt lat=\"52.1\" lon=\"5.1\"><speed>1</speed></trkpt></trkseg></trk></gpx>";
     // Derived from the positions and times: 0.001 degree along a meridian
     // in 10 s, 0.002 degree in 4 s; no time, or none later, keeps the speed
     // of the point before.
@@ -103,7 +154,9 @@ TEST(GpxPointReader, ReadsEveryTrackPointInItsChain) {
           {kNext, "52.2005", "+5.1010", "36", "2007-06-15", "09:05:08"},
           {kNew, "-1", "-2", "0.9", "", ""},
           {kNew, "0", "0", "0", "", ""}}},
-        {gpx11, {{kNew, "10", "20", "7.2", "", ""}, {kNext, "10", "20", "3.6", "", ""}}},
+        {gpx11, {{kNew, "10", "20", "7.2", "", ""}, {kNext, "10", "20", "7.2", "", ""}}},
+        {namespaces, {{kNew, "1", "1", "3.6", "", ""}, {kNew, "5", "5", "0", "", ""}}},
+        {longMarkup, {{kNew, "1", "2", "0", "2007-06-15", "09:05:03"}}},
         {derived,
          {{kNew, "0", "0", "0", "2007-06-15", "09:00:00"},
           {kNext, "0.001", "0", "40.030229", "2007-06-15", "09:00:10"},
@@ -114,8 +167,52 @@ TEST(GpxPointReader, ReadsEveryTrackPointInItsChain) {
           {kNext, "1", "2", "0", "2007-06-15", "09:00:14"}}},
     };
     for (const auto& [document, points] : cases) {
-        SCOPED_TRACE(document);
+        SCOPED_TRACE(document.substr(0, 300));
         EXPECT_EQ(ReadAll(document), std::make_pair(points, std::string()));
+    }
+    EXPECT_EQ(ReadAll(foreignRoot).second, "the GPX document holds no track point");
+    // A UTF-16 document, read from behind its byte order mark.
+    for (const XmlEncoding encoding :
+         {XmlEncoding::kUtf16LittleEndian, XmlEncoding::kUtf16BigEndian}) {
+        EXPECT_EQ(ReadAll(Utf16(utf16, encoding), encoding),
+                  std::make_pair(std::vector<Point>{{kNew, "52.1", "5.1", "3.6", "", ""}},
+                                 std::string()));
+    }
+}
+
+// The name once the first point has been read, when the document head is
+// written: the first track's, else the document's, trimmed, its first KiB.
+TEST(GpxPointReader, NamesTheTrackAfterTheFirstPoint) {
+    const std::string points = "<trkseg><trkpt lat='1' lon='1'/><trkpt lat='2' lon='2'/></trkseg>";
+    const std::string gpx11 = "<gpx xmlns='http://www.topografix.com/GPX/1/1'><metadata>";
+    std::string longName = " \n";
+    std::string kept;
+    for (int i = 0; i < 600; ++i) {
+        longName += "\xC3\xA9";
+        kept += i < 512 ? "\xC3\xA9" : "";
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        {gpx11 +
+             "<name>Document</name></metadata><trk><name>\n Rit &amp; <![CDATA[terug]]> \t"
+             "</name>" +
+             points + "</trk></gpx>",
+         "Rit & terug"},
+        {gpx11 + "<name> Document </name></metadata><trk><o:name xmlns:o='urn:o'>Other</o:name>" +
+             points + "</trk><trk><name>Second</name></trk></gpx>",
+         "Document"},
+        {"<gpx version='1.0'><name>GPX 1.0</name><trk><name/>" + points + "</trk></gpx>",
+         "GPX 1.0"},
+        {"<gpx><trk><name>" + longName + "</name>" + points + "</trk></gpx>", kept},
+        {"<gpx><trk>" + points + "<name>Late</name></trk></gpx>", ""},
+    };
+    for (const auto& [document, name] : cases) {
+        SCOPED_TRACE(document.substr(0, 200));
+        const testing::ScratchFolder folder;
+        TextInputFile log(folder.Write("rit.gpx", document));
+        const std::unique_ptr<PointReader> reader = MakeGpxPointReader(log);
+        TrackPoint point;
+        ASSERT_EQ(reader->Next(point), kNew);
+        EXPECT_EQ(reader->TrackName(), name);
     }
 }
 
@@ -134,31 +231,76 @@ TEST(GpxPointReader, FailsWithTheCauseAndWhereItStands) {
         "\"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">]>"
         "<gpx a=\"&i;\"><trk><trkseg><trkpt lat=\"1\" lon=\"1\"><name>&i;</name></trkpt>" +
         tail;
+    // Deeper than 256 levels: the 257th, however many follow.
+    const std::string point = R"(<gpx><trk><trkseg><trkpt lat="1" lon="1"><extensions>)";
+    std::string deep = point;
+    for (int level = 6; level <= 1'000'000; ++level) {
+        deep += "<e>";
+    }
+    std::string attributes = "<gpx";
+    for (int i = 0; i < 200'000; ++i) {
+        attributes += " a" + std::to_string(i) + "=''";
+    }
+    const std::string name(70'000, 'n');
+    std::string lines;
+    for (int line = 0; line < 99; ++line) {
+        lines += std::string(99, 'a') + "\r\n";
+    }
     const std::pair<std::string, std::string> cases[] = {
         {head + R"(<trkpt lat="90.0001" lon="0"/>)" + tail,
-         "line 2, column 42: the lat \"90.0001\" is no number from -90 to 90"},
-        {head + R"(<trkpt lat="1" lon="1e2"/>)" + tail,
-         "line 2, column 38: the lon \"1e2\" is no number from -180 to 180"},
-        {head + R"(<trkpt lat="1"/>)" + tail, "line 2, column 28: the track point has no lon"},
-        {head + R"(<trkpt lat="1" lon="2"><time>yesterday</time></trkpt>)" + tail,
-         "line 2, column 36: the time \"yesterday\" is no ISO 8601 date-time"},
+         "line 2, column 14: the lat \"90.0001\" is no number from -90 to 90"},
+        {head + "<trkpt lat=\"1\"\r\n lon=\"1e2\"/>" + tail,
+         "line 2, column 14: the lon \"1e2\" is no number from -180 to 180"},
+        {head + R"(<trkpt lat="1"/>)" + tail, "line 2, column 14: the track point has no lon"},
+        {"<gpx>\r<!-- \xC3\xA9\r\n -->\n<trk><trkseg><![CDATA[<]]><trkpt lat='1' "
+         "lon='2'><time>yesterday</time></trkpt>" +
+             tail,
+         "line 4, column 27: the time \"yesterday\" is no ISO 8601 date-time"},
         {head + R"(<trkpt lat="1" lon="2"><speed>fast</speed></trkpt>)" + tail,
-         "line 2, column 36: the speed \"fast\" is not a number"},
+         "line 2, column 14: the speed \"fast\" is not a number"},
+        {deep, "line 1, column 807: elements are nested deeper than 256"},
+        {attributes, "line 1, column 1: a start tag is longer than 64 KiB"},
+        {"<gpx></" + name + ">", "line 1, column 6: an end tag is longer than 64 KiB"},
+        {"<gpx><?pi " + name + "?>",
+         "line 1, column 6: a processing instruction is longer than 64 KiB"},
+        {"", "line 1, column 1: the document has no root element"},
+        {R"(<?xml version="1.0"?>)", "line 1, column 22: the document has no root element"},
+        {"<?xml version=\"1.0\"?>\r\n<!-- a -->\n",
+         "line 3, column 1: the document has no root element"},
         {head + R"(<trkpt lat="1" lon="2"><time>2007-06-15T09:05:03Z</ti)",
          "line 2, column 67: expected '>'"},
         {head + R"(<trkpt lat="1" lon="2"></trkseg>)" + tail,
-         "line 2, column 46: Opening and ending tag mismatch: trkpt line 2 and trkseg"},
-        {head + tail + "<gpx/>", "line 2, column 35: Extra content at the end of the document"},
+         kWindows ? "line 2, column 46: the end tag does not match the start tag"
+                  : "line 2, column 46: Opening and ending tag mismatch: trkpt line 2 and trkseg"},
+        // Wine's XmlLite calls it a syntax error.
+        {head + tail + "<gpx/>",
+         kWindows ? "line 2, column 35: the syntax is wrong"
+                  : "line 2, column 35: Extra content at the end of the document"},
+        {"<gpx>" + lines + "]]></gpx>",
+         kWindows ? "line 100, column 1: ']]>' may not stand in text"
+                  : "line 100, column 1: Sequence ']]>' not allowed in content"},
+        {"<gpx>\n<trk a=b>", kWindows ? "line 2, column 8: an attribute's value is not in quotes"
+                                      : "line 2, column 8: AttValue: \" or ' expected"},
         {"<gpx><rte><rtept lat=\"1\" lon=\"1\"/></rte><trk><trkseg></trkseg></trk></gpx>",
          "the GPX document holds no track point"},
-        {laughs, "line 2, column 15: the document declares a DTD, which is not read"},
+        {laughs, "line 2, column 1: the document declares a DTD, which is not read"},
         {"<!DOCTYPE gpx [<!ENTITY a \"b\">]><gpx>&a;</gpx>",
-         "line 1, column 15: the document declares a DTD, which is not read"},
+         "line 1, column 1: the document declares a DTD, which is not read"},
     };
     for (const auto& [document, cause] : cases) {
         SCOPED_TRACE(document.substr(0, 200));
         EXPECT_EQ(ReadAll(document).second, cause);
     }
+    constexpr XmlEncoding kLittle = XmlEncoding::kUtf16LittleEndian;
+    constexpr XmlEncoding kBig = XmlEncoding::kUtf16BigEndian;
+    EXPECT_EQ(ReadAll(Utf16("<gpx/>", kLittle) + "x", kLittle).second,
+              "line 1, column 7: the document is not valid UTF-16");
+    EXPECT_EQ(
+        ReadAll(Utf16("<gpx>", kBig) + std::string("\xDC\x00", 2) + Utf16("</gpx>", kBig), kBig)
+            .second,
+        "line 1, column 6: the document is not valid UTF-16");
+    EXPECT_EQ(ReadAll(Utf16("<?xml version='1.0'?>", kBig), kBig).second,
+              "line 1, column 22: the document has no root element");
 }
 
 }  // namespace

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "conversion/readers/xml_node_source.h"
+
+namespace routalo {
+
+// The limits that hold for every document, whichever parser reads it.
+inline constexpr std::size_t kDeepestElement = 256;  // levels of nesting
+// The longest start tag, end tag, processing instruction or declaration, in
+// bytes: no GPS log writes one near it, and a parser keeps a tag whole.
+inline constexpr std::size_t kLongestTag = std::size_t{64} * 1024;
+
+// Goes over a document's bytes on their way to the system's XML parser, in
+// constant memory, so that both systems' parsers see the same document and
+// hold the same limits:
+//
+// - a UTF-16 document is handed on in UTF-8, its XML declaration replaced
+//   by one without an encoding;
+// - elements nested deeper than kDeepestElement, and tags longer than
+//   kLongestTag, fail here: a parser keeps every open element's name and a
+//   tag whole, and takes time that grows with the square of a tag's
+//   attributes;
+// - comments, CDATA sections and texts are cut into pieces of a few KiB
+//   each, which say the same, so that a parser never holds a long one whole;
+// - where each start tag begins is kept, counted here from the bytes of
+//   the document, so that both systems name the same line and column;
+// - a document that ends without a root element fails here alike.
+//
+// The parsers' own checks stay theirs: this is no XML parser, and passes on
+// whatever it does not look into.
+class XmlMarkupFilter {
+  public:
+    explicit XmlMarkupFilter(XmlEncoding encoding) : encoding_(encoding) {}
+
+    struct Position {
+        std::size_t line = 0;
+        std::size_t column = 0;
+    };
+
+    // Appends what the parser is to read of `bytes`, the document's next
+    // bytes, to `out`; `atEnd` once the document has no more. After a
+    // failure nothing more is appended: the parser reads the bytes before
+    // it, then Failure() is the cause.
+    void Filter(std::string_view bytes, bool atEnd, std::string& out);
+
+    // The cause of the failure, "line L, column C: ..."; empty while none.
+    [[nodiscard]] const std::string& Failure() const { return failure_; }
+
+    // Where the next start tag that the parser reports begins: its "<".
+    Position NextStartTag();
+
+  private:
+    enum class State : std::uint8_t {
+        kText,
+        kAngle,       // after "<"
+        kStartTag,    // in a start tag, outside its quoted values
+        kQuoted,      // in a quoted value of a start tag or a declaration
+        kEndTag,      // after "</"
+        kBang,        // after "<!": a comment, a CDATA section or a declaration
+        kComment,     // after "<!--"
+        kCData,       // after "<![CDATA["
+        kPi,          // after "<?"
+        kDeclaration  // after "<!" that starts no comment or CDATA section
+    };
+
+    void Byte(char c, std::string& out);
+    void Run(std::string_view run, std::string& out);
+    void TextCut(char c, std::string& out);
+    [[nodiscard]] bool CutsBefore(char c, std::size_t size, bool allowed) const;
+    void CountPosition(char c);
+    void Fail(Position where, const std::string& problem);
+    void Utf16Unit(std::uint16_t unit, std::string& out);
+    void Utf8Byte(char c, std::string& out);
+
+    std::string failure_;
+    std::deque<Position> startTags_;
+
+    // The position of the next byte.
+    std::size_t line_ = 1;
+    std::size_t column_ = 1;
+
+    Position tagStart_;  // of the tag, comment or section being read
+    std::size_t tagBytes_ = 0;
+    std::size_t sectionBytes_ = 0;  // of the comment's or CDATA section's piece so far
+    std::size_t textBytes_ = 0;     // of the text so far, since markup or a cut
+    std::size_t repeats_ = 0;       // of "-" in a comment, "]" in a CDATA section
+    std::string bang_;              // what follows "<!", while it may open a comment or CDATA
+    std::size_t depth_ = 0;
+
+    // The XML declaration of a UTF-16 document, kept until it is whole.
+    std::string declaration_;
+
+    XmlEncoding encoding_;
+    State state_ = State::kText;
+    State quotedFrom_ = State::kStartTag;  // the state that a quoted value returns to
+    char quote_ = '"';
+    char previous_ = 0;  // the byte before
+    bool afterCarriageReturn_ = false;
+    bool inReference_ = false;  // in text, after "&", before ";"
+    bool rootSeen_ = false;
+    bool declarationDecided_ = false;
+    // UTF-16 documents: a byte or a high surrogate waiting for its other half.
+    std::uint8_t pendingByte_ = 0;
+    bool pendingBytes_ = false;
+    std::uint16_t highSurrogate_ = 0;
+};
+
+}  // namespace routalo
