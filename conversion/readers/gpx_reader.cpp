@@ -506,8 +506,9 @@ PointStep GpxPointReader::Next(TrackPoint& point) {
     return PointStep::kEnd;
 }
 
-std::unique_ptr<PointReader> MakeGpxPointReader(TextInputFile& log, XmlEncoding encoding) {
-    return std::make_unique<GpxPointReader>(MakeXmlNodeSource(log, encoding));
+std::unique_ptr<PointReader> MakeGpxPointReader(TextInputFile& log, XmlEncoding encoding,
+                                                XmlPosition start) {
+    return std::make_unique<GpxPointReader>(MakeXmlNodeSource(log, encoding, start));
 }
 std::optional<GpxTime> ReadGpxTime(std::string_view text) {
     text = TrimXmlBlanks(text);

@@ -47,9 +47,10 @@ class GpxPointReader : public PointReader {
 };
 
 // A GPX reader over the rest of `log`, with the system's parser: the log
-// starts at the document's first "<", read in `encoding`.
+// starts at the document's first "<", which stands at `start` of the log,
+// read in `encoding`.
 [[nodiscard]] std::unique_ptr<PointReader> MakeGpxPointReader(
-    TextInputFile& log, XmlEncoding encoding = XmlEncoding::kAsDeclared);
+    TextInputFile& log, XmlEncoding encoding = XmlEncoding::kAsDeclared, XmlPosition start = {});
 
 // A GPX time, an ISO 8601 date-time, in UTC.
 struct GpxTime {

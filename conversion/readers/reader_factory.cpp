@@ -17,17 +17,17 @@ bool IsXmlBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Counts the line ends of skipped blank space, a CR LF once, and the
-// characters after the last of them.
-void CountSkipped(char c, char before, LogStart& start) {
+// Moves `place` past one character of skipped blank space; a CR LF is one
+// line end.
+void CountSkipped(char c, char before, XmlPosition& place) {
     if (c == '\n' && before == '\r') {
         return;
     }
     if (c == '\r' || c == '\n') {
-        ++start.skippedLines;
-        start.skippedColumns = 0;
+        ++place.line;
+        place.column = 1;
     } else {
-        ++start.skippedColumns;
+        ++place.column;
     }
 }
 
@@ -58,7 +58,7 @@ bool StartsWithMarkup(TextInputFile& log, std::size_t markSize, std::size_t valu
         if (!blank || !IsXmlBlank(c) || at + unitSize > TextInputFile::kPeekLimit - unitSize) {
             return false;
         }
-        CountSkipped(c, before, start);
+        CountSkipped(c, before, start.first);
         before = c;
         at += unitSize;
     }
@@ -101,7 +101,7 @@ LogStart TellLogKind(TextInputFile& log) {
         if (StartsWithMarkup(log, kUtf16LittleEndianMark.size(), little ? 0 : 1, 2, start)) {
             start.kind = LogKind::kGpx;
             start.encoding =
-                little ? GpxEncoding::kUtf16LittleEndian : GpxEncoding::kUtf16BigEndian;
+                little ? XmlEncoding::kUtf16LittleEndian : XmlEncoding::kUtf16BigEndian;
         }
         return start;
     }
@@ -123,7 +123,7 @@ LogStart TellLogKind(TextInputFile& log) {
 std::unique_ptr<PointReader> MakePointReader(const LogStart& start, TextInputFile& log) {
     switch (start.kind) {
         case LogKind::kGpx:
-            return MakeGpxPointReader(log);
+            return MakeGpxPointReader(log, start.encoding, start.first);
         case LogKind::kNmea:
             return std::make_unique<NmeaPointReader>(log);
         case LogKind::kTrackLog:

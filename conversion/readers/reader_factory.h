@@ -6,27 +6,20 @@
 
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
+#include "conversion/readers/xml_node_source.h"
 
 namespace routalo {
 
 // The kinds of log that their first bytes tell apart.
 enum class LogKind : std::uint8_t { kTrackLog, kGpx, kNmea };
 
-// How a GPX document's text is encoded, where its first bytes tell.
-enum class GpxEncoding : std::uint8_t {
-    kAsDeclared,  // UTF-8, or what its XML declaration names
-    kUtf16LittleEndian,
-    kUtf16BigEndian,
-};
-
 // What the first bytes of a log told.
 struct LogStart {
     LogKind kind = LogKind::kTrackLog;
-    GpxEncoding encoding = GpxEncoding::kAsDeclared;
-    // For a GPX document: the line ends and the characters after the last
-    // of them that stood before its first "<", which were skipped.
-    std::size_t skippedLines = 0;
-    std::size_t skippedColumns = 0;
+    // For a GPX document: its encoding, as a byte order mark tells, and
+    // where its first "<" stands, after what was skipped.
+    XmlEncoding encoding = XmlEncoding::kAsDeclared;
+    XmlPosition first;
 };
 
 // Tells the kind of `log` from its first bytes, reading as many as that

@@ -36,7 +36,9 @@ inline constexpr std::size_t kLongestTag = std::size_t{64} * 1024;
 // whatever it does not look into.
 class XmlMarkupFilter {
   public:
-    explicit XmlMarkupFilter(XmlEncoding encoding) : encoding_(encoding) {}
+    // `start` is where the document's first byte stands in its log.
+    explicit XmlMarkupFilter(XmlEncoding encoding, XmlPosition start = {})
+        : line_(start.line), column_(start.column), encoding_(encoding) {}
 
     struct Position {
         std::size_t line = 0;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "conversion/files/text_input_file.h"
@@ -14,6 +16,28 @@ namespace routalo {
 // (UTF-8 without one), or as UTF-16 of either byte order, which a byte
 // order mark told before the document.
 enum class XmlEncoding : std::uint8_t { kAsDeclared, kUtf16LittleEndian, kUtf16BigEndian };
+
+// A place in a log, counted from 1: lines end at CR LF, CR or LF, and a
+// column is a character.
+struct XmlPosition {
+    std::size_t line = 1;
+    std::size_t column = 1;
+};
+
+// The place in the log of `line` and `column`, counted from 1 in a document
+// that begins at `start` of the log.
+[[nodiscard]] inline XmlPosition PlaceInLog(XmlPosition start, std::size_t line,
+                                            std::size_t column) {
+    if (line <= 1) {
+        return {start.line, start.column + column - std::min<std::size_t>(column, 1)};
+    }
+    return {start.line + line - 1, column};
+}
+
+// "line L, column C", as failures name a place.
+[[nodiscard]] inline std::string PlaceText(XmlPosition place) {
+    return "line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
+}
 
 // One node of an XML document, as a streaming parser hands it over. The
 // texts are UTF-8 and valid until the next read.
@@ -61,8 +85,11 @@ class XmlNodeSource {
 };
 
 // A parser over the rest of `log`, which starts at the document's first "<"
-// (or is empty), read in `encoding`.
+// (or is empty), read in `encoding`. What came before that "<" (a byte
+// order mark, blank space) was skipped: `start` is where the "<" stands in
+// the log, so that every line and column named is the log's own.
 [[nodiscard]] std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log,
-                                                               XmlEncoding encoding);
+                                                               XmlEncoding encoding,
+                                                               XmlPosition start = {});
 
 }  // namespace routalo

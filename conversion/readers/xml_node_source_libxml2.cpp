@@ -40,7 +40,8 @@ std::string_view ViewOf(const xmlChar* begin, const xmlChar* end) {
 // and thrown once the parser has returned.
 class LibXml2NodeSource : public XmlNodeSource {
   public:
-    LibXml2NodeSource(TextInputFile& log, XmlEncoding encoding) : log_(log), filter_(encoding) {
+    LibXml2NodeSource(TextInputFile& log, XmlEncoding encoding, XmlPosition start)
+        : log_(log), filter_(encoding, start), start_(start) {
         xmlSAXHandler handler{};
         handler.initialized = XML_SAX2_MAGIC;
         handler.startElementNs = &LibXml2NodeSource::OnStart;
@@ -167,9 +168,7 @@ class LibXml2NodeSource : public XmlNodeSource {
             throw ConversionError(error_);
         }
         if (result != 0) {
-            throw ConversionError("line " + std::to_string(xmlSAX2GetLineNumber(parser_)) +
-                                  ", column " + std::to_string(xmlSAX2GetColumnNumber(parser_)) +
-                                  ": the document is not well-formed");
+            throw ConversionError(ParserPlace() + ": the document is not well-formed");
         }
     }
 
@@ -232,9 +231,7 @@ class LibXml2NodeSource : public XmlNodeSource {
                                const xmlChar* /*externalId*/, const xmlChar* /*systemId*/) {
         LibXml2NodeSource& self = Self(context);
         if (self.error_.empty()) {
-            self.error_ = "line " + std::to_string(xmlSAX2GetLineNumber(self.parser_)) +
-                          ", column " + std::to_string(xmlSAX2GetColumnNumber(self.parser_)) +
-                          ": the document declares a DTD, which is not read";
+            self.error_ = self.ParserPlace() + ": the document declares a DTD, which is not read";
         }
         xmlStopParser(self.parser_);
     }
@@ -249,12 +246,22 @@ class LibXml2NodeSource : public XmlNodeSource {
         while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
             message.pop_back();
         }
-        self.error_ = "line " + std::to_string(error->line) + ", column " +
-                      std::to_string(error->int2) + ": " + message;
+        self.error_ =
+            PlaceText(PlaceInLog(self.start_, static_cast<std::size_t>(std::max(error->line, 0)),
+                                 static_cast<std::size_t>(std::max(error->int2, 0)))) +
+            ": " + message;
+    }
+
+    // Where the parser stands, in the log's lines and columns.
+    [[nodiscard]] std::string ParserPlace() const {
+        return PlaceText(
+            PlaceInLog(start_, static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0)),
+                       static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0))));
     }
 
     TextInputFile& log_;
     XmlMarkupFilter filter_;
+    XmlPosition start_;
     std::string filtered_;    // the piece that the parser reads
     std::size_t textAt_ = 0;  // how much of the text just read has been handed
     xmlParserCtxtPtr parser_ = nullptr;
@@ -270,8 +277,9 @@ class LibXml2NodeSource : public XmlNodeSource {
 
 }  // namespace
 
-std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log, XmlEncoding encoding) {
-    return std::make_unique<LibXml2NodeSource>(log, encoding);
+std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log, XmlEncoding encoding,
+                                                 XmlPosition start) {
+    return std::make_unique<LibXml2NodeSource>(log, encoding, start);
 }
 
 }  // namespace routalo

@@ -117,7 +117,8 @@ constexpr std::size_t kPieceSize = std::size_t{16} * 1024;
 // failed, and the failure thrown once the reader has returned.
 class LogStream : public ISequentialStream {
   public:
-    LogStream(TextInputFile& log, XmlEncoding encoding) : log_(log), filter_(encoding) {}
+    LogStream(TextInputFile& log, XmlEncoding encoding, XmlPosition start)
+        : log_(log), filter_(encoding, start) {}
     virtual ~LogStream() = default;
     LogStream(const LogStream&) = delete;
     LogStream& operator=(const LogStream&) = delete;
@@ -226,7 +227,8 @@ class LogStream : public ISequentialStream {
 // the program imports no DLL beyond those it always did.
 class XmlLiteNodeSource : public XmlNodeSource {
   public:
-    XmlLiteNodeSource(TextInputFile& log, XmlEncoding encoding) : stream_(log, encoding) {
+    XmlLiteNodeSource(TextInputFile& log, XmlEncoding encoding, XmlPosition start)
+        : stream_(log, encoding, start), start_(start) {
         static const HMODULE library = LoadLibraryW(L"xmllite.dll");
         const auto create = library == nullptr
                                 ? nullptr
@@ -266,12 +268,15 @@ class XmlLiteNodeSource : public XmlNodeSource {
         // node where the one before stood, at the end of the input, is that.
         const bool noProgress =
             stream_.AtEnd() && type == lastType_ && line == readerLine_ && column == readerColumn_;
-        line_ = readerLine_ = line;
-        column_ = readerColumn_ = column;
+        readerLine_ = line;
+        readerColumn_ = column;
+        const XmlPosition place = PlaceInLog(start_, line, column);
+        line_ = place.line;
+        column_ = place.column;
         lastType_ = type;
         if (FAILED(result) || noProgress) {
             throw ConversionError(
-                "line " + std::to_string(line_) + ", column " + std::to_string(column_) + ": " +
+                PlaceText(place) + ": " +
                 ReasonOf(FAILED(result) ? result : static_cast<HRESULT>(MX_E_INPUTEND)));
         }
         node.empty = false;
@@ -377,6 +382,7 @@ class XmlLiteNodeSource : public XmlNodeSource {
     std::string textHeld_;  // of the text node just read: fetched, not handed yet
     std::string handed_;
     bool textEnded_ = false;
+    XmlPosition start_;
     std::size_t line_ = 0;
     std::size_t column_ = 0;
     UINT readerLine_ = 0;  // where XmlLite last stood
@@ -386,8 +392,9 @@ class XmlLiteNodeSource : public XmlNodeSource {
 
 }  // namespace
 
-std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log, XmlEncoding encoding) {
-    return std::make_unique<XmlLiteNodeSource>(log, encoding);
+std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log, XmlEncoding encoding,
+                                                 XmlPosition start) {
+    return std::make_unique<XmlLiteNodeSource>(log, encoding, start);
 }
 
 }  // namespace routalo

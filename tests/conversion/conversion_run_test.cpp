@@ -29,6 +29,20 @@ constexpr std::string_view kClosingLine =
 
 const fs::path kGolden = fs::path(ROUTALO_SOURCE_DIR) / "tests/conversion/golden";
 
+// `ascii` as UTF-16 of either byte order, a byte order mark at its start
+// kept as it stands.
+std::string Utf16(std::string_view ascii, bool bigEndian) {
+    std::string out;
+    if (ascii.starts_with("\xFF\xFE") || ascii.starts_with("\xFE\xFF")) {
+        out = ascii.substr(0, 2);
+        ascii.remove_prefix(2);
+    }
+    for (const char c : ascii) {
+        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    }
+    return out;
+}
+
 class ConversionRun : public ::testing::Test {
   protected:
     void SetUp() override { InitSpeedScheme(); }
@@ -181,10 +195,23 @@ TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
         {"\n<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' "
          "lon='4'/></trkseg></trk></gpx>",
          true, "", "", Document::kWhole},
+        {Utf16("\xFF\xFE\r\n<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' "
+               "lon='4'/></trkseg></trk></gpx>",
+               false),
+         true, "", "", Document::kWhole},
+        {Utf16("\xFE\xFF<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' "
+               "lon='4'/></trkseg></trk></gpx>",
+               true),
+         true, "", "", Document::kWhole},
+        // Lines and columns are the log's own, with the blank space before
+        // the document skipped.
+        {"\r\n\r\n  <?xml version='1.0'?><gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true,
+         failed, "line 3, column 42: the lat \"x\" is no number from -90 to 90",
+         Document::kOldKept},
         {"<gpx><wpt lat='1' lon='2'/><rte><rtept lat='1' lon='2'/></rte></gpx>", true, failed,
          kNoPoint, Document::kOldKept},
         {"<gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true, failed,
-         "line 1, column 41: the lat \"x\" is no number from -90 to 90", Document::kOldKept},
+         "line 1, column 19: the lat \"x\" is no number from -90 to 90", Document::kOldKept},
         {"<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' lon='4'/></trkseg>", true,
          failed, "line 1, column 76: Extra content at the end of the document",
          Document::kCutShort},
@@ -217,6 +244,27 @@ TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
                 EXPECT_FALSE(outcome.document.has_value());
                 break;
         }
+    }
+}
+
+// Without a name of the user's, the document takes the one the log gives.
+TEST_F(ConversionRun, NamesTheDocumentAsTheGpxNamesItsTrackUnlessANameIsGiven) {
+    const std::string log = folder_.Write(
+        "rit.gpx",
+        "<gpx xmlns='http://www.topografix.com/GPX/1/1'><metadata><name>Dag</name></metadata>"
+        "<trk><name> Rit &amp; terug </name><trkseg><trkpt lat='1' lon='2'/></trkseg></trk></gpx>");
+    ConversionRequest request;
+    request.sourcePath = log;
+    request.anyKindOfLog = true;
+    for (const auto& [given, name] :
+         {std::pair<std::optional<std::string_view>, std::string>{std::nullopt, "Rit &amp; terug"},
+          {"", ""},
+          {"Eigen", "Eigen"}}) {
+        request.trackName = given;
+        EXPECT_EQ(RunConversion(request).cause, "");
+        EXPECT_NE(ReadBytes(folder_.File("rit.kml")).find("<Document><name>" + name + "</name>"),
+                  std::string::npos)
+            << name;
     }
 }
 
