@@ -278,11 +278,13 @@ std::optional<UtcTime> DateTimeText::Read() const {
 }
 
 std::string DateTimeText::Shown() const {
-    std::string shown = kept_;
-    if (cutAt_ != std::string::npos) {
-        shown.insert(cutAt_, "...");
+    // As the other values of a document are shown: their first 64
+    // characters when they are longer.
+    constexpr std::size_t kShown = 64;
+    if (tooLong_ || cutAt_ != std::string::npos || kept_.size() > kShown) {
+        return kept_.substr(0, std::min(kShown, cutAt_)) + "...";
     }
-    return shown + (tooLong_ ? "..." : "");
+    return kept_;
 }
 
 }  // namespace routalo

@@ -80,7 +80,7 @@ class DateTimeText {
     [[nodiscard]] std::optional<UtcTime> Read() const;
 
     // The text as it was written, for a failure: without the blank space
-    // around it, "..." where long runs were left out.
+    // around it, its first 64 characters and "..." when it is longer.
     [[nodiscard]] std::string Shown() const;
 
   private:
