@@ -154,7 +154,8 @@ TEST(SystemFile, FailsAWriteToAPipeWhoseReaderIsGone) {
 TEST(SystemFile, ReadsALogFromAPipeToWhereItsServerLeaves) {
     for (const bool disconnects : {false, true}) {
         SCOPED_TRACE(disconnects ? "disconnects" : "closes");
-        const std::string name = "\\.\pipe\routalo-log-" + std::to_string(::GetCurrentProcessId()) +
+        const std::string name = "\\\\.\\pipe\\routalo-log-" +
+                                 std::to_string(::GetCurrentProcessId()) +
                                  (disconnects ? "-disconnects" : "-closes");
         const std::wstring wide(name.begin(), name.end());
         const HANDLE server =

@@ -34,8 +34,13 @@ long double UlpError(double value, long double truth) {
 }
 
 // Each function over its whole range and over the small arguments of short
-// distances, against the long double one of the system.
+// distances, against glibc's long double one. The Windows build computes the
+// same bits (great_circle_same_bits), but its long double functions are no
+// measure: MinGW-w64's sine is the x87 fsin, off by far more near pi.
 TEST(PortableSin, IsWithinAUnitInTheLastPlace) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no exact long double sine to measure against";
+#endif
     constexpr double kPi = std::numbers::pi;
     struct Case {
         const char* name;
