@@ -108,7 +108,8 @@ struct Reduced {
 
 Reduced Reduce(double x) {
     const double magnitude = std::abs(x);
-    const int quadrant = static_cast<int>(magnitude * (2 / std::numbers::pi) + 0.5);
+    constexpr double kQuarterPi = std::numbers::pi / 4;
+    const int quadrant = magnitude > 3 * kQuarterPi ? 2 : (magnitude > kQuarterPi ? 1 : 0);
     return {quadrant, magnitude - quadrant * kHalfPiHigh, -quadrant * kHalfPiLow};
 }
 
