@@ -226,6 +226,19 @@ std::optional<double> SecondsBetween(const UtcTime& earlier, const UtcTime& late
     return seconds;
 }
 
+void DateTimeText::Clear() {
+    present = false;
+    closed = false;
+    kept_.clear();  // keeps its room, for the next point's
+    blanks_.clear();
+    blanksCut_ = false;
+    started_ = false;
+    fractionDigits_ = 0;
+    inFraction_ = false;
+    cutAt_ = std::string::npos;
+    tooLong_ = false;
+}
+
 void DateTimeText::Append(std::string_view piece) {
     if (closed) {
         return;

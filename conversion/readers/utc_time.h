@@ -73,7 +73,7 @@ class DateTimeText {
     bool present = false;
     bool closed = false;  // its element has ended: a second one is not read
 
-    void Clear() { *this = DateTimeText(); }
+    void Clear();
     void Append(std::string_view piece);
 
     // The moment the text gives, as ReadIsoDateTime reads it.
