@@ -123,13 +123,14 @@ windows-package:
 	@cmake --build $(WIN_BUILD) -j $(JOBS) --target windows_package
 	@ls -l $(WIN_BUILD)/package/routalo-*-setup.exe $(WIN_BUILD)/package/routalo-*-windows-x86_64.zip
 
-# The Linux converter that the Windows one is compared with, built alone.
+# The Linux converter that the Windows one is compared with, built alone, and
+# the digest of its great-circle distances (tests/conversion/readers).
 WIN_REFERENCE := $(WIN_BUILD)/linux-reference
 
 windows-test:
 	@tools/setup $(WINDOWS_LAYERS)
 	@cmake -S . -B $(WIN_REFERENCE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DROUTALO_WINDOW=OFF $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(WIN_REFERENCE) -j $(JOBS) --target routalo-convert
+	@cmake --build $(WIN_REFERENCE) -j $(JOBS) --target routalo-convert great-circle-digest
 	@$(call win_configure,-DBUILD_TESTING=ON -DROUTALO_REFERENCE_CONVERT=$(abspath $(WIN_REFERENCE))/bin/routalo-convert)
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 	@tools/wine-run $(WIN_BUILD)/wine-prefix

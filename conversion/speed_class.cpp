@@ -116,6 +116,15 @@ int RoundPlain(std::string_view text, const Decimal& number) {
 
 }  // namespace
 
+void CapAtTheFastestSpeed(std::string& kmh) {
+    static const std::string kFastest = std::to_string(kFastestSpeed);
+    const std::size_t whole = std::min(kmh.find('.'), kmh.size());
+    if (whole > kFastest.size() ||
+        (whole == kFastest.size() && std::string_view(kmh).substr(0, whole) >= kFastest)) {
+        kmh.assign(kFastest);
+    }
+}
+
 int RoundSpeed(std::string_view text) {
     const Decimal number = ParseDecimal(text);
     if (number.exponent == 0 && number.integerDigits.size() <= kPlainIntegerDigits) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -11,6 +12,12 @@ namespace routalo {
 // The highest speed, in km/h, that RoundSpeed takes; the lowest is one less
 // than its negative.
 inline constexpr int kFastestSpeed = 32767;
+
+// A speed beyond the highest that a class can tell is a glitch of the
+// receiver or of its clock; it becomes that highest speed, which gives the
+// same class, instead of failing the run. `kmh` is a speed that a reader
+// made, a plain decimal text of no sign ("12.5", "40000").
+void CapAtTheFastestSpeed(std::string& kmh);
 
 // Reads a speed as a decimal number with "." as the decimal point (an
 // optional sign, digits with an optional fraction, an optional exponent),

@@ -26,8 +26,12 @@ std::ptrdiff_t ReadSome(std::intptr_t handle, char* buffer, std::size_t size,
         return got;
     }
     const DWORD failure = ::GetLastError();
-    if (failure == ERROR_BROKEN_PIPE || failure == ERROR_HANDLE_EOF) {
-        return 0;  // the writer of a pipe is gone: the end of the file
+    // The writer of a pipe is gone: the end of the file. A server that
+    // disconnects, as Windows' documentation shows one (FlushFileBuffers,
+    // DisconnectNamedPipe, CloseHandle), leaves ERROR_PIPE_NOT_CONNECTED.
+    if (failure == ERROR_BROKEN_PIPE || failure == ERROR_PIPE_NOT_CONNECTED ||
+        failure == ERROR_HANDLE_EOF) {
+        return 0;
     }
     error = WindowsError(failure);
     return -1;

@@ -1,15 +1,15 @@
 #include "conversion/readers/gpx_reader.h"
 
-#include <array>
+#include <algorithm>
 #include <charconv>
-#include <cmath>
-#include <numbers>
 #include <utility>
 #include <vector>
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
 #include "conversion/files/stop_request.h"
+#include "conversion/readers/great_circle.h"
+#include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
 #include "conversion/xml_text.h"
 
@@ -30,68 +30,6 @@ std::string_view TrimXmlBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kXmlBlanks) + 1 - first);
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The value of `count` digits at `at`, or nothing when they are not digits.
-std::optional<int> DigitsAt(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (!IsDigit(text[i])) {
-            return std::nullopt;
-        }
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
-bool IsLeapYear(std::int64_t year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(std::int64_t year, int month) {
-    constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays.at(static_cast<std::size_t>(month - 1));
-}
-
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
-std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-struct CivilDate {
-    std::int64_t year;
-    int month;
-    int day;
-};
-
-CivilDate CivilFromDays(std::int64_t days) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
-    const auto day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
-    const auto month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
-    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
-void AppendTwoDigits(std::string& out, std::int64_t value) {
-    out.push_back(static_cast<char>('0' + value / 10));
-    out.push_back(static_cast<char>('0' + value % 10));
-}
-
 // Whether a decimal lies within -limit..limit.
 bool WithinLimit(const ExactDecimal& number, int limit) {
     const std::int64_t wholeDigits =
@@ -110,10 +48,6 @@ bool WithinLimit(const ExactDecimal& number, int limit) {
     const bool fraction = number.digits.size() > kept &&
                           number.digits.find_first_not_of('0', kept) != std::string::npos;
     return whole < limit || (whole == limit && !fraction);
-}
-
-double ToRadians(double degrees) {
-    return degrees * std::numbers::pi / 180.0;
 }
 
 // The namespaces of GPX 1.0 and 1.1.
@@ -289,14 +223,12 @@ struct GpxPointReader::State {
     std::size_t pointColumn = 0;
     double latitude = 0;
     double longitude = 0;
-    ElementText time;
+    DateTimeText time;
     ElementText speed;  // GPX 1.0's
     ElementText extensionSpeed;
 
     // The point before, in the chain.
-    bool previousTimed = false;
-    std::int64_t previousSeconds = 0;
-    double previousFraction = 0;
+    std::optional<UtcTime> previousTime;
     double previousLatitude = 0;
     double previousLongitude = 0;
     std::string previousSpeed = "0";
@@ -339,54 +271,48 @@ struct GpxPointReader::State {
     // Fills in the point's time and speed once its element has ended.
     void EndPoint(TrackPoint& point) {
         if (chainStarts) {
-            previousTimed = false;
+            previousTime.reset();
             previousSpeed.assign(1, '0');
         }
         point.Date.clear();
         point.Time.clear();
-        std::optional<GpxTime> stamp;
+        std::optional<UtcTime> stamp;
         if (time.present) {
-            stamp = time.tooLong ? std::nullopt : ReadGpxTime(time.text);
+            stamp = time.Read();
             if (!stamp) {
                 Fail("the time \"" + time.Shown() + "\" is no ISO 8601 date-time");
             }
-            point.Date = std::move(stamp->date);
-            point.Time = std::move(stamp->time);
+            point.Date = stamp->date;
+            point.Time = stamp->time;
         }
         const ElementText& own = speed.present ? speed : extensionSpeed;
+        std::optional<ExactDecimal> metresPerSecond;
         if (own.present) {
-            const std::string_view text = TrimXmlBlanks(own.text);
-            const std::optional<ExactDecimal> metresPerSecond =
-                own.tooLong ? std::nullopt : ReadExactDecimal(text, false);
+            metresPerSecond =
+                own.tooLong ? std::nullopt : ReadExactDecimal(TrimXmlBlanks(own.text), false);
             if (!metresPerSecond) {
                 Fail("the speed \"" + own.Shown() + "\" is not a number");
             }
+            // A negative speed is the "unknown" of some programs.
+            if (metresPerSecond->negative && !metresPerSecond->digits.empty()) {
+                metresPerSecond.reset();
+            }
+        }
+        std::optional<double> seconds;
+        if (metresPerSecond) {
             constexpr std::uint32_t kKilometresPerHourTimesTen = 36;  // per m/s
             point.Speed = ExactProductText(*metresPerSecond, kKilometresPerHourTimesTen, -1);
-        } else if (stamp && previousTimed &&
-                   (stamp->seconds > previousSeconds ||
-                    (stamp->seconds == previousSeconds && stamp->fraction > previousFraction))) {
-            const double seconds = static_cast<double>(stamp->seconds - previousSeconds) +
-                                   (stamp->fraction - previousFraction);
-            const double metres =
-                GreatCircleMetres(previousLatitude, previousLongitude, latitude, longitude);
-            // Beyond the highest speed that a class can tell: a glitch of
-            // the receiver must not fail the run.
-            const double kmh = std::min(metres / seconds * 3.6, static_cast<double>(kFastestSpeed));
-            std::array<char, 32> text{};
-            const auto written = std::to_chars(text.data(), text.data() + text.size(), kmh,
-                                               std::chars_format::fixed, 6);
-            point.Speed.assign(text.data(), written.ptr);
+            CapAtTheFastestSpeed(point.Speed);
+        } else if (stamp && previousTime && (seconds = SecondsBetween(*previousTime, *stamp))) {
+            point.Speed = DerivedSpeedText(
+                GreatCircleMetres(previousLatitude, previousLongitude, latitude, longitude),
+                *seconds);
         } else {
             point.Speed = previousSpeed;
         }
         point.XmlSafe = IsPlainXmlText(point.Latitude) && IsPlainXmlText(point.Longitude);
         previousSpeed = point.Speed;
-        previousTimed = stamp.has_value();
-        if (stamp) {
-            previousSeconds = stamp->seconds;
-            previousFraction = stamp->fraction;
-        }
+        previousTime = std::move(stamp);
         previousLatitude = latitude;
         previousLongitude = longitude;
     }
@@ -413,7 +339,12 @@ PointStep GpxPointReader::Next(TrackPoint& point) {
         if (node.kind == XmlNode::Kind::kText) {
             switch (s.open.empty() ? Role::kOther : s.open.back()) {
                 case Role::kTime:
-                    s.time.Take(*s.source);
+                    // Read whole, however many digits its fraction has: the
+                    // time text keeps what it needs of it in constant memory.
+                    for (std::string_view piece = s.source->Text(kLongestValue); !piece.empty();
+                         piece = s.source->Text(kLongestValue)) {
+                        s.time.Append(piece);
+                    }
                     break;
                 case Role::kSpeed:
                     s.speed.Take(*s.source);
@@ -509,88 +440,6 @@ PointStep GpxPointReader::Next(TrackPoint& point) {
 std::unique_ptr<PointReader> MakeGpxPointReader(TextInputFile& log, XmlEncoding encoding,
                                                 XmlPosition start) {
     return std::make_unique<GpxPointReader>(MakeXmlNodeSource(log, encoding, start));
-}
-std::optional<GpxTime> ReadGpxTime(std::string_view text) {
-    text = TrimXmlBlanks(text);
-    // 2007-06-15T09:05:03
-    const std::optional<int> year = DigitsAt(text, 0, 4);
-    const std::optional<int> month = DigitsAt(text, 5, 2);
-    const std::optional<int> day = DigitsAt(text, 8, 2);
-    const std::optional<int> hours = DigitsAt(text, 11, 2);
-    const std::optional<int> minutes = DigitsAt(text, 14, 2);
-    const std::optional<int> seconds = DigitsAt(text, 17, 2);
-    if (!year || !month || !day || !hours || !minutes || !seconds || text[4] != '-' ||
-        text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':' || *month < 1 ||
-        *month > 12 || *day < 1 || *day > DaysInMonth(*year, *month) || *hours > 23 ||
-        *minutes > 59 || *seconds > 59) {
-        return std::nullopt;
-    }
-    std::size_t at = 19;
-    std::string_view fraction;
-    if (at < text.size() && text[at] == '.') {
-        std::size_t end = at + 1;
-        while (end < text.size() && IsDigit(text[end])) {
-            ++end;
-        }
-        if (end == at + 1) {
-            return std::nullopt;
-        }
-        fraction = text.substr(at, end - at);
-        at = end;
-    }
-    std::int64_t offset = 0;  // seconds east of UTC
-    const std::string_view zone = text.substr(at);
-    if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && zone[3] == ':') {
-        const std::optional<int> zoneHours = DigitsAt(zone, 1, 2);
-        const std::optional<int> zoneMinutes = DigitsAt(zone, 4, 2);
-        if (!zoneHours || !zoneMinutes || *zoneHours > 14 || *zoneMinutes > 59) {
-            return std::nullopt;
-        }
-        offset = std::int64_t{zone[0] == '-' ? -1 : 1} *
-                 (std::int64_t{*zoneHours} * 3600 + std::int64_t{*zoneMinutes} * 60);
-    } else if (!zone.empty() && zone != "Z") {
-        return std::nullopt;
-    }
-    GpxTime time;
-    time.seconds = DaysFromCivil(*year, *month, *day) * 86400 + std::int64_t{*hours} * 3600 +
-                   std::int64_t{*minutes} * 60 + *seconds - offset;
-    time.fraction = 0;
-    double unit = 0.1;
-    for (const char digit : fraction.substr(std::min<std::size_t>(1, fraction.size()))) {
-        time.fraction += (digit - '0') * unit;
-        unit /= 10;
-    }
-    constexpr std::int64_t kSecondsPerDay = 86400;
-    const std::int64_t days =
-        (time.seconds >= 0 ? time.seconds : time.seconds - (kSecondsPerDay - 1)) / kSecondsPerDay;
-    const std::int64_t ofDay = time.seconds - days * kSecondsPerDay;
-    const CivilDate date = CivilFromDays(days);
-    constexpr std::int64_t kLastYear = 9999;
-    if (date.year < 1 || date.year > kLastYear) {
-        return std::nullopt;
-    }
-    const std::string yearText = std::to_string(10000 + date.year);
-    time.date.append(yearText, 1).append("-");
-    AppendTwoDigits(time.date, date.month);
-    time.date.append("-");
-    AppendTwoDigits(time.date, date.day);
-    AppendTwoDigits(time.time, ofDay / 3600);
-    time.time.append(":");
-    AppendTwoDigits(time.time, ofDay / 60 % 60);
-    time.time.append(":");
-    AppendTwoDigits(time.time, ofDay % 60);
-    time.time.append(fraction);
-    return time;
-}
-
-double GreatCircleMetres(double latitude1, double longitude1, double latitude2, double longitude2) {
-    constexpr double kEarthRadius = 6'371'008.8;  // mean radius, metres
-    const double halfLatitude = std::sin(ToRadians(latitude2 - latitude1) / 2);
-    const double halfLongitude = std::sin(ToRadians(longitude2 - longitude1) / 2);
-    const double a = halfLatitude * halfLatitude + std::cos(ToRadians(latitude1)) *
-                                                       std::cos(ToRadians(latitude2)) *
-                                                       halfLongitude * halfLongitude;
-    return 2 * kEarthRadius * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
 }  // namespace routalo

@@ -1,10 +1,6 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <optional>
-#include <string>
-#include <string_view>
 
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
@@ -24,12 +20,15 @@ namespace routalo {
 // The structure is that of the GPX 1.0 or 1.1 namespace, or of none for a
 // document that declares none. The speed is the point's own, in m/s: GPX
 // 1.0's <speed>, or else an element named speed, of any namespace, anywhere
-// in its <extensions>. Otherwise it is derived: the
-// great-circle distance from the point before it in its chain over the
-// time between them. Where neither is known the point takes the speed of
-// the one before it, the first of a chain 0. A document without a track
-// point, a coordinate that is no number in range and a time that is no
-// ISO 8601 date-time fail, the cause naming line and column.
+// in its <extensions>; a negative one is unknown, one above the highest is
+// capped (CapAtTheFastestSpeed). Otherwise it is derived: the great-circle
+// distance from the point before it in its chain over the time between
+// them. Where neither is known the point takes the speed of the one before
+// it, the first of a chain 0. The time is read as ReadIsoDateTime reads it
+// (utc_time.h). A document without a track point, a coordinate that is no
+// number in range, a speed that is no number and a time that is no valid
+// ISO 8601 date-time fail, the cause quoting the value as written and
+// naming line and column.
 class GpxPointReader : public PointReader {
   public:
     explicit GpxPointReader(std::unique_ptr<XmlNodeSource> source);
@@ -51,23 +50,5 @@ class GpxPointReader : public PointReader {
 // read in `encoding`.
 [[nodiscard]] std::unique_ptr<PointReader> MakeGpxPointReader(
     TextInputFile& log, XmlEncoding encoding = XmlEncoding::kAsDeclared, XmlPosition start = {});
-
-// A GPX time, an ISO 8601 date-time, in UTC.
-struct GpxTime {
-    std::string date;      // "2007-06-15"
-    std::string time;      // "09:05:08.5": the fraction of a second as written
-    std::int64_t seconds;  // since 1970-01-01T00:00:00Z, the fraction left out
-    double fraction;       // of a second
-};
-
-// Reads `text`, "YYYY-MM-DDThh:mm:ss[.s...][Z|+hh:mm|-hh:mm]" with XML's blank
-// space around it; no zone is UTC. Nothing for any other text, and for a
-// time whose UTC date lies outside the years 1 to 9999.
-[[nodiscard]] std::optional<GpxTime> ReadGpxTime(std::string_view text);
-
-// The great-circle distance in metres between two points given in degrees,
-// on a sphere of the Earth's mean radius.
-[[nodiscard]] double GreatCircleMetres(double latitude1, double longitude1, double latitude2,
-                                       double longitude2);
 
 }  // namespace routalo

@@ -11,13 +11,16 @@
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
 #include "conversion/files/stop_request.h"
+#include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
 
 namespace routalo {
 namespace {
 
-// NMEA 0183 allows 82 characters a sentence; a longer line holds none.
-constexpr std::size_t kLongestSentence = 82;
+// NMEA 0183 allows 82 characters a sentence, but receivers write longer ones
+// (a position to 8 decimals of a minute, 85); a line of more than 1 KiB holds
+// none.
+constexpr std::size_t kLongestLine = 1024;
 
 // Minutes with more decimals than this are no receiver's: the sentence is
 // refused rather than rounded twice.
@@ -131,48 +134,28 @@ bool AppendDegrees(std::string& out, std::string_view text, std::size_t degreeDi
     return true;
 }
 
-// "hhmmss" or "hhmmss.ss" as "hh:mm:ss" or "hh:mm:ss.ss".
-bool AppendTime(std::string& out, std::string_view text) {
-    if (text.size() < 6 || !AllDigits(text.substr(0, 6)) || TwoDigits(text, 0) > 23 ||
-        TwoDigits(text, 2) > 59 || TwoDigits(text, 4) > 60) {
-        return false;
-    }
-    const std::string_view fraction = text.substr(6);
-    if (!fraction.empty() &&
-        (fraction.size() < 2 || fraction[0] != '.' || !AllDigits(fraction.substr(1)))) {
-        return false;
-    }
-    out.append(text, 0, 2).append(":").append(text, 2, 2).append(":").append(text, 4, 2);
-    out.append(fraction);
-    return true;
-}
-
-// "ddmmyy" as "yyyy-mm-dd".
-bool AppendDate(std::string& out, std::string_view text) {
+// The moment of an RMC's time, "hhmmss" or "hhmmss.s...", and date, "ddmmyy",
+// which are UTC: a time no day has, a date the calendar lacks, give none.
+std::optional<UtcTime> ReadRmcTime(std::string_view time, std::string_view date) {
     constexpr int kFirstYearOf1900s = 80;
-    if (text.size() != 6 || !AllDigits(text)) {
-        return false;
+    if (date.size() != 6 || !AllDigits(date) || time.size() < 6 || !AllDigits(time.substr(0, 6))) {
+        return std::nullopt;
     }
-    const int day = TwoDigits(text, 0);
-    const int month = TwoDigits(text, 2);
-    if (day < 1 || day > 31 || month < 1 || month > 12) {
-        return false;
+    std::string_view fraction = time.substr(6);
+    if (!fraction.empty()) {
+        if (fraction.size() < 2 || fraction[0] != '.' || !AllDigits(fraction.substr(1))) {
+            return std::nullopt;
+        }
+        fraction.remove_prefix(1);
     }
-    out.append(TwoDigits(text, 4) >= kFirstYearOf1900s ? "19" : "20");
-    out.append(text, 4, 2).append("-").append(text, 2, 2).append("-").append(text, 0, 2);
-    return true;
-}
-
-// A speed beyond the highest that a class can tell (kFastestSpeed) is a glitch
-// of the receiver with a valid checksum; it becomes that highest speed, which
-// gives the same class, instead of failing the run.
-void CapAtTheFastestSpeed(std::string& kmh) {
-    static const std::string kFastest = std::to_string(kFastestSpeed);
-    const std::size_t whole = std::min(kmh.find('.'), kmh.size());
-    if (whole > kFastest.size() ||
-        (whole == kFastest.size() && std::string_view(kmh).substr(0, whole) >= kFastest)) {
-        kmh.assign(kFastest);
-    }
+    const int year = TwoDigits(date, 4);
+    return ToUtcTime({.year = (year >= kFirstYearOf1900s ? 1900 : 2000) + year,
+                      .month = TwoDigits(date, 2),
+                      .day = TwoDigits(date, 0),
+                      .hour = TwoDigits(time, 0),
+                      .minute = TwoDigits(time, 2),
+                      .second = TwoDigits(time, 4),
+                      .fraction = fraction});
 }
 
 }  // namespace
@@ -218,18 +201,21 @@ bool ReadRmcSentence(std::string_view sentence, TrackPoint& point) {
         return false;
     }
     constexpr std::uint32_t kMetresPerNauticalMile = 1852;
+    std::optional<UtcTime> moment = ReadRmcTime(time, date);
+    if (!moment) {
+        return false;
+    }
     point.Latitude.clear();
     point.Longitude.clear();
-    point.Date.clear();
-    point.Time.clear();
+    point.Date = std::move(moment->date);
+    point.Time = std::move(moment->time);
     point.Speed = ExactProductText(*speed, kMetresPerNauticalMile, -3);
     CapAtTheFastestSpeed(point.Speed);
     point.XmlSafe = true;  // digits, points, signs, "-" and ":" alone
     constexpr int kLatitudeLimit = 90;
     constexpr int kLongitudeLimit = 180;
     return AppendDegrees(point.Latitude, latitude, 2, kLatitudeLimit, north == "S") &&
-           AppendDegrees(point.Longitude, longitude, 3, kLongitudeLimit, east == "W") &&
-           AppendDate(point.Date, date) && AppendTime(point.Time, time);
+           AppendDegrees(point.Longitude, longitude, 3, kLongitudeLimit, east == "W");
 }
 
 bool NmeaPointReader::TakeLine() {
@@ -250,7 +236,7 @@ bool NmeaPointReader::TakeLine() {
         while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
             ++end;
         }
-        const std::size_t room = kLongestSentence + 1 - line_.size();
+        const std::size_t room = kLongestLine - line_.size();
         overlong_ = overlong_ || end > room;
         line_.append(bytes.substr(0, std::min(end, room)));
         anyByte = true;

@@ -18,7 +18,10 @@ namespace routalo {
 //
 // Skipped, as a receiver skips them: a sentence with a wrong or missing
 // checksum, an RMC with status V (no fix) or with a field that is no valid
-// value, every other sentence. Lines end in CR LF, LF or CR. Degrees and
+// value (a date the calendar lacks and a time no day has among them), every
+// other sentence, and a line of more than 1 KiB. Lines end in CR LF, LF or
+// CR. Date and time follow ToUtcTime (utc_time.h): 23:59:60 and 24:00:00
+// are the next day's 00:00:00, a fraction keeps 9 digits. Degrees and
 // minutes become decimal degrees with six decimals, rounded on the exact
 // value with halves going to the even neighbour; knots become km/h exactly
 // (x 1.852), a speed above 32767 km/h becoming 32767, the same class; years

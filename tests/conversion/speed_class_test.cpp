@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "conversion/errors.h"
 
@@ -60,6 +61,21 @@ TEST(RoundSpeed, KeepsToTheSixteenBitRange) {
     EXPECT_THROW((void)RoundSpeed("-32769"), SpeedError);
     EXPECT_THROW((void)RoundSpeed("1e5"), SpeedError);
     EXPECT_THROW((void)RoundSpeed("99999999999999999999999"), SpeedError);
+}
+
+// What the readers make of a speed beyond the highest: that speed, whose
+// class it would have had.
+TEST(CapAtTheFastestSpeed, TakesTheHighestSpeedForAnyAboveIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"0", "0"},         {"32766.999999", "32766.999999"},
+        {"32767", "32767"}, {"32767.000001", "32767"},
+        {"40000", "32767"}, {"185198.148", "32767"},
+    };
+    for (const auto& [kmh, capped] : cases) {
+        std::string speed = kmh;
+        CapAtTheFastestSpeed(speed);
+        EXPECT_EQ(speed, capped) << kmh;
+    }
 }
 
 TEST(SpeedClassOf, MapsSpeedsToTheirClass) {

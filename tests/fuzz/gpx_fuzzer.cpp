@@ -2,21 +2,24 @@
 //
 // Properties: the reader ends, or fails with a ConversionError, and nothing
 // else; every point it gives has a latitude and a longitude that are
-// decimal numbers in range, a speed that is a number, and a date and time
-// that are both there or both missing; a document that it reads to the end
-// is one that libxml2, reading it whole into a tree, finds well-formed.
+// decimal numbers in range, a speed that has a class, and a date and time
+// that are both there or both missing and together a valid date-time in UTC;
+// a document that it reads to the end is one that libxml2, reading it whole
+// into a tree, finds well-formed.
 
 #include <libxml/parser.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/gpx_reader.h"
+#include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/log_file.h"
@@ -50,11 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         ReadExactDecimal(point.Longitude, false).has_value(),
                     "coordinates are decimal numbers");
             Require(point.Date.empty() == point.Time.empty(), "a time stamp is whole or missing");
+            if (!point.Date.empty()) {
+                const std::optional<UtcTime> time =
+                    ReadIsoDateTime(point.Date + "T" + point.Time + "Z");
+                Require(time && time->date == point.Date && time->time == point.Time,
+                        "a time stamp is a valid date-time in UTC");
+            }
             try {
-                (void)RoundSpeed(point.Speed);
+                (void)SpeedClassOf(point.Speed);
             } catch (const SpeedError&) {
-                Require(ReadExactDecimal(point.Speed, false).has_value(),
-                        "a speed is a number, if out of range");
+                Require(false, "a speed has a class");
             }
         }
     } catch (const ConversionError&) {

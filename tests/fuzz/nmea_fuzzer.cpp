@@ -2,8 +2,8 @@
 //
 // Properties: the reader gives, in order, the points that ReadRmcSentence
 // gives for the log's lines as a model cuts them (at CR LF, LF or CR; a byte
-// order mark off the first, blanks off both ends, lines of more than 83
-// bytes left out), each point with degrees of six decimals in range, and
+// order mark off the first, blanks off both ends, lines of more than
+// 1024 bytes left out), each point with degrees of six decimals in range, and
 // fails, with its one cause, exactly when there is none.
 
 #include <cstddef>
@@ -33,7 +33,7 @@ std::vector<TrackPoint> ModelPoints(std::string_view bytes) {
             end += bytes.substr(end).starts_with("\r\n") ? 2 : 1;
             bytes.remove_prefix(end);
         }
-        const bool overlong = line.size() > 83;
+        const bool overlong = line.size() > 1024;
         if (first && line.starts_with("\xEF\xBB\xBF")) {
             line.remove_prefix(3);
         }

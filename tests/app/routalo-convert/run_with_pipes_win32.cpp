@@ -6,7 +6,7 @@
 //
 // "{U+XXXX}" in an argument is the one UTF-16 unit XXXX, so that a lone
 // surrogate can be given. --log-pipe serves one connection to PIPE with the
-// bytes of FILE; --document-pipe takes what its one client writes to PIPE
+// bytes of FILE, then disconnects it; --document-pipe takes what its one client writes to PIPE
 // into FILE. Each pipe has a single instance, so a second client is refused
 // ("Pipe busy") while the first one is served.
 #include <windows.h>
@@ -68,11 +68,15 @@ bool Connect(HANDLE pipe) {
     return ::ConnectNamedPipe(pipe, nullptr) != 0 || ::GetLastError() == ERROR_PIPE_CONNECTED;
 }
 
+// Ends as Windows' documentation shows a server: once the client has read
+// every byte, it disconnects the client, whose next read then fails with
+// ERROR_PIPE_NOT_CONNECTED, and closes the pipe.
 void ServeLog(HANDLE pipe, std::string bytes) {
     if (Connect(pipe)) {
         DWORD put = 0;
         ::WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
         ::FlushFileBuffers(pipe);
+        ::DisconnectNamedPipe(pipe);
     }
     ::CloseHandle(pipe);
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -144,6 +145,47 @@ TEST(SystemFile, FailsAWriteToAPipeWhoseReaderIsGone) {
     ::CloseHandle(reader);
     document.WriteLine("a line that no one reads");
     EXPECT_THROW(document.Close(), FileError);
+}
+
+// A log from a pipe ends where its server leaves, whether it closes its end
+// alone (the reader's next read fails with ERROR_BROKEN_PIPE) or first waits
+// until every byte is read and disconnects, as Windows' documentation shows
+// a server (ERROR_PIPE_NOT_CONNECTED).
+TEST(SystemFile, ReadsALogFromAPipeToWhereItsServerLeaves) {
+    for (const bool disconnects : {false, true}) {
+        SCOPED_TRACE(disconnects ? "disconnects" : "closes");
+        const std::string name = "\\\\.\\pipe\\routalo-log-" +
+                                 std::to_string(::GetCurrentProcessId()) +
+                                 (disconnects ? "-disconnects" : "-closes");
+        const std::wstring wide(name.begin(), name.end());
+        const HANDLE server =
+            ::CreateNamedPipeW(wide.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                               4096, 4096, 0, nullptr);
+        ASSERT_NE(server, INVALID_HANDLE_VALUE);
+        TextInputFile log(name);
+        std::thread serving([&] {
+            const std::string_view bytes = "first\r\nlast";
+            DWORD put = 0;
+            ::WriteFile(server, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+            if (disconnects) {
+                ::FlushFileBuffers(server);  // until the reader has read every byte
+                ::DisconnectNamedPipe(server);
+            }
+            ::CloseHandle(server);
+        });
+        std::vector<std::string> lines;
+        std::string line;
+        try {
+            while (!log.AtEnd()) {
+                log.ReadLine(line, 100);
+                lines.push_back(line);
+            }
+        } catch (const FileError& error) {
+            lines.push_back(error.what());
+        }
+        serving.join();
+        EXPECT_EQ(lines, (std::vector<std::string>{"first", "last"}));
+    }
 }
 #endif
 

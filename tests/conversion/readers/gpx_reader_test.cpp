@@ -12,36 +12,6 @@
 namespace routalo {
 namespace {
 
-TEST(ReadGpxTime, WritesEveryIsoDateTimeInUtc) {
-    const std::pair<const char*, std::optional<std::pair<const char*, const char*>>> cases[] = {
-        {"2007-06-15T09:05:03Z", {{"2007-06-15", "09:05:03"}}},
-        {"2007-06-15T09:05:03", {{"2007-06-15", "09:05:03"}}},
-        {" 2007-06-15T11:05:08.5+02:00\n", {{"2007-06-15", "09:05:08.5"}}},
-        {"2007-12-31T23:30:00-01:00", {{"2008-01-01", "00:30:00"}}},
-        {"2000-03-01T00:10:00.000+00:30", {{"2000-02-29", "23:40:00.000"}}},
-        {"2007-06-15 09:05:03Z", std::nullopt},
-        {"2007-02-29T00:00:00Z", std::nullopt},
-        {"2007-06-15T24:00:00Z", std::nullopt},
-        {"2007-06-15T09:05:03.Z", std::nullopt},
-        {"2007-06-15T09:05:03+2:00", std::nullopt},
-        {"2007-06-15T09:05:03z", std::nullopt},
-        {"0001-01-01T00:00:00+01:00", std::nullopt},
-        {"15-06-2007T09:05:03Z", std::nullopt},
-        {"", std::nullopt},
-    };
-    for (const auto& [text, expected] : cases) {
-        SCOPED_TRACE(text);
-        const std::optional<GpxTime> time = ReadGpxTime(text);
-        ASSERT_EQ(time.has_value(), expected.has_value());
-        if (time) {
-            EXPECT_EQ(time->date, expected->first);
-            EXPECT_EQ(time->time, expected->second);
-        }
-    }
-    EXPECT_EQ(ReadGpxTime("2007-06-15T11:05:03+02:00")->seconds, 1181898303);
-    EXPECT_DOUBLE_EQ(ReadGpxTime("2007-06-15T11:05:03.25+02:00")->fraction, 0.25);
-}
-
 struct Point {
     PointStep step;
     std::string latitude, longitude, speed, date, time;
@@ -148,7 +118,27 @@ TEST(GpxPointReader, ReadsEveryTrackPointInItsChain) {
         R"(<trkpt lat="0.003" lon="0"><time>2007-06-15T09:00:14Z</time></trkpt>)"
         R"(<trkpt lat="0.004" lon="0"/></trkseg><trkseg><trkpt lat="1" lon="1"/>)"
         R"(<trkpt lat="1" lon="2"><time>2007-06-15T09:00:14Z</time></trkpt></trkseg></trk></gpx>)";
+    // A negative speed is unknown: derived, or the one before. One beyond
+    // the highest is capped. Times follow ReadIsoDateTime.
+    const std::string values =
+        R"(<gpx><trk><trkseg><trkpt lat="0" lon="0"><time>2016-12-31T23:59:50+0000</time>)"
+        R"(<speed>-1</speed></trkpt><trkpt lat="0.001" lon="0"><time>2016-12-31T23:59:60Z</time>)"
+        R"(<speed>-0.5</speed></trkpt><trkpt lat="0" lon="0"><speed>10000</speed></trkpt>)"
+        R"(<trkpt lat="0" lon="0"><speed>-0</speed><time>2017-01-01T01:00:00.5+01</time></trkpt>)"
+        R"(<trkpt lat="0" lon="0"><speed>-3</speed></trkpt></trkseg></trk></gpx>)";
+    const std::string ulp =
+        testing::ReadBytes(std::string(ROUTALO_SOURCE_DIR) + "/tests/conversion/readers/ulp.gpx");
     const std::pair<std::string, std::vector<Point>> cases[] = {
+        {values,
+         {{kNew, "0", "0", "0", "2016-12-31", "23:59:50"},
+          {kNext, "0.001", "0", "40.030229", "2017-01-01", "00:00:00"},
+          {kNext, "0", "0", "32767", "", ""},
+          {kNext, "0", "0", "0", "2017-01-01", "00:00:00.5"},
+          {kNext, "0", "0", "0", "", ""}}},
+        {ulp,
+         {{kNew, "16.612693499475398", "79.336053904925734", "0", "2007-06-15", "11:05:00"},
+          {kNext, "16.612079089539453", "79.335957687373607", "13.499999", "2007-06-15",
+           "11:05:18.422491293"}}},
         {gpx10,
          {{kNew, "52.2000", "5.1000", "12.6", "2007-06-15", "09:05:03"},
           {kNext, "52.2005", "+5.1010", "36", "2007-06-15", "09:05:08"},
@@ -267,6 +257,14 @@ TEST(GpxPointReader, FailsWithTheCauseAndWhereItStands) {
         {R"(<?xml version="1.0"?>)", "line 1, column 22: the document has no root element"},
         {"<?xml version=\"1.0\"?>\r\n<!-- a -->\n",
          "line 3, column 1: the document has no root element"},
+        {head + R"(<trkpt lat="1" lon="2"><speed> -1,5 </speed></trkpt>)" + tail,
+         "line 2, column 14: the speed \" -1,5 \" is not a number"},
+        {head + R"(<trkpt lat="1" lon="2"><time>2016-12-31T23:59:61Z</time></trkpt>)" + tail,
+         "line 2, column 14: the time \"2016-12-31T23:59:61Z\" is no ISO 8601 date-time"},
+        {head + R"(<trkpt lat="1" lon="2"><time>2023-02-29T09:05:04</time></trkpt>)" + tail,
+         "line 2, column 14: the time \"2023-02-29T09:05:04\" is no ISO 8601 date-time"},
+        {head + R"(<trkpt lat="1" lon="2"><time>2016-12-31T12:00:60Z</time></trkpt>)" + tail,
+         "line 2, column 14: the time \"2016-12-31T12:00:60Z\" is no ISO 8601 date-time"},
         {head + R"(<trkpt lat="1" lon="2"><time>2007-06-15T09:05:03Z</ti)",
          "line 2, column 67: expected '>'"},
         {head + R"(<trkpt lat="1" lon="2"></trkseg>)" + tail,

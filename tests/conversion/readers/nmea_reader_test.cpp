@@ -43,6 +43,23 @@ TEST(ReadRmcSentence, ReadsEveryValidFixAndNothingElse) {
          Expected{"0.000000", "0.000000", "0", "1980-01-01", "23:59:59.5"}},
         {Sentence("GLRMC,010203,A,9000.000,N,18000.000,E,100,,291279,,"),
          Expected{"90.000000", "180.000000", "185.2", "2079-12-29", "01:02:03"}},
+        // A speed beyond the highest becomes it, the same class.
+        {Sentence("GPRMC,090503,A,5212.0000,N,00506.0000,E,99999,,150607,,"),
+         Expected{"52.200000", "5.100000", "32767", "2007-06-15", "09:05:03"}},
+        // The date and time of ToUtcTime: the leap second at 23:59 and
+        // 24:00:00 are the next day's first, a fraction keeps 9 digits.
+        {Sentence("GPRMC,235960,A,5212.0000,N,00506.0000,E,0,,311216,,"),
+         Expected{"52.200000", "5.100000", "0", "2017-01-01", "00:00:00"}},
+        {Sentence("GPRMC,235960.50,A,5212.0000,N,00506.0000,E,0,,311216,,"),
+         Expected{"52.200000", "5.100000", "0", "2017-01-01", "00:00:00.50"}},
+        {Sentence("GPRMC,240000.00,A,5212.0000,N,00506.0000,E,0,,280224,,"),
+         Expected{"52.200000", "5.100000", "0", "2024-02-29", "00:00:00.00"}},
+        {Sentence("GPRMC,090503.123456789012,A,5212.0000,N,00506.0000,E,0,,150607,,"),
+         Expected{"52.200000", "5.100000", "0", "2007-06-15", "09:05:03.123456789"}},
+        {Sentence("GPRMC,000060,A,5212.0000,N,00506.0000,E,6.48,,150607,,"), std::nullopt},
+        {Sentence("GPRMC,240000.01,A,5212.0000,N,00506.0000,E,6.48,,150607,,"), std::nullopt},
+        {Sentence("GPRMC,090504,A,5212.0000,N,00506.0000,E,6.48,,290223,,"), std::nullopt},
+        {Sentence("GPRMC,090504,A,5212.0000,N,00506.0000,E,6.48,,310423,,"), std::nullopt},
         {Sentence("GPRMC,090503,V,5212.0000,N,00506.0000,E,6.48,,150607,,"), std::nullopt},
         {Sentence("GPRMC,090503,A,5212.0000,N,00506.0000,E,6.48,,150607,,", false), std::nullopt},
         {"$GPRMC,090503,A,5212.0000,N,00506.0000,E,6.48,,150607,,", std::nullopt},
@@ -73,17 +90,22 @@ TEST(ReadRmcSentence, ReadsEveryValidFixAndNothingElse) {
 }
 
 // Lines end in CR LF, LF or CR; a byte order mark, blank lines, spaces and
-// lines too long for a sentence change nothing; all points form one chain.
+// lines of more than 1 KiB change nothing; all points form one chain.
 TEST(NmeaPointReader, ReadsEveryKindOfLineEndAsOneChain) {
     const std::string fix = Sentence("GPRMC,090503,A,5212.0000,N,00506.0000,E,6.48,,150607,,");
     const std::string other = Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+    // 85 characters, as an RTK receiver writes them: minutes to 8 decimals.
+    const std::string rtk = Sentence(
+        "GNRMC,090503.00,A,5212.00000000,N,00506.00000000,E,0.004,77.52,150607,001.0,W,R,V");
+    ASSERT_EQ(rtk.size(), 85U);
+    const std::string longest = fix + std::string(1024 - fix.size(), ' ');
     const std::pair<std::string, std::vector<std::size_t>> cases[] = {
         {fix + "\r\n" + other + "\r\n" + fix + "\r\n", {1, 3}},
         {fix + "\n" + other + "\n\n" + fix, {1, 4}},
         {"\xEF\xBB\xBF  " + fix + "\r" + fix + " \r", {1, 2}},
-        {fix + "\r\n" + std::string(100000, 'x') + "\n" + "$" + std::string(90, 'G') + fix + "\n" +
+        {rtk + "\r\n" + longest + "\r\n" + longest + " \r\n" + std::string(100000, 'x') + "\n" +
              fix + "\n",
-         {1, 4}},
+         {1, 2, 5}},
     };
     for (const auto& [bytes, lines] : cases) {
         SCOPED_TRACE(bytes.substr(0, 120));

@@ -1,0 +1,303 @@
+#include "conversion/readers/utc_time.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <system_error>
+
+namespace routalo {
+namespace {
+
+constexpr std::string_view kXmlBlanks = " \t\r\n";
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr int kMinutesPerDay = 1440;
+constexpr int kLastYear = 9999;
+// The zones of the world lie within 14 hours of UTC.
+constexpr int kWidestOffsetMinutes = 14 * 60;
+
+// "YYYY-MM-DDThh:mm:ss", the part of a date-time before its fraction.
+constexpr std::size_t kDateTimeLength = 19;
+// The longest date-time that kMostFractionDigits leave: its zone "+hh:mm".
+constexpr std::size_t kLongestDateTime = kDateTimeLength + 1 + kMostFractionDigits + 6;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsXmlBlank(char c) {
+    return kXmlBlanks.find(c) != std::string_view::npos;
+}
+
+// The value of `count` digits at `at`, or nothing when they are not digits.
+std::optional<int> DigitsAt(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (!IsDigit(text[i])) {
+            return std::nullopt;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+bool IsLeapYear(std::int64_t year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(std::int64_t year, int month) {
+    constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays.at(static_cast<std::size_t>(month - 1));
+}
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+struct CivilDate {
+    std::int64_t year;
+    int month;
+    int day;
+};
+
+CivilDate CivilFromDays(std::int64_t days) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const auto day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    const auto month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+void AppendTwoDigits(std::string& out, std::int64_t value) {
+    out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+// The zone after a time: "Z", "+hh:mm", "+hhmm", "+hh" or with "-", as
+// minutes east of UTC; none is UTC.
+std::optional<int> ReadOffset(std::string_view zone) {
+    if (zone.empty() || zone == "Z") {
+        return 0;
+    }
+    if (zone[0] != '+' && zone[0] != '-') {
+        return std::nullopt;
+    }
+    const std::optional<int> hours = DigitsAt(zone, 1, 2);
+    std::optional<int> minutes = 0;
+    if (zone.size() == 6 && zone[3] == ':') {
+        minutes = DigitsAt(zone, 4, 2);
+    } else if (zone.size() == 5) {
+        minutes = DigitsAt(zone, 3, 2);
+    } else if (zone.size() != 3) {
+        return std::nullopt;
+    }
+    constexpr int kMinutesPerHour = 60;
+    if (!hours || !minutes || *minutes >= kMinutesPerHour ||
+        *hours * kMinutesPerHour + *minutes > kWidestOffsetMinutes) {
+        return std::nullopt;
+    }
+    return (zone[0] == '-' ? -1 : 1) * (*hours * kMinutesPerHour + *minutes);
+}
+
+}  // namespace
+
+std::optional<UtcTime> ToUtcTime(const WrittenTime& written) {
+    const bool zeroFraction = written.fraction.find_first_not_of('0') == std::string_view::npos;
+    const bool endOfDay =
+        written.hour == 24 && written.minute == 0 && written.second == 0 && zeroFraction;
+    // The minute of the UTC day that the written hour and minute are.
+    const int utcMinute =
+        ((written.hour * 60 + written.minute - written.offsetMinutes) % kMinutesPerDay +
+         kMinutesPerDay) %
+        kMinutesPerDay;
+    const bool leapSecond = written.second == 60 && utcMinute == kMinutesPerDay - 1;
+    if (written.year < 0 || written.month < 1 || written.month > 12 || written.day < 1 ||
+        written.day > DaysInMonth(written.year, written.month) ||
+        ((written.hour < 0 || written.hour > 23) && !endOfDay) || written.minute < 0 ||
+        written.minute > 59 || ((written.second < 0 || written.second > 59) && !leapSecond) ||
+        !std::all_of(written.fraction.begin(), written.fraction.end(), IsDigit) ||
+        written.offsetMinutes < -kWidestOffsetMinutes ||
+        written.offsetMinutes > kWidestOffsetMinutes) {
+        return std::nullopt;
+    }
+    UtcTime time;
+    // Second 60 and hour 24 count on into the next minute and day.
+    time.seconds = DaysFromCivil(written.year, written.month, written.day) * kSecondsPerDay +
+                   std::int64_t{written.hour} * 3600 + std::int64_t{written.minute} * 60 +
+                   written.second - std::int64_t{written.offsetMinutes} * 60;
+    const std::int64_t days =
+        (time.seconds >= 0 ? time.seconds : time.seconds - (kSecondsPerDay - 1)) / kSecondsPerDay;
+    const std::int64_t ofDay = time.seconds - days * kSecondsPerDay;
+    const CivilDate date = CivilFromDays(days);
+    if (date.year < 1 || date.year > kLastYear) {
+        return std::nullopt;
+    }
+    const std::string yearText = std::to_string(10000 + date.year);
+    time.date.append(yearText, 1).append("-");
+    AppendTwoDigits(time.date, date.month);
+    time.date.append("-");
+    AppendTwoDigits(time.date, date.day);
+    AppendTwoDigits(time.time, ofDay / 3600);
+    time.time.append(":");
+    AppendTwoDigits(time.time, ofDay / 60 % 60);
+    time.time.append(":");
+    AppendTwoDigits(time.time, ofDay % 60);
+    if (!written.fraction.empty()) {
+        time.time.append(".").append(written.fraction.substr(0, kMostTimeFractionDigits));
+    }
+    time.fraction.assign(written.fraction.substr(0, kMostFractionDigits));
+    return time;
+}
+
+std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(kXmlBlanks);
+    if (first == std::string_view::npos) {
+        return std::nullopt;
+    }
+    text = text.substr(first, text.find_last_not_of(kXmlBlanks) + 1 - first);
+    // 2007-06-15T09:05:03
+    const std::optional<int> year = DigitsAt(text, 0, 4);
+    const std::optional<int> month = DigitsAt(text, 5, 2);
+    const std::optional<int> day = DigitsAt(text, 8, 2);
+    const std::optional<int> hour = DigitsAt(text, 11, 2);
+    const std::optional<int> minute = DigitsAt(text, 14, 2);
+    const std::optional<int> second = DigitsAt(text, 17, 2);
+    if (!year || !month || !day || !hour || !minute || !second || text[4] != '-' ||
+        text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':') {
+        return std::nullopt;
+    }
+    std::size_t at = kDateTimeLength;
+    std::string_view fraction;
+    if (at < text.size() && text[at] == '.') {
+        std::size_t end = at + 1;
+        while (end < text.size() && IsDigit(text[end])) {
+            ++end;
+        }
+        if (end == at + 1) {
+            return std::nullopt;
+        }
+        fraction = text.substr(at + 1, end - at - 1);
+        at = end;
+    }
+    const std::optional<int> offset = ReadOffset(text.substr(at));
+    if (!offset) {
+        return std::nullopt;
+    }
+    return ToUtcTime({*year, *month, *day, *hour, *minute, *second, fraction, *offset});
+}
+
+std::optional<double> SecondsBetween(const UtcTime& earlier, const UtcTime& later) {
+    // later - earlier in decimal digits: the whole seconds, and the fractions
+    // digit by digit, borrowing a second where the later one is smaller.
+    const std::size_t digits = std::max(earlier.fraction.size(), later.fraction.size());
+    std::string fraction(digits, '0');
+    int borrow = 0;
+    for (std::size_t i = digits; i-- > 0;) {
+        const int minuend = i < later.fraction.size() ? later.fraction[i] - '0' : 0;
+        const int subtrahend =
+            (i < earlier.fraction.size() ? earlier.fraction[i] - '0' : 0) + borrow;
+        borrow = minuend < subtrahend ? 1 : 0;
+        fraction[i] = static_cast<char>('0' + minuend + borrow * 10 - subtrahend);
+    }
+    const std::int64_t whole = later.seconds - earlier.seconds - borrow;
+    if (whole < 0 || (whole == 0 && fraction.find_first_not_of('0') == std::string::npos)) {
+        return std::nullopt;
+    }
+    // from_chars rounds the decimal text correctly, the same on every system.
+    const std::string text = std::to_string(whole) + "." + fraction + "0";
+    double seconds = 0;
+    if (std::from_chars(text.data(), text.data() + text.size(), seconds).ec != std::errc()) {
+        return std::nullopt;
+    }
+    return seconds;
+}
+
+void DateTimeText::Clear() {
+    present = false;
+    closed = false;
+    kept_.clear();  // keeps its room, for the next point's
+    blanks_.clear();
+    blanksCut_ = false;
+    started_ = false;
+    fractionDigits_ = 0;
+    inFraction_ = false;
+    cutAt_ = std::string::npos;
+    tooLong_ = false;
+}
+
+void DateTimeText::Append(std::string_view piece) {
+    if (closed) {
+        return;
+    }
+    const auto keep = [this](char c) {
+        if (kept_.size() < kLongestDateTime) {
+            kept_.push_back(c);
+        } else {
+            tooLong_ = true;  // no date-time, only its start is shown
+        }
+    };
+    for (const char c : piece) {
+        if (IsXmlBlank(c)) {
+            // Blank space after the text is no part of it; inside, it is
+            // kept, to refuse the text, as far as there is room.
+            inFraction_ = false;
+            if (!started_) {
+                continue;
+            }
+            if (blanks_.size() < kLongestDateTime) {
+                blanks_.push_back(c);
+            } else {
+                blanksCut_ = true;
+            }
+            continue;
+        }
+        started_ = true;
+        for (const char blank : blanks_) {
+            keep(blank);
+        }
+        tooLong_ = tooLong_ || blanksCut_;
+        blanks_.clear();
+        if (inFraction_ && IsDigit(c)) {
+            if (fractionDigits_ == kMostFractionDigits) {
+                cutAt_ = std::min(cutAt_, kept_.size());
+                continue;
+            }
+            ++fractionDigits_;
+        } else if (kept_.size() == kDateTimeLength && c == '.' && cutAt_ == std::string::npos) {
+            inFraction_ = true;
+        } else {
+            inFraction_ = false;
+        }
+        keep(c);
+    }
+}
+
+std::optional<UtcTime> DateTimeText::Read() const {
+    return tooLong_ ? std::nullopt : ReadIsoDateTime(kept_);
+}
+
+std::string DateTimeText::Shown() const {
+    // As the other values of a document are shown: their first 64
+    // characters when they are longer.
+    constexpr std::size_t kShown = 64;
+    if (tooLong_ || cutAt_ != std::string::npos || kept_.size() > kShown) {
+        return kept_.substr(0, std::min(kShown, cutAt_)) + "...";
+    }
+    return kept_;
+}
+
+}  // namespace routalo
