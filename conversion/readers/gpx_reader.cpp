@@ -54,6 +54,9 @@ bool WithinLimit(const ExactDecimal& number, int limit) {
 constexpr std::string_view kGpx10 = "http://www.topografix.com/GPX/1/0";
 constexpr std::string_view kGpx11 = "http://www.topografix.com/GPX/1/1";
 
+// How much of a time's text is fetched at a time.
+constexpr std::size_t kTimePiece = 4096;
+
 // The longest track name kept, in bytes: more than any title shows.
 constexpr std::size_t kLongestName = 1024;
 
@@ -339,10 +342,14 @@ PointStep GpxPointReader::Next(TrackPoint& point) {
         if (node.kind == XmlNode::Kind::kText) {
             switch (s.open.empty() ? Role::kOther : s.open.back()) {
                 case Role::kTime:
-                    // Read whole, however many digits its fraction has: the
-                    // time text keeps what it needs of it in constant memory.
-                    for (std::string_view piece = s.source->Text(kLongestValue); !piece.empty();
-                         piece = s.source->Text(kLongestValue)) {
+                    // Read whole, however many digits its fraction has (the
+                    // time text keeps what it needs of it in constant memory),
+                    // unless it can be no time at all.
+                    while (!s.time.Settled()) {
+                        const std::string_view piece = s.source->Text(kTimePiece);
+                        if (piece.empty()) {
+                            break;
+                        }
                         s.time.Append(piece);
                     }
                     break;

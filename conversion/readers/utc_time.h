@@ -75,6 +75,9 @@ class DateTimeText {
 
     void Clear();
     void Append(std::string_view piece);
+    // Whether the text is settled: its element has ended, or it is too long
+    // to be a date-time whatever follows, so that the rest need not be read.
+    [[nodiscard]] bool Settled() const { return closed || tooLong_; }
 
     // The moment the text gives, as ReadIsoDateTime reads it.
     [[nodiscard]] std::optional<UtcTime> Read() const;

@@ -1,5 +1,6 @@
 #include "conversion/readers/xml_markup_filter.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <utility>
@@ -117,6 +118,23 @@ void XmlMarkupFilter::CountPosition(char c) {
     }
 }
 
+// CountPosition for every byte of `run`: a run without a line end, the
+// commonest, is counted without looking at its bytes one by one.
+void XmlMarkupFilter::CountPositions(std::string_view run) {
+    const std::size_t lastEnd = run.find_last_of("\r\n");
+    if (lastEnd != std::string_view::npos) {
+        for (const char c : run.substr(0, lastEnd + 1)) {
+            CountPosition(c);
+        }
+        run.remove_prefix(lastEnd + 1);
+    }
+    if (!run.empty()) {
+        afterCarriageReturn_ = false;
+        column_ += static_cast<std::size_t>(
+            std::count_if(run.begin(), run.end(), [](char c) { return !IsContinuationByte(c); }));
+    }
+}
+
 // Whether a piece may be cut before `c` once it has `size` bytes: at a
 // character, and before a line end where there is one (then the parser's
 // columns stay those of the document), else at twice the size.
@@ -146,32 +164,56 @@ void XmlMarkupFilter::TextCut(char c, std::string& out) {
 // A run of bytes none of which ends the text, start tag or quoted value
 // that the filter is in.
 void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
-    for (const char c : run) {
-        CountPosition(c);
-    }
+    CountPositions(run);
     if (state_ == State::kText) {
-        if (textBytes_ + run.size() > kSectionSize || inReference_) {
-            for (std::size_t i = 0; i < run.size(); ++i) {
-                TextCut(run[i], out);
-                out.push_back(run[i]);
+        // Up to kSectionSize bytes of text go on in one piece, as no cut may
+        // come before; from there on each byte is looked at, until a cut.
+        while (!run.empty()) {
+            if (inReference_ || textBytes_ >= kSectionSize) {
+                // Before twice the size, only a line end or a reference can
+                // bring a cut: the bytes before the first of them go on in
+                // one piece.
+                const std::size_t most =
+                    textBytes_ < 2 * kSectionSize ? 2 * kSectionSize - textBytes_ : 0;
+                const std::size_t plain =
+                    inReference_
+                        ? 0
+                        : static_cast<std::size_t>(
+                              std::find_if(
+                                  run.begin(), run.begin() + std::min(most, run.size()),
+                                  [](char c) { return c == '&' || c == '\r' || c == '\n'; }) -
+                              run.begin());
+                if (plain == 0) {
+                    TextCut(run.front(), out);
+                    out.push_back(run.front());
+                    run.remove_prefix(1);
+                    continue;
+                }
+                textBytes_ += plain;
+                previous_ = run[plain - 1];
+                out.append(run.substr(0, plain));
+                run.remove_prefix(plain);
+                continue;
             }
-            return;
+            const std::string_view piece = run.substr(0, kSectionSize - textBytes_);
+            textBytes_ += piece.size();
+            const std::size_t reference = piece.find_last_of('&');
+            inReference_ = reference != std::string_view::npos &&
+                           piece.find(';', reference) == std::string_view::npos;
+            previous_ = piece.back();
+            out.append(piece);
+            run.remove_prefix(piece.size());
         }
-        // No cut: the run leaves where it ends.
-        textBytes_ += run.size();
-        const std::size_t reference = run.find_last_of('&');
-        inReference_ = reference != std::string_view::npos &&
-                       run.find(';', reference) == std::string_view::npos;
-    } else {
-        tagBytes_ += run.size();
-        if (tagBytes_ > kLongestTag) {
-            Fail(tagStart_, std::string("a ") +
-                                (state_ == State::kStartTag || quotedFrom_ == State::kStartTag
-                                     ? "start tag"
-                                     : "declaration") +
-                                " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
-            return;
-        }
+        return;
+    }
+    tagBytes_ += run.size();
+    if (tagBytes_ > kLongestTag) {
+        Fail(tagStart_,
+             std::string("a ") +
+                 (state_ == State::kStartTag || quotedFrom_ == State::kStartTag ? "start tag"
+                                                                                : "declaration") +
+                 " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
+        return;
     }
     previous_ = run.back();
     out.append(run);

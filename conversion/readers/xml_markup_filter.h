@@ -76,6 +76,7 @@ class XmlMarkupFilter {
     void TextCut(char c, std::string& out);
     [[nodiscard]] bool CutsBefore(char c, std::size_t size, bool allowed) const;
     void CountPosition(char c);
+    void CountPositions(std::string_view run);
     void Fail(Position where, const std::string& problem);
     void Utf16Unit(std::uint16_t unit, std::string& out);
     void Utf8Byte(char c, std::string& out);
