@@ -82,9 +82,12 @@ CivilDate CivilFromDays(std::int64_t days) {
     return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
-void AppendTwoDigits(std::string& out, std::int64_t value) {
-    out.push_back(static_cast<char>('0' + value / 10));
-    out.push_back(static_cast<char>('0' + value % 10));
+// Writes `value`, from 0 to 10^count - 1, as `count` digits at `at`.
+void PutDigits(char* at, int count, std::int64_t value) {
+    for (int i = count - 1; i >= 0; --i) {
+        at[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
 }
 
 // The zone after a time: "Z", "+hh:mm", "+hhmm", "+hh" or with "-", as
@@ -142,22 +145,29 @@ std::optional<UtcTime> ToUtcTime(const WrittenTime& written) {
     const std::int64_t days =
         (time.seconds >= 0 ? time.seconds : time.seconds - (kSecondsPerDay - 1)) / kSecondsPerDay;
     const std::int64_t ofDay = time.seconds - days * kSecondsPerDay;
-    const CivilDate date = CivilFromDays(days);
+    // A time in UTC that carries into no other day is its own date (every
+    // NMEA sentence's): the calendar is worked out only for the others.
+    const bool ownDate = written.offsetMinutes == 0 && written.hour < 24 && written.second < 60;
+    const CivilDate date =
+        ownDate ? CivilDate{written.year, written.month, written.day} : CivilFromDays(days);
     if (date.year < 1 || date.year > kLastYear) {
         return std::nullopt;
     }
-    const std::string yearText = std::to_string(10000 + date.year);
-    time.date.append(yearText, 1).append("-");
-    AppendTwoDigits(time.date, date.month);
-    time.date.append("-");
-    AppendTwoDigits(time.date, date.day);
-    AppendTwoDigits(time.time, ofDay / 3600);
-    time.time.append(":");
-    AppendTwoDigits(time.time, ofDay / 60 % 60);
-    time.time.append(":");
-    AppendTwoDigits(time.time, ofDay % 60);
+    // "YYYY-MM-DD" and "hh:mm:ss", each made in place and taken whole: a
+    // log's every point comes through here.
+    std::array<char, 10> dateText = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0'};
+    PutDigits(dateText.data(), 4, date.year);
+    PutDigits(dateText.data() + 5, 2, date.month);
+    PutDigits(dateText.data() + 8, 2, date.day);
+    time.date.assign(dateText.data(), dateText.size());
+    std::array<char, 8> clock = {'0', '0', ':', '0', '0', ':', '0', '0'};
+    PutDigits(clock.data(), 2, ofDay / 3600);
+    PutDigits(clock.data() + 3, 2, ofDay / 60 % 60);
+    PutDigits(clock.data() + 6, 2, ofDay % 60);
+    time.time.assign(clock.data(), clock.size());
     if (!written.fraction.empty()) {
-        time.time.append(".").append(written.fraction.substr(0, kMostTimeFractionDigits));
+        time.time.push_back('.');
+        time.time.append(written.fraction.substr(0, kMostTimeFractionDigits));
     }
     time.fraction.assign(written.fraction.substr(0, kMostFractionDigits));
     return time;

@@ -36,7 +36,13 @@ void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& ou
             if (state_ == State::kText) {
                 end = bytes.find('<', at);
             } else if (state_ == State::kStartTag) {
-                end = bytes.find_first_of("\"'>", at);
+                // By hand: find_first_of looks each byte up in the set.
+                end = static_cast<std::size_t>(
+                    std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(),
+                                 [](char c) { return c == '"' || c == '\'' || c == '>'; }) -
+                    bytes.begin());
+            } else if (state_ == State::kEndTag) {
+                end = bytes.find('>', at);
             } else if (state_ == State::kQuoted) {
                 end = bytes.find(quote_, at);
             }
@@ -121,13 +127,14 @@ void XmlMarkupFilter::CountPosition(char c) {
 // CountPosition for every byte of `run`: a run without a line end, the
 // commonest, is counted without looking at its bytes one by one.
 void XmlMarkupFilter::CountPositions(std::string_view run) {
-    const std::size_t lastEnd = run.find_last_of("\r\n");
-    if (lastEnd != std::string_view::npos) {
-        for (const char c : run.substr(0, lastEnd + 1)) {
-            CountPosition(c);
-        }
-        run.remove_prefix(lastEnd + 1);
+    std::size_t afterLastEnd = run.size();
+    while (afterLastEnd > 0 && run[afterLastEnd - 1] != '\r' && run[afterLastEnd - 1] != '\n') {
+        --afterLastEnd;
     }
+    for (const char c : run.substr(0, afterLastEnd)) {
+        CountPosition(c);
+    }
+    run.remove_prefix(afterLastEnd);
     if (!run.empty()) {
         afterCarriageReturn_ = false;
         column_ += static_cast<std::size_t>(
@@ -161,8 +168,8 @@ void XmlMarkupFilter::TextCut(char c, std::string& out) {
     previous_ = c;
 }
 
-// A run of bytes none of which ends the text, start tag or quoted value
-// that the filter is in.
+// A run of bytes none of which ends the text, start tag, end tag or quoted
+// value that the filter is in.
 void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
     CountPositions(run);
     if (state_ == State::kText) {
@@ -208,11 +215,14 @@ void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
     }
     tagBytes_ += run.size();
     if (tagBytes_ > kLongestTag) {
+        const char* what = "a declaration";
+        if (state_ == State::kEndTag) {
+            what = "an end tag";
+        } else if (state_ == State::kStartTag || quotedFrom_ == State::kStartTag) {
+            what = "a start tag";
+        }
         Fail(tagStart_,
-             std::string("a ") +
-                 (state_ == State::kStartTag || quotedFrom_ == State::kStartTag ? "start tag"
-                                                                                : "declaration") +
-                 " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
+             std::string(what) + " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
         return;
     }
     previous_ = run.back();
