@@ -67,8 +67,10 @@ bool StartsWithMarkup(TextInputFile& log, std::size_t markSize, std::size_t valu
 // Whether a line that starts within the first kPeekLimit bytes is an NMEA
 // sentence. A line counts once it has ended, or once the log has.
 bool HoldsSentence(TextInputFile& log) {
-    std::size_t lineStart = 0;
-    std::size_t at = 0;
+    // The first line may start with a UTF-8 byte order mark.
+    std::size_t lineStart =
+        log.Peek(kUtf8Mark.size()).starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
+    std::size_t at = lineStart;
     while (at < TextInputFile::kPeekLimit) {
         const std::string_view bytes = log.Peek(at + 1);
         const bool atEnd = bytes.size() <= at;

@@ -185,6 +185,7 @@ TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
         {"\xEF\xBB\xBF" + csv, true, header, "the log starts with a UTF-8 byte order mark",
          Document::kOldKept},
         {"\xEF\xBB\xBF \r\n\t" + fix, true, "", "", Document::kWhole},
+        {"\xEF\xBB\xBF" + fix, true, "", "", Document::kWhole},
         // What stands before the first sentence: a banner, a damaged line, the
         // tail of a sentence cut off by the capture.
         {"Logger v2.1 ready\r\n,,150607,,*04\r\n" + fix, true, "", "", Document::kWhole},
