@@ -92,19 +92,18 @@ void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& ou
     }
 }
 
-XmlMarkupFilter::Position XmlMarkupFilter::NextStartTag() {
+XmlPosition XmlMarkupFilter::NextStartTag() {
     if (startTags_.empty()) {
-        return {};
+        return {0, 0};
     }
-    const Position position = startTags_.front();
+    const XmlPosition position = startTags_.front();
     startTags_.pop_front();
     return position;
 }
 
-void XmlMarkupFilter::Fail(Position where, const std::string& problem) {
+void XmlMarkupFilter::Fail(XmlPosition where, const std::string& problem) {
     if (failure_.empty()) {
-        failure_ = "line " + std::to_string(where.line) + ", column " +
-                   std::to_string(where.column) + ": " + problem;
+        failure_ = PlaceText(where) + ": " + problem;
     }
 }
 
@@ -233,7 +232,7 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
     if (!failure_.empty()) {
         return;
     }
-    const Position here{line_, column_};
+    const XmlPosition here{line_, column_};
     CountPosition(c);
     // Ends a tag, a declaration or a processing instruction that has grown
     // too long; true when it did.

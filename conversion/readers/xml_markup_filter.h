@@ -40,11 +40,6 @@ class XmlMarkupFilter {
     explicit XmlMarkupFilter(XmlEncoding encoding, XmlPosition start = {})
         : line_(start.line), column_(start.column), encoding_(encoding) {}
 
-    struct Position {
-        std::size_t line = 0;
-        std::size_t column = 0;
-    };
-
     // Appends what the parser is to read of `bytes`, the document's next
     // bytes, to `out`; `atEnd` once the document has no more. After a
     // failure nothing more is appended: the parser reads the bytes before
@@ -55,7 +50,7 @@ class XmlMarkupFilter {
     [[nodiscard]] const std::string& Failure() const { return failure_; }
 
     // Where the next start tag that the parser reports begins: its "<".
-    Position NextStartTag();
+    XmlPosition NextStartTag();
 
   private:
     enum class State : std::uint8_t {
@@ -77,18 +72,18 @@ class XmlMarkupFilter {
     [[nodiscard]] bool CutsBefore(char c, std::size_t size, bool allowed) const;
     void CountPosition(char c);
     void CountPositions(std::string_view run);
-    void Fail(Position where, const std::string& problem);
+    void Fail(XmlPosition where, const std::string& problem);
     void Utf16Unit(std::uint16_t unit, std::string& out);
     void Utf8Byte(char c, std::string& out);
 
     std::string failure_;
-    std::deque<Position> startTags_;
+    std::deque<XmlPosition> startTags_;
 
     // The position of the next byte.
     std::size_t line_ = 1;
     std::size_t column_ = 1;
 
-    Position tagStart_;  // of the tag, comment or section being read
+    XmlPosition tagStart_;  // of the tag, comment or section being read
     std::size_t tagBytes_ = 0;
     std::size_t sectionBytes_ = 0;  // of the comment's or CDATA section's piece so far
     std::size_t textBytes_ = 0;     // of the text so far, since markup or a cut

@@ -195,7 +195,7 @@ class LibXml2NodeSource : public XmlNodeSource {
                         int attributeCount, int /*defaultedCount*/, const xmlChar** attributes) {
         Guarded(context, [&](LibXml2NodeSource& self) {
             QueuedNode& node = self.Queue(XmlNode::Kind::kStart);
-            const XmlMarkupFilter::Position start = self.filter_.NextStartTag();
+            const XmlPosition start = self.filter_.NextStartTag();
             node.line = start.line;
             node.column = start.column;
             node.name = self.Keep(ViewOf(localName));

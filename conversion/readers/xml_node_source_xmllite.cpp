@@ -290,7 +290,7 @@ class XmlLiteNodeSource : public XmlNodeSource {
                 node.localName = Utf8(name_, &IXmlReader::GetLocalName);
                 node.namespaceUri = Utf8(uri_, &IXmlReader::GetNamespaceUri);
                 node.empty = reader_->IsEmptyElement() != FALSE;
-                const XmlMarkupFilter::Position start = stream_.Filter().NextStartTag();
+                const XmlPosition start = stream_.Filter().NextStartTag();
                 line_ = start.line;
                 column_ = start.column;
                 break;
