@@ -13,6 +13,7 @@
 #include "conversion/files/stop_request.h"
 #include "conversion/readers/xml_markup_filter.h"
 #include "conversion/readers/xml_node_source.h"
+#include "conversion/text_encoding.h"
 
 namespace routalo {
 namespace {
@@ -47,7 +48,7 @@ class LibXml2NodeSource : public XmlNodeSource {
         handler.startElementNs = &LibXml2NodeSource::OnStart;
         handler.endElementNs = &LibXml2NodeSource::OnEnd;
         handler.characters = &LibXml2NodeSource::OnText;
-        handler.cdataBlock = &LibXml2NodeSource::OnText;
+        handler.cdataBlock = &LibXml2NodeSource::OnCData;
         handler.internalSubset = &LibXml2NodeSource::OnDocumentType;
         handler.serror = &LibXml2NodeSource::OnError;
         parser_ = xmlCreatePushParserCtxt(&handler, this, nullptr, 0, nullptr);
@@ -225,6 +226,24 @@ class LibXml2NodeSource : public XmlNodeSource {
             self.Queue(XmlNode::Kind::kText).text =
                 self.Keep(ViewOf(text, text + std::max(length, 0)));
         });
+    }
+
+    // libxml2 hands a CDATA section over in whole characters, but reading
+    // in pieces it does not check them as it checks text: an overlong or
+    // otherwise invalid UTF-8 sequence there fails here, as it fails the
+    // parser anywhere else. (What it hands over is UTF-8 whatever the
+    // document's encoding.)
+    static void OnCData(void* context, const xmlChar* text, int length) {
+        const std::string_view bytes = ViewOf(text, text + std::max(length, 0));
+        LibXml2NodeSource& self = Self(context);
+        if (!IsValidUtf8(bytes)) {
+            if (self.error_.empty()) {
+                self.error_ = self.ParserPlace() + ": a CDATA section is not valid UTF-8";
+            }
+            xmlStopParser(self.parser_);
+            return;
+        }
+        OnText(context, text, length);
     }
 
     static void OnDocumentType(void* context, const xmlChar* /*name*/,
