@@ -86,6 +86,7 @@ TEST(ZipArchive, IsReadByUnzipAndPythonWithTheDocumentFirst) {
     GTEST_SKIP() << "unzip and Python are Linux's; the Windows archives are compared with them";
 #endif
     std::vector<std::string> many;
+    many.reserve(200000);
     for (int i = 0; i < 200000; ++i) {  // some megabytes: many pieces through the deflater
         many.push_back("<coordinates>5." + std::to_string(i * 7919 % 100003) + ",52." +
                        std::to_string(i) + ",0</coordinates>");

@@ -100,7 +100,9 @@ TEST(LegendPng, DrawsEachRowsSwatchInItsColourTopDown) {
     for (const Case& c : cases) {
         const std::string png = LegendPng(c.rows);
         const Image image = Decode(png);
-        ASSERT_EQ(image.height, (2 * kLegendMargin) + (c.rows.size() * kLegendRowHeight)) << c.what;
+        ASSERT_EQ(image.height, static_cast<std::size_t>((2 * kLegendMargin)) +
+                                    (c.rows.size() * static_cast<std::size_t>(kLegendRowHeight)))
+            << c.what;
         ASSERT_GE(kLegendRowHeight, 14);
         for (std::size_t row = 0; row < c.rows.size(); ++row) {
             const int top = kLegendMargin + (static_cast<int>(row) * kLegendRowHeight);
