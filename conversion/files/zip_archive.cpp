@@ -51,11 +51,31 @@ std::uint32_t Crc32(std::uint32_t crc, std::string_view bytes) {
     throw FileRefused("the archive would reach 4 GiB, more than a ZIP archive without ZIP64 holds");
 }
 
+// zlib's raw deflater, set up; std::bad_alloc when it gets no memory,
+// which is all that can fail with these fixed settings.
+z_stream* NewDeflater() {
+    auto stream = std::make_unique<z_stream>();
+    if (deflateInit2(stream.get(), kLevel, Z_DEFLATED, kRawWindowBits, kMemoryLevel,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::bad_alloc();
+    }
+    return stream.release();
+}
+
+std::string Room(std::size_t reserve, std::size_t size) {
+    std::string room(size, '\0');
+    room.reserve(reserve);
+    return room;
+}
+
 }  // namespace
 
 DosTime DosTimeOf(std::optional<std::int64_t> utcSeconds) {
     using namespace std::chrono;
-    if (!utcSeconds) {
+    // 1980-01-01T00:00:00Z and 2108-01-01T00:00:00Z.
+    constexpr std::int64_t kFirst = 315532800;
+    constexpr std::int64_t kAfterLast = 4354819200;
+    if (!utcSeconds || *utcSeconds < kFirst || *utcSeconds >= kAfterLast) {
         return {};
     }
     const sys_seconds moment{seconds{*utcSeconds}};
@@ -63,9 +83,6 @@ DosTime DosTimeOf(std::optional<std::int64_t> utcSeconds) {
     const year_month_day date{day};
     const hh_mm_ss<seconds> time{moment - day};
     const int year = static_cast<int>(date.year());
-    if (year < 1980 || year > 1980 + 127) {
-        return {};
-    }
     return {static_cast<std::uint16_t>((static_cast<unsigned>(time.hours().count()) << 11U) |
                                        (static_cast<unsigned>(time.minutes().count()) << 5U) |
                                        (static_cast<unsigned>(time.seconds().count()) / 2U)),
@@ -74,31 +91,19 @@ DosTime DosTimeOf(std::optional<std::int64_t> utcSeconds) {
                                        static_cast<unsigned>(date.day()))};
 }
 
-ZipArchive::ZipArchive(const std::string& path, const OverwriteGuard& guard) : file_(path, guard) {
-    // The deflater's memory is had before anything is written; without it
-    // the archive goes at once.
-    try {
-        input_.reserve(kPieceSize);
-        output_.resize(kPieceSize);
-        stream_ = new z_stream{};
-        if (deflateInit2(stream_, kLevel, Z_DEFLATED, kRawWindowBits, kMemoryLevel,
-                         Z_DEFAULT_STRATEGY) != Z_OK) {
-            delete stream_;
-            stream_ = nullptr;
-            throw std::bad_alloc();
-        }
-    } catch (...) {
-        file_.Discard();
-        throw;
-    }
+void ZipArchive::StreamEnd::operator()(z_stream_s* stream) const {
+    deflateEnd(stream);
+    delete stream;  // made by NewDeflater
 }
+
+ZipArchive::ZipArchive(const std::string& path, const OverwriteGuard& guard)
+    : input_(Room(kPieceSize, 0)),
+      output_(Room(kPieceSize, kPieceSize)),
+      stream_(NewDeflater()),
+      file_(path, guard) {}
 
 ZipArchive::~ZipArchive() {
     Discard();
-    if (stream_ != nullptr) {
-        deflateEnd(stream_);
-        delete stream_;
-    }
 }
 
 void ZipArchive::CheckOpen() const {
@@ -175,7 +180,7 @@ void ZipArchive::Deflate(bool finish) {
     do {
         stream_->next_out = reinterpret_cast<Bytef*>(output_.data());
         stream_->avail_out = static_cast<uInt>(output_.size());
-        status = deflate(stream_, flush);
+        status = deflate(stream_.get(), flush);
         if (status == Z_STREAM_ERROR) {
             throw ConversionError("the archive's deflater failed");
         }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,9 +60,10 @@ struct DosTime {
 // old archive of its name as it was.
 class ZipArchive {
   public:
-    // Creates the archive `path`, as TextOutputFile creates a document (the
-    // same refusals and lock), and sets up the deflater. Throws as
-    // TextOutputFile does, and std::bad_alloc when zlib gets no memory.
+    // Sets up the deflater and creates the archive `path`, as
+    // TextOutputFile creates a document (the same refusals and lock). Throws
+    // as TextOutputFile does, and std::bad_alloc, with nothing created,
+    // when zlib gets no memory.
     explicit ZipArchive(const std::string& path, const OverwriteGuard& guard = {});
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
@@ -110,14 +112,21 @@ class ZipArchive {
     // goes to the file: deflate works best on large pieces.
     static constexpr std::size_t kPieceSize = std::size_t{64} * 1024;
 
+    // Ends zlib's stream and frees it.
+    struct StreamEnd {
+        void operator()(z_stream_s* stream) const;
+    };
+
+    // The memory for the writing comes before the file, so that an archive
+    // that cannot have it neither creates a file nor empties an old one.
+    std::string input_;   // bytes of the streamed entry not yet deflated
+    std::string output_;  // zlib's room for what it makes
+    std::unique_ptr<z_stream_s, StreamEnd> stream_;
     TextOutputFile file_;
-    z_stream_s* stream_ = nullptr;
     std::vector<Entry> entries_;
     bool streaming_ = false;
     bool finished_ = false;
     std::uint64_t written_ = 0;  // bytes of the archive so far
-    std::string input_;          // bytes of the streamed entry not yet deflated
-    std::string output_;         // zlib's room for what it makes
 };
 
 // The lines of a layout as the bytes of the streamed entry of `archive`,
