@@ -106,12 +106,6 @@ ZipArchive::~ZipArchive() {
     Discard();
 }
 
-void ZipArchive::CheckOpen() const {
-    if (finished_) {
-        throw FileRefused("write to a closed file");
-    }
-}
-
 // Every byte of the archive goes out here, which counts them.
 void ZipArchive::Put(std::string_view bytes) {
     written_ += bytes.size();
@@ -138,36 +132,51 @@ void ZipArchive::PutLocalHeader(const Entry& entry) {
     Put(header);
 }
 
-void ZipArchive::StartEntry(std::string_view name, DosTime time) {
-    CheckOpen();
-    if (!entries_.empty()) {
-        throw FileRefused("only an archive's first entry streams");
+template <typename Step>
+void ZipArchive::Guarded(Step step) {
+    if (finished_) {
+        throw FileRefused("write to a closed file");
     }
-    Entry entry{std::string(name), time, kSizesFollow, kDeflated, 0, 0, 0, written_};
-    PutLocalHeader(entry);
-    entries_.push_back(std::move(entry));
-    streaming_ = true;
+    try {
+        step();
+    } catch (...) {
+        Discard();
+        throw;
+    }
+}
+
+void ZipArchive::StartEntry(std::string_view name, DosTime time) {
+    Guarded([&] {
+        if (!entries_.empty()) {
+            throw FileRefused("only an archive's first entry streams");
+        }
+        Entry entry{std::string(name), time, kSizesFollow, kDeflated, 0, 0, 0, written_};
+        PutLocalHeader(entry);
+        entries_.push_back(std::move(entry));
+        streaming_ = true;
+    });
 }
 
 void ZipArchive::Write(std::string_view bytes) {
-    CheckOpen();
-    if (!streaming_) {
-        throw FileRefused("no entry is open in the archive");
-    }
-    Entry& entry = entries_.back();
-    entry.size += bytes.size();
-    if (entry.size > kMostBytes) {
-        TooLarge();
-    }
-    entry.crc = Crc32(entry.crc, bytes);
-    while (!bytes.empty()) {
-        const std::size_t take = std::min(bytes.size(), kPieceSize - input_.size());
-        input_.append(bytes.substr(0, take));
-        bytes.remove_prefix(take);
-        if (input_.size() == kPieceSize) {
-            Deflate(false);
+    Guarded([&] {
+        if (!streaming_) {
+            throw FileRefused("no entry is open in the archive");
         }
-    }
+        Entry& entry = entries_.back();
+        entry.size += bytes.size();
+        if (entry.size > kMostBytes) {
+            TooLarge();
+        }
+        entry.crc = Crc32(entry.crc, bytes);
+        while (!bytes.empty()) {
+            const std::size_t take = std::min(bytes.size(), kPieceSize - input_.size());
+            input_.append(bytes.substr(0, take));
+            bytes.remove_prefix(take);
+            if (input_.size() == kPieceSize) {
+                Deflate(false);
+            }
+        }
+    });
 }
 
 // Deflates what is gathered and writes out what zlib makes of it; with
@@ -210,21 +219,21 @@ void ZipArchive::EndStreamedEntry() {
 }
 
 void ZipArchive::AddStoredEntry(std::string_view name, std::string_view bytes, DosTime time) {
-    CheckOpen();
-    EndStreamedEntry();
-    if (bytes.size() > kMostBytes) {
-        TooLarge();
-    }
-    Entry entry{std::string(name), time,         0,       kStored, Crc32(0, bytes),
-                bytes.size(),      bytes.size(), written_};
-    PutLocalHeader(entry);
-    Put(bytes);
-    entries_.push_back(std::move(entry));
+    Guarded([&] {
+        EndStreamedEntry();
+        if (bytes.size() > kMostBytes) {
+            TooLarge();
+        }
+        Entry entry{std::string(name), time,         0,       kStored, Crc32(0, bytes),
+                    bytes.size(),      bytes.size(), written_};
+        PutLocalHeader(entry);
+        Put(bytes);
+        entries_.push_back(std::move(entry));
+    });
 }
 
 void ZipArchive::Finish() {
-    CheckOpen();
-    try {
+    Guarded([&] {
         EndStreamedEntry();
         const std::uint64_t directoryOffset = written_;
         std::string directory;
@@ -259,11 +268,8 @@ void ZipArchive::Finish() {
         Put16(directory, 0);  // comment length
         Put(directory);
         file_.Close();
-    } catch (...) {
-        Discard();
-        throw;
-    }
-    finished_ = true;
+        finished_ = true;
+    });
 }
 
 void ZipArchive::Discard() noexcept {

@@ -55,9 +55,12 @@ struct DosTime {
 // fields would be needed, which a streamed entry must announce before its
 // first byte). A KML document of 1,000,000 points is some 220 MB.
 //
-// A failure, or an archive that goes before Finish, leaves no archive
-// behind (TextOutputFile::Discard); one refused when it is opened leaves an
-// old archive of its name as it was.
+// Every call but Discard throws FileRefused("write to a closed file") once
+// the archive is finished or discarded, and discards it when it fails
+// (FileError when writing fails, FileRefused for entries out of order and an
+// archive too large), so that no failure leaves an archive behind, nor one
+// that goes before Finish (TextOutputFile::Discard); an archive refused when
+// it is opened leaves an old archive of its name as it was.
 class ZipArchive {
   public:
     // Sets up the deflater and creates the archive `path`, as
@@ -81,8 +84,7 @@ class ZipArchive {
     // already, such as a PNG image).
     void AddStoredEntry(std::string_view name, std::string_view bytes, DosTime time);
     // Ends the open entry, writes the central directory and the end record,
-    // and closes the file. Throws FileError when writing fails; the archive
-    // is discarded then.
+    // and closes the file.
     void Finish();
     // Leaves no archive behind; does nothing once the archive is finished.
     void Discard() noexcept;
@@ -106,7 +108,11 @@ class ZipArchive {
     void PutLocalHeader(const Entry& entry);
     void Deflate(bool finish);
     void EndStreamedEntry();
-    void CheckOpen() const;
+    // Runs `step` of the writing on an archive that is neither finished nor
+    // discarded; discards it when the step fails, so that no archive with a
+    // part missing is left or finished.
+    template <typename Step>
+    void Guarded(Step step);
 
     // Bytes gathered before they go to zlib, and zlib's output before it
     // goes to the file: deflate works best on large pieces.
@@ -125,7 +131,7 @@ class ZipArchive {
     TextOutputFile file_;
     std::vector<Entry> entries_;
     bool streaming_ = false;
-    bool finished_ = false;
+    bool finished_ = false;      // or discarded: nothing more is written
     std::uint64_t written_ = 0;  // bytes of the archive so far
 };
 

@@ -119,7 +119,7 @@ TEST(ZipArchive, IsReadByUnzipAndPythonWithTheDocumentFirst) {
     }
 }
 
-TEST(ZipArchive, RefusesEntriesOutOfOrder) {
+TEST(ZipArchive, RefusesEntriesOutOfOrderAndLeavesNoArchive) {
     const ScratchFolder folder;
     struct Case {
         const char* what;
@@ -142,9 +142,12 @@ TEST(ZipArchive, RefusesEntriesOutOfOrder) {
              a.StartEntry("doc.kml", {});
          },
          "only an archive's first entry streams"},
-        {"an entry after the end",
+        {"an entry after a failure",
          [](ZipArchive& a) {
-             a.Finish();
+             try {
+                 a.Write("x");
+             } catch (const FileRefused&) {  // NOLINT(bugprone-empty-catch): the failure wanted
+             }
              a.AddStoredEntry("image.png", "x", {});
          },
          "write to a closed file"},
@@ -157,6 +160,10 @@ TEST(ZipArchive, RefusesEntriesOutOfOrder) {
         } catch (const FileRefused& error) {
             EXPECT_STREQ(error.what(), c.message) << c.what;
         }
+        // Neither left behind nor finished half-made.
+        EXPECT_FALSE(std::filesystem::exists(folder.File("ride.kmz"))) << c.what;
+        EXPECT_THROW(archive.Finish(), FileRefused) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(folder.File("ride.kmz"))) << c.what;
     }
 }
 
