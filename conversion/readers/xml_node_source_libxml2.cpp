@@ -155,12 +155,11 @@ class LibXml2NodeSource : public XmlNodeSource {
         }
         const std::string_view bytes = log_.Buffered();
         const std::size_t size = std::min(bytes.size(), kPieceSize);
-        filtered_.clear();
-        filter_.Filter(bytes.substr(0, size), size == 0, filtered_);
-        log_.Skip(size);
+        const std::string_view piece = filter_.Filter(bytes.substr(0, size), size == 0, filtered_);
         const int terminate = size == 0 && filter_.Failure().empty() ? 1 : 0;
         const int result =
-            xmlParseChunk(parser_, filtered_.data(), static_cast<int>(filtered_.size()), terminate);
+            xmlParseChunk(parser_, piece.data(), static_cast<int>(piece.size()), terminate);
+        log_.Skip(size);
         finished_ = terminate == 1;
         if (failure_) {
             std::rethrow_exception(std::exchange(failure_, nullptr));
@@ -281,7 +280,7 @@ class LibXml2NodeSource : public XmlNodeSource {
     TextInputFile& log_;
     XmlMarkupFilter filter_;
     XmlPosition start_;
-    std::string filtered_;    // the piece that the parser reads
+    std::string filtered_;    // the piece that the parser reads, where the filter changed it
     std::size_t textAt_ = 0;  // how much of the text just read has been handed
     xmlParserCtxtPtr parser_ = nullptr;
     std::vector<QueuedNode> nodes_;
