@@ -26,7 +26,7 @@ bool IsDigit(char c) {
 }
 
 bool IsXmlBlank(char c) {
-    return kXmlBlanks.find(c) != std::string_view::npos;
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // The value of `count` digits at `at`, or nothing when they are not digits.
@@ -260,7 +260,22 @@ void DateTimeText::Append(std::string_view piece) {
             tooLong_ = true;  // no date-time, only its start is shown
         }
     };
-    for (const char c : piece) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        const char c = piece[i];
+        // The commonest: outside a fraction, after no blank space, the bytes
+        // up to a blank or a "." are kept as they are, in one piece.
+        if (!inFraction_ && blanks_.empty() && c != '.' && !IsXmlBlank(c)) {
+            std::size_t end = i + 1;
+            while (end < piece.size() && piece[end] != '.' && !IsXmlBlank(piece[end])) {
+                ++end;
+            }
+            started_ = true;
+            const std::size_t room = kLongestDateTime - std::min(kLongestDateTime, kept_.size());
+            tooLong_ = tooLong_ || blanksCut_ || end - i > room;
+            kept_.append(piece.substr(i, std::min(room, end - i)));
+            i = end - 1;
+            continue;
+        }
         if (IsXmlBlank(c)) {
             // Blank space after the text is no part of it; inside, it is
             // kept, to refuse the text, as far as there is room.

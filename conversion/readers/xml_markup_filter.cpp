@@ -20,6 +20,15 @@ bool IsXmlBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// The bytes that end a run of a start tag: a quote and ">".
+constexpr std::array<bool, 256> kEndsStartTagRun = [] {
+    std::array<bool, 256> ends{};
+    ends['"'] = true;
+    ends['\''] = true;
+    ends['>'] = true;
+    return ends;
+}();
+
 // How long a declaration of a UTF-16 document may be to be replaced: a real
 // one is some 40 characters.
 constexpr std::size_t kLongestDeclaration = 256;
@@ -71,8 +80,7 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
                     }
                     break;
                 case State::kStartTag:
-                    while (end < size && data[end] != '"' && data[end] != '\'' &&
-                           data[end] != '>') {
+                    while (end < size && !kEndsStartTagRun[static_cast<unsigned char>(data[end])]) {
                         ++end;
                     }
                     break;
@@ -104,7 +112,15 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
             if (end > at) {
                 const std::string_view run = bytes.substr(at, end - at);
                 if (state_ == State::kText) {
-                    Run(run);
+                    // A short text without a reference goes on as it is.
+                    if (!inReference_ && textBytes_ + run.size() <= kSectionSize &&
+                        run.find('&') == std::string_view::npos) {
+                        textBytes_ += run.size();
+                        previous_ = run.back();
+                        passed_ += run.size();
+                    } else {
+                        Run(run);
+                    }
                 } else {
                     // A tag's run.
                     tagBytes_ += run.size();
@@ -116,7 +132,9 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
                     passed_ += run.size();
                 }
                 at = end;
-                continue;
+                if (at == size) {
+                    break;
+                }
             }
             const char c = bytes[at];
             switch (state_) {

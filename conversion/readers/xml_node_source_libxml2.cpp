@@ -72,8 +72,8 @@ class LibXml2NodeSource : public XmlNodeSource {
         current_ = &nodes_[next_++];
         node.kind = current_->kind;
         node.empty = false;
-        node.localName = View(current_->name);
-        node.namespaceUri = View(current_->uri);
+        node.localName = current_->name;
+        node.namespaceUri = current_->uri;
         textAt_ = 0;
         return true;
     }
@@ -92,7 +92,7 @@ class LibXml2NodeSource : public XmlNodeSource {
 
     std::optional<std::string_view> Attribute(std::string_view localName) override {
         for (std::size_t i = current_->firstAttribute; i < current_->endAttribute; ++i) {
-            if (View(attributes_[i].name) == localName) {
+            if (attributes_[i].name == localName) {
                 return View(attributes_[i].value);
             }
         }
@@ -108,10 +108,12 @@ class LibXml2NodeSource : public XmlNodeSource {
         std::size_t start = 0;
         std::size_t size = 0;
     };
+    // Names and namespaces are libxml2's own: it keeps one copy of each in
+    // its dictionary for as long as the parser lives.
     struct QueuedNode {
         XmlNode::Kind kind = XmlNode::Kind::kOther;
-        Span name;
-        Span uri;
+        std::string_view name;
+        std::string_view uri;
         Span text;
         std::size_t firstAttribute = 0;
         std::size_t endAttribute = 0;
@@ -119,7 +121,7 @@ class LibXml2NodeSource : public XmlNodeSource {
         std::size_t column = 0;
     };
     struct QueuedAttribute {
-        Span name;
+        std::string_view name;
         Span value;
     };
 
@@ -198,15 +200,15 @@ class LibXml2NodeSource : public XmlNodeSource {
             const XmlPosition start = self.filter_.NextStartTag();
             node.line = start.line;
             node.column = start.column;
-            node.name = self.Keep(ViewOf(localName));
-            node.uri = self.Keep(ViewOf(uri));
+            node.name = ViewOf(localName);
+            node.uri = ViewOf(uri);
             node.firstAttribute = self.attributes_.size();
             // Five pointers an attribute: local name, prefix, URI, value, value's end.
             for (int i = 0; i < attributeCount; ++i) {
                 const xmlChar** attribute = attributes + static_cast<std::ptrdiff_t>(5 * i);
                 if (attribute[1] == nullptr) {  // without a namespace
-                    self.attributes_.push_back({self.Keep(ViewOf(attribute[0])),
-                                                self.Keep(ViewOf(attribute[3], attribute[4]))});
+                    self.attributes_.push_back(
+                        {ViewOf(attribute[0]), self.Keep(ViewOf(attribute[3], attribute[4]))});
                 }
             }
             node.endAttribute = self.attributes_.size();
@@ -216,7 +218,7 @@ class LibXml2NodeSource : public XmlNodeSource {
     static void OnEnd(void* context, const xmlChar* localName, const xmlChar* /*prefix*/,
                       const xmlChar* /*uri*/) {
         Guarded(context, [&](LibXml2NodeSource& self) {
-            self.Queue(XmlNode::Kind::kEnd).name = self.Keep(ViewOf(localName));
+            self.Queue(XmlNode::Kind::kEnd).name = ViewOf(localName);
         });
     }
 
