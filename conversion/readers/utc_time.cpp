@@ -8,8 +8,6 @@
 namespace routalo {
 namespace {
 
-constexpr std::string_view kXmlBlanks = " \t\r\n";
-
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr int kMinutesPerDay = 1440;
 constexpr int kLastYear = 9999;
@@ -174,11 +172,16 @@ std::optional<UtcTime> ToUtcTime(const WrittenTime& written) {
 }
 
 std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kXmlBlanks);
-    if (first == std::string_view::npos) {
+    // By hand: find_first_not_of looks each byte up in the set.
+    while (!text.empty() && IsXmlBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsXmlBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
         return std::nullopt;
     }
-    text = text.substr(first, text.find_last_not_of(kXmlBlanks) + 1 - first);
     // 2007-06-15T09:05:03
     const std::optional<int> year = DigitsAt(text, 0, 4);
     const std::optional<int> month = DigitsAt(text, 5, 2);

@@ -122,12 +122,12 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
                         Run(run);
                     }
                 } else {
-                    // A tag's run.
-                    tagBytes_ += run.size();
-                    if (tagBytes_ > kLongestTag) {
-                        Run(run);  // which fails
+                    // A tag's run; Run tells the one that makes it too long.
+                    if (tagBytes_ + run.size() > kLongestTag) {
+                        Run(run);
                         continue;
                     }
+                    tagBytes_ += run.size();
                     previous_ = run.back();
                     passed_ += run.size();
                 }
@@ -139,6 +139,9 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
             const char c = bytes[at];
             switch (state_) {
                 case State::kText:  // "<"
+                    if (WholeTag(at)) {
+                        continue;
+                    }
                     state_ = State::kAngle;
                     tagAt_ = at;
                     tagCounted_ = false;
@@ -274,6 +277,68 @@ void XmlMarkupFilter::Add(std::string_view added) {
         changed_ = true;
     }
     out_->append(added);
+}
+
+// Takes the start or end tag whose "<" stands at `at` of input_ in one step,
+// as the states of Filter would take it byte by byte, where it ends within
+// input_ and breaks no limit; false, having changed nothing, for any other
+// tag, which the states take.
+bool XmlMarkupFilter::WholeTag(std::size_t& at) {
+    const char* const data = input_.data();
+    const std::size_t size = input_.size();
+    // The ">" of a tag no longer than kLongestTag stands before this.
+    const std::size_t most = std::min(size, at + kLongestTag);
+    std::size_t i = at + 1;
+    if (i >= most || data[i] == '?' || data[i] == '!') {
+        return false;
+    }
+    if (data[i] == '/') {
+        ++i;
+        while (i < most && data[i] != '>') {
+            ++i;
+        }
+        if (i == most) {
+            return false;
+        }
+        previous_ = i > at + 2 ? data[i - 1] : '\0';
+        depth_ -= depth_ > 0 ? 1 : 0;
+    } else {
+        if (depth_ == kDeepestElement) {
+            return false;
+        }
+        ++i;  // the first byte after "<" is the name's, whatever it is
+        while (true) {
+            while (i < most && !kEndsStartTagRun[static_cast<unsigned char>(data[i])]) {
+                ++i;
+            }
+            if (i == most) {
+                return false;
+            }
+            if (data[i] == '>') {
+                break;
+            }
+            const char quote = data[i++];
+            while (i < most && data[i] != quote) {
+                ++i;
+            }
+            if (i == most) {
+                return false;
+            }
+            ++i;
+        }
+        CountTo(at);
+        startTags_.push_back({line_, column_});
+        rootSeen_ = true;
+        // An element that is its own end: <a/>.
+        depth_ += data[i - 1] == '/' ? 0 : 1;
+        previous_ = '>';
+    }
+    tagBytes_ = i + 1 - at;
+    textBytes_ = 0;
+    inReference_ = false;
+    passed_ += i + 1 - at;
+    at = i + 1;
+    return true;
 }
 
 // Counts the bytes of input_ up to `end`, setting tagStart_ on the way.

@@ -69,6 +69,7 @@ class XmlMarkupFilter {
     };
 
     void Pass(std::string_view run);
+    bool WholeTag(std::size_t& at);
     void Byte(char c);
     void Run(std::string_view run);
     void TextCut(char c);

@@ -135,11 +135,18 @@ class LibXml2NodeSource : public XmlNodeSource {
         return span;
     }
 
+    // A node where the parser stands; a start's place is the filter's.
     QueuedNode& Queue(XmlNode::Kind kind) {
         QueuedNode& node = nodes_.emplace_back();
         node.kind = kind;
-        node.line = static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0));
-        node.column = static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0));
+        if (kind == XmlNode::Kind::kStart) {
+            const XmlPosition start = filter_.NextStartTag();
+            node.line = start.line;
+            node.column = start.column;
+        } else {
+            node.line = static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0));
+            node.column = static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0));
+        }
         return node;
     }
 
@@ -197,9 +204,6 @@ class LibXml2NodeSource : public XmlNodeSource {
                         int attributeCount, int /*defaultedCount*/, const xmlChar** attributes) {
         Guarded(context, [&](LibXml2NodeSource& self) {
             QueuedNode& node = self.Queue(XmlNode::Kind::kStart);
-            const XmlPosition start = self.filter_.NextStartTag();
-            node.line = start.line;
-            node.column = start.column;
             node.name = ViewOf(localName);
             node.uri = ViewOf(uri);
             node.firstAttribute = self.attributes_.size();
