@@ -68,7 +68,6 @@ class XmlMarkupFilter {
         kDeclaration  // after "<!" that starts no comment or CDATA section
     };
 
-    void Pass(std::string_view run);
     bool WholeTag(std::size_t& at);
     void Byte(char c);
     void Run(std::string_view run);
@@ -90,6 +89,7 @@ class XmlMarkupFilter {
     // the bytes that go on are counted in passed_. A UTF-16 document's
     // bytes are all written into *out_.
     void Emit(char c);
+    void Pass(std::string_view run);
     void Add(std::string_view added);
 
     std::string* out_ = nullptr;
