@@ -8,8 +8,6 @@
 namespace routalo {
 namespace {
 
-constexpr std::string_view kXmlBlanks = " \t\r\n";
-
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr int kMinutesPerDay = 1440;
 constexpr int kLastYear = 9999;
@@ -26,7 +24,7 @@ bool IsDigit(char c) {
 }
 
 bool IsXmlBlank(char c) {
-    return kXmlBlanks.find(c) != std::string_view::npos;
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // The value of `count` digits at `at`, or nothing when they are not digits.
@@ -216,11 +214,16 @@ bool WriteUtcTimeTexts(const WrittenTime& written, std::string& date, std::strin
 }
 
 std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kXmlBlanks);
-    if (first == std::string_view::npos) {
+    // By hand: find_first_not_of looks each byte up in the set.
+    while (!text.empty() && IsXmlBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsXmlBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
         return std::nullopt;
     }
-    text = text.substr(first, text.find_last_not_of(kXmlBlanks) + 1 - first);
     // 2007-06-15T09:05:03
     const std::optional<int> year = DigitsAt(text, 0, 4);
     const std::optional<int> month = DigitsAt(text, 5, 2);
@@ -302,7 +305,22 @@ void DateTimeText::Append(std::string_view piece) {
             tooLong_ = true;  // no date-time, only its start is shown
         }
     };
-    for (const char c : piece) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        const char c = piece[i];
+        // The commonest: outside a fraction, after no blank space, the bytes
+        // up to a blank or a "." are kept as they are, in one piece.
+        if (!inFraction_ && blanks_.empty() && c != '.' && !IsXmlBlank(c)) {
+            std::size_t end = i + 1;
+            while (end < piece.size() && piece[end] != '.' && !IsXmlBlank(piece[end])) {
+                ++end;
+            }
+            started_ = true;
+            const std::size_t room = kLongestDateTime - std::min(kLongestDateTime, kept_.size());
+            tooLong_ = tooLong_ || blanksCut_ || end - i > room;
+            kept_.append(piece.substr(i, std::min(room, end - i)));
+            i = end - 1;
+            continue;
+        }
         if (IsXmlBlank(c)) {
             // Blank space after the text is no part of it; inside, it is
             // kept, to refuse the text, as far as there is room.
