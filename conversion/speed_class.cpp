@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "conversion/decimal_text.h"
 #include "conversion/errors.h"
 
 namespace routalo {
@@ -22,10 +23,6 @@ constexpr std::int64_t kExponentCap = 1'000'000;  // far beyond any 16-bit resul
         shown += "...";
     }
     throw SpeedError("the speed \"" + shown + "\" " + problem);
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 // A decimal number as written: sign, the digits in front of and behind the
