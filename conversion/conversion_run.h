@@ -63,7 +63,7 @@ struct ConversionOutcome {
 };
 
 // Runs one conversion; every file is closed when it returns. Shows nothing.
-// A stop asked for (stop_request.h) ends it at a line's end, or in a wait
+// A stop asked for (conversion/stop/) ends it at a line's end, or in a wait
 // for a pipe's other end, as kInterrupted; one asked for before it starts
 // ends it before it touches a file.
 [[nodiscard]] ConversionOutcome RunConversion(const ConversionRequest& request);
