@@ -8,12 +8,12 @@
 
 #include "conversion/document_path.h"
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/kml_writer.h"
 #include "conversion/readers/reader_factory.h"
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/stop/stop_request.h"
 
 namespace routalo {
 namespace {

@@ -13,8 +13,8 @@
 
 namespace routalo {
 
-// Shows a conversion's failure message to the user: the window puts it in a
-// modal message box, the command line prints it.
+// Shows a conversion's failure message to the user; the window puts it in a
+// modal message box.
 using ShowMessage = std::function<void(const std::string& message)>;
 
 // Converts the track log at `sourcePath` into a KML document beside it (see
@@ -24,6 +24,7 @@ using ShowMessage = std::function<void(const std::string& message)>;
 // A failure ends the run with all files closed and exactly one message
 // through `showMessage`; a successful run shows none. The log is never
 // written to. InitSpeedScheme must have run before.
+// Its one caller is the window's Convert button; the command line calls RunConversion.
 void ConvertTrackLog(const std::string& sourcePath, std::string_view trackName, bool withTimeInfo,
                      const ShowMessage& showMessage);
 
@@ -63,7 +64,7 @@ struct ConversionOutcome {
 };
 
 // Runs one conversion; every file is closed when it returns. Shows nothing.
-// A stop asked for (stop_request.h) ends it at a line's end, or in a wait
+// A stop asked for (conversion/stop/) ends it at a line's end, or in a wait
 // for a pipe's other end, as kInterrupted; one asked for before it starts
 // ends it before it touches a file.
 [[nodiscard]] ConversionOutcome RunConversion(const ConversionRequest& request);

@@ -9,11 +9,11 @@
 #include "app/support/answer_output.h"
 #include "app/support/option_reader.h"
 #include "app/support/printable_text.h"
-#include "app/support/stop_signals.h"
 #include "app/support/version_text.h"
 #include "conversion/conversion_run.h"
 #include "conversion/errors.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/stop/stop_signals.h"
 #include "conversion/utf16.h"
 
 namespace routalo {

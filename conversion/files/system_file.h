@@ -1,12 +1,9 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <system_error>
-#include <thread>
 
 #include "conversion/files/file_identity.h"
 
@@ -17,7 +14,7 @@ namespace routalo {
 // system has its implementation beside this header. Paths are UTF-8.
 //
 // A call that fails throws FileError with the system's code. A wait in an
-// open or a read that a stop interrupts (stop_request.h) throws
+// open or a read that a stop interrupts (conversion/stop/) throws
 // StopRequested instead of going on.
 class SystemFile {
   public:
@@ -77,11 +74,6 @@ class SystemFile {
   private:
     explicit SystemFile(std::intptr_t handle) : handle_(handle) {}
 
-    // Waits until a file whose write would have waited (a pipe) takes bytes
-    // again; false once a stop was asked for and `giveUpAt`, set on the
-    // first look after the stop, has passed.
-    bool WaitUntilWritable(std::chrono::steady_clock::time_point& giveUpAt) const;
-
     // A descriptor on POSIX systems, a HANDLE on Windows; both use -1 for none.
     static constexpr std::intptr_t kClosed = -1;
     std::intptr_t handle_ = kClosed;
@@ -90,10 +82,5 @@ class SystemFile {
 // Removes the file `path` names (a link itself, not what it leads to);
 // false when the system refuses.
 bool RemoveFile(const std::string& path) noexcept;
-
-// Starts `run` on a thread whose waits for a pipe's other end a stop can
-// end. On POSIX systems no signal interrupts it: signals go to the main
-// thread, whose waits they are meant to end.
-[[nodiscard]] std::thread StartWriterThread(std::function<void()> run);
 
 }  // namespace routalo
