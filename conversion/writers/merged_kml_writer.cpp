@@ -60,27 +60,47 @@ void MergedKmlWriter::WriteKmlHeader(std::string_view trackName) {
 
 void MergedKmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previous) {
     const int speedClass = rule_.ClassOf(current.Speed);
-    if (speedClass != runClass_ || run_.size() >= kMostRunBytes) {
+    if (speedClass != runClass_ || RunSize() >= kMostRunBytes) {
         EndRun();
         StartRun(speedClass, previous);
     }
     AddPoint(current);
 }
 
+std::size_t MergedKmlWriter::RunSize() const {
+    if (runLine_ == nullptr) {
+        return 0;
+    }
+    return withTimeInfo_ ? run_.size() : spool_.LineSize();
+}
+
 void MergedKmlWriter::StartRun(int speedClass, const TrackPoint& first) {
     runClass_ = speedClass;
-    run_.clear();
+    if (withTimeInfo_) {
+        run_.clear();
+        runLine_ = &run_;
+    } else {
+        runLine_ = &spool_.StartLine(speedClass);
+        runLine_->append(kLineStringOpen);
+    }
     begin_.clear();
-    end_.clear();
+    lastKnown_ = false;
     AddPoint(first);
 }
 
+// The run's last time is kept as the point's texts and written once the run
+// ends: most points of a run are not its last.
 void MergedKmlWriter::AddPoint(const TrackPoint& point) {
-    kml_pieces::AppendCoordinates(run_, point);
+    kml_pieces::AppendCoordinates(*runLine_, point);
     if (withTimeInfo_ && kml_pieces::HasTime(point)) {
-        std::string& time = begin_.empty() ? begin_ : end_;
-        time.clear();
-        kml_pieces::AppendTime(time, point);
+        if (begin_.empty()) {
+            kml_pieces::AppendTime(begin_, point);
+        } else {
+            last_.Date.assign(point.Date);
+            last_.Time.assign(point.Time);
+            last_.XmlSafe = point.XmlSafe;
+            lastKnown_ = true;
+        }
     }
 }
 
@@ -89,7 +109,12 @@ void MergedKmlWriter::AppendPlacemarkOpening(int speedClass, bool withTimeSpan) 
     line_.assign("<Placemark><name>").append(names_.at(index)).append("</name>");
     if (withTimeSpan && !begin_.empty()) {
         line_.append("<TimeSpan><begin>").append(begin_).append("</begin><end>");
-        line_.append(end_.empty() ? begin_ : end_).append("</end></TimeSpan>");
+        if (lastKnown_) {
+            kml_pieces::AppendTime(line_, last_);
+        } else {
+            line_.append(begin_);
+        }
+        line_.append("</end></TimeSpan>");
     }
     line_.append("<Style><LineStyle><color>").append(SpeedColours.at(index));
     line_.append("</color><width>").append(kLineWidth).append("</width></LineStyle></Style>");
@@ -99,7 +124,7 @@ void MergedKmlWriter::AppendPlacemarkOpening(int speedClass, bool withTimeSpan) 
 // <Placemark><name>7 km/h</name><TimeSpan><begin>2007-06-15T09:05:03+00:00</begin>
 // <end>2007-06-15T09:05:05+00:00</end></TimeSpan><Style>...</Style><LineString>
 // <coordinates>5.1,52.2,0 5.2,52.2,0 5.3,52.2,0 </coordinates></LineString></Placemark>
-// (one line). Without, the LineString alone goes to the spool.
+// (one line). Without, the LineString alone, made in the spool.
 void MergedKmlWriter::EndRun() {
     if (runClass_ < 0) {
         return;
@@ -109,9 +134,10 @@ void MergedKmlWriter::EndRun() {
         line_.append(kLineStringOpen).append(run_).append(kLineStringClose).append("</Placemark>");
         document_.WriteLine(line_);
     } else {
-        line_.assign(kLineStringOpen).append(run_).append(kLineStringClose);
-        spool_.Add(runClass_, line_);
+        runLine_->append(kLineStringClose);
+        spool_.EndLine();
     }
+    runLine_ = nullptr;
     runClass_ = -1;
 }
 

@@ -55,6 +55,7 @@ class MergedKmlWriter {
     static constexpr std::size_t kMostRunBytes = std::size_t{32} * 1024;
 
   private:
+    [[nodiscard]] std::size_t RunSize() const;
     void StartRun(int speedClass, const TrackPoint& first);
     void AddPoint(const TrackPoint& point);
     void EndRun();
@@ -67,9 +68,13 @@ class MergedKmlWriter {
     std::array<std::string, kSpeedClassCount> names_;  // each class's name as XML text
 
     int runClass_ = -1;  // the class of the open run; -1 when none is open
-    std::string run_;    // the open run's coordinates
-    std::string begin_;  // the first and the last time of its points, as written
-    std::string end_;
+    // The open run's line as it is made: run_ with time information, its
+    // place in the spool without.
+    std::string* runLine_ = nullptr;
+    std::string run_;
+    std::string begin_;  // the first time of its points, as written
+    TrackPoint last_;    // the date and time of its last point that has one
+    bool lastKnown_ = false;
     std::string line_;
     RunSpool spool_;
 };

@@ -14,16 +14,27 @@ using LineLength = std::uint32_t;
 
 }  // namespace
 
-void RunSpool::Add(int speedClass, std::string_view line) {
-    if (line.size() > UINT32_MAX) {
+std::string& RunSpool::StartLine(int speedClass) {
+    open_ = &classes_.at(static_cast<std::size_t>(speedClass));
+    open_->any = true;
+    open_->pending.append(sizeof(LineLength), '\0');  // the length, once it is known
+    lineStart_ = open_->pending.size();
+    return open_->pending;
+}
+
+std::size_t RunSpool::LineSize() const {
+    return open_->pending.size() - lineStart_;
+}
+
+void RunSpool::EndLine() {
+    const std::size_t size = LineSize();
+    if (size > UINT32_MAX) {
         throw ConversionError("a document line is too long to keep");
     }
-    ClassLines& lines = classes_.at(static_cast<std::size_t>(speedClass));
-    const auto length = static_cast<LineLength>(line.size());
-    char lengthBytes[sizeof length];
-    std::memcpy(lengthBytes, &length, sizeof length);
-    lines.pending.append(lengthBytes, sizeof length).append(line);
-    lines.any = true;
+    const auto length = static_cast<LineLength>(size);
+    std::memcpy(open_->pending.data() + lineStart_ - sizeof length, &length, sizeof length);
+    ClassLines& lines = *open_;
+    open_ = nullptr;
     if (lines.pending.size() >= kBlockSize) {
         WriteOut(lines);
     }

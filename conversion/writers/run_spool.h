@@ -27,9 +27,18 @@ namespace routalo {
 // and no signal leaves it behind.
 class RunSpool {
   public:
-    // Keeps `line` for class `speedClass`. Throws FileError when the
-    // temporary file cannot be made or written.
-    void Add(int speedClass, std::string_view line);
+    // Starts a line of class `speedClass`, whose text the caller appends to
+    // the string returned, from its end, until EndLine; no other line may be
+    // started meanwhile. The line is made in place, in the class's block,
+    // instead of being copied there.
+    std::string& StartLine(int speedClass);
+
+    // Ends the line started last. Throws FileError when the temporary file
+    // cannot be made or written.
+    void EndLine();
+
+    // The bytes of the line started last, so far.
+    [[nodiscard]] std::size_t LineSize() const;
 
     // Whether any line was kept for `speedClass`.
     [[nodiscard]] bool Holds(int speedClass) const;
@@ -40,7 +49,7 @@ class RunSpool {
     void Replay(int speedClass, DocumentLines& document);
 
     // A class's block goes to the file when it holds this many bytes.
-    static constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
+    static constexpr std::size_t kBlockSize = std::size_t{128} * 1024;
 
   private:
     // Where a block that went to the file lies there.
@@ -58,7 +67,9 @@ class RunSpool {
     static void ReplayBlock(std::string_view block, DocumentLines& document);
 
     std::array<ClassLines, kSpeedClassCount> classes_;
-    SystemFile file_;  // opened with the first full block
+    ClassLines* open_ = nullptr;  // the class of the line started last
+    std::size_t lineStart_ = 0;   // where its text starts in the class's block
+    SystemFile file_;             // opened with the first full block
     std::uint64_t fileSize_ = 0;
     std::string readBack_;
 };
