@@ -1,23 +1,14 @@
 #include "conversion/writers/run_spool.h"
 
-#include <cstring>
 #include <system_error>
 
 #include "conversion/errors.h"
 
 namespace routalo {
-namespace {
-
-// Each line is kept after its length, four bytes in this machine's order:
-// the file lives as long as the run, on the machine that wrote it.
-using LineLength = std::uint32_t;
-
-}  // namespace
 
 std::string& RunSpool::StartLine(int speedClass) {
     open_ = &classes_.at(static_cast<std::size_t>(speedClass));
     open_->any = true;
-    open_->pending.append(sizeof(LineLength), '\0');  // the length, once it is known
     lineStart_ = open_->pending.size();
     return open_->pending;
 }
@@ -27,14 +18,9 @@ std::size_t RunSpool::LineSize() const {
 }
 
 void RunSpool::EndLine() {
-    const std::size_t size = LineSize();
-    if (size > UINT32_MAX) {
-        throw ConversionError("a document line is too long to keep");
-    }
-    const auto length = static_cast<LineLength>(size);
-    std::memcpy(open_->pending.data() + lineStart_ - sizeof length, &length, sizeof length);
     ClassLines& lines = *open_;
     open_ = nullptr;
+    lines.pending.append(kLineEnd);
     if (lines.pending.size() >= kBlockSize) {
         WriteOut(lines);
     }
@@ -45,21 +31,21 @@ bool RunSpool::Holds(int speedClass) const {
 }
 
 void RunSpool::WriteOut(ClassLines& lines) {
-    if (!file_.IsOpen()) {
+    if (!writer_) {
         file_ = SystemFile::OpenTemporary();
+        writer_.emplace(file_, kBlockSize);
     }
-    std::error_code error;
-    const std::size_t written = file_.WriteAll(lines.pending.data(), lines.pending.size(), error);
-    if (error) {
-        throw FileError(error, "cannot write the temporary file");
-    }
-    lines.blocks.push_back({fileSize_, written});
-    fileSize_ += written;
-    lines.pending.clear();
+    const std::size_t size = lines.pending.size();
+    writer_->Write(lines.pending);  // hands back an emptied block of an earlier write
+    lines.blocks.push_back({fileSize_, size});
+    fileSize_ += size;
 }
 
 void RunSpool::Replay(int speedClass, DocumentLines& document) {
     ClassLines& lines = classes_.at(static_cast<std::size_t>(speedClass));
+    if (writer_) {
+        writer_->Finish();
+    }
     for (const Block& block : lines.blocks) {
         readBack_.resize(block.size);
         file_.Seek(block.offset);
@@ -77,13 +63,13 @@ void RunSpool::Replay(int speedClass, DocumentLines& document) {
     lines = ClassLines();
 }
 
+// The block's lines as the document takes them: one hand-over of the whole
+// block, its last line end left to WriteLine. The same bytes reach the
+// document as line by line, at a fraction of the calls.
 void RunSpool::ReplayBlock(std::string_view block, DocumentLines& document) {
-    while (!block.empty()) {
-        LineLength length = 0;
-        std::memcpy(&length, block.data(), sizeof length);
-        block.remove_prefix(sizeof length);
-        document.WriteLine(block.substr(0, length));
-        block.remove_prefix(length);
+    if (!block.empty()) {
+        block.remove_suffix(kLineEnd.size());
+        document.WriteLine(block);
     }
 }
 

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
+#include "conversion/files/background_writer.h"
 #include "conversion/files/system_file.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/writers/document_lines.h"
@@ -22,7 +25,9 @@ namespace routalo {
 // class gathers its lines in a block of its own in memory; a full block goes
 // to a temporary file, and the blocks are read back class by class at the
 // end. Memory stays at one block per class whatever the log's length, and a
-// log whose runs fit in those blocks never touches the disk. The file is one
+// log whose runs fit in those blocks never touches the disk. Full blocks are
+// written on a thread of their own, as the document's lines are, so that the
+// reading of the log does not wait for them. The file is one
 // that the system deletes by itself (SystemFile::OpenTemporary): no failure
 // and no signal leaves it behind.
 class RunSpool {
@@ -49,7 +54,7 @@ class RunSpool {
     void Replay(int speedClass, DocumentLines& document);
 
     // A class's block goes to the file when it holds this many bytes.
-    static constexpr std::size_t kBlockSize = std::size_t{128} * 1024;
+    static constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
 
   private:
     // Where a block that went to the file lies there.
@@ -58,7 +63,7 @@ class RunSpool {
         std::size_t size = 0;
     };
     struct ClassLines {
-        std::string pending;  // lines not yet in the file, each after its length
+        std::string pending;  // lines not yet in the file, each ending in CR LF
         std::vector<Block> blocks;
         bool any = false;
     };
@@ -70,6 +75,8 @@ class RunSpool {
     ClassLines* open_ = nullptr;  // the class of the line started last
     std::size_t lineStart_ = 0;   // where its text starts in the class's block
     SystemFile file_;             // opened with the first full block
+    // Writes the full blocks on a thread of its own, while the log is read.
+    std::optional<BackgroundWriter> writer_;
     std::uint64_t fileSize_ = 0;
     std::string readBack_;
 };
