@@ -4,16 +4,18 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "conversion/document_path.h"
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
-#include "conversion/kml_writer.h"
 #include "conversion/readers/reader_factory.h"
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/stop/stop_request.h"
+#include "conversion/writers/kml_writer.h"
+#include "conversion/writers/merged_kml_writer.h"
 
 namespace routalo {
 namespace {
@@ -52,21 +54,28 @@ std::optional<std::string> HeaderProblem(TextInputFile& log) {
 
 // Writes one segment for every pair of consecutive points of a chain, from
 // the point that `step` read into points[0] on. The two points trade places
-// instead of being copied.
-template <typename Reader>
-void ConvertPointsOf(Reader& reader, KmlWriter& writer, bool withTimeInfo,
+// instead of being copied. The merged layout is told where a chain ends.
+template <typename Reader, typename Writer>
+void ConvertPointsOf(Reader& reader, Writer& writer, bool withTimeInfo,
                      std::array<TrackPoint, 2>& points, PointStep step) {
     TrackPoint* previous = &points[1];
     TrackPoint* current = &points[0];
     for (; step != PointStep::kEnd; step = reader.Next(*current)) {
-        if (step == PointStep::kNextPoint) {
-            writer.WriteSegment(*current, *previous, withTimeInfo);
+        if constexpr (std::is_same_v<Writer, KmlWriter>) {
+            if (step == PointStep::kNextPoint) {
+                writer.WriteSegment(*current, *previous, withTimeInfo);
+            }
+        } else if (step == PointStep::kNextPoint) {
+            writer.WriteSegment(*current, *previous);
+        } else {
+            writer.EndChain();
         }
         std::swap(previous, current);
     }
 }
 
-void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo,
+template <typename Writer>
+void ConvertPoints(PointReader& reader, Writer& writer, bool withTimeInfo,
                    std::array<TrackPoint, 2>& points, PointStep step) {
     // A CSV log's reader is called as itself, its Next inline in the loop:
     // the commonest kind of log pays no call per point for the others.
@@ -168,14 +177,22 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         outcome.document = document->Identity();
 
         phase = Phase::kConverting;
-        KmlWriter writer(*document, request.topSpeed ? &*request.topSpeed : nullptr);
-        writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
-        if (!reader) {
-            reader = MakePointReader(start, *log);
-            first = reader->Next(points[0]);
+        const auto convert = [&](auto& writer) {
+            writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
+            if (!reader) {
+                reader = MakePointReader(start, *log);
+                first = reader->Next(points[0]);
+            }
+            ConvertPoints(*reader, writer, request.withTimeInfo, points, first);
+            writer.WriteKmlFooter();
+        };
+        if (request.merge) {
+            MergedKmlWriter writer(*document, request.classRule, request.withTimeInfo);
+            convert(writer);
+        } else {
+            KmlWriter writer(*document, request.classRule);
+            convert(writer);
         }
-        ConvertPoints(*reader, writer, request.withTimeInfo, points, first);
-        writer.WriteKmlFooter();
         document->Close();
         log->Close();
         return outcome;

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/class_rule.h"
 #include "conversion/document_path.h"
 #include "conversion/files/file_identity.h"
 #include "conversion/readers/track_log_reader.h"
-#include "conversion/speed_class.h"
 
 namespace routalo {
 
@@ -43,9 +43,11 @@ struct ConversionRequest {
     // DocumentPathFor says; a track log is told by its header line either
     // way.
     bool anyKindOfLog = false;
-    // The speed range of the classes; without it every speed above 25 km/h
-    // shares class 24.
-    std::optional<TopSpeed> topSpeed;
+    // The rule that gives each segment its class.
+    ClassRule classRule;
+    // Whether the document takes the merged layout (MergedKmlWriter): few
+    // placemarks, for viewers that take few, instead of one per segment.
+    bool merge = false;
 };
 
 enum class ConversionResult : std::uint8_t { kConverted, kFailed, kInterrupted };

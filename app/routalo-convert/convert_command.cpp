@@ -22,7 +22,7 @@ namespace {
 constexpr std::string_view kProgram = "routalo-convert";
 
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...\n";
+    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH] LOG...\n";
 
 constexpr std::string_view kHelp =
     "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"
@@ -36,6 +36,12 @@ constexpr std::string_view kHelp =
     "Options:\n"
     "  -t, --time         give every segment the date and time of its point, so a\n"
     "                     map viewer can play the trip back\n"
+    "  -m, --merge        write few placemarks, for phones and web maps: one per\n"
+    "                     speed class (26 at most), each holding every stretch\n"
+    "                     of its class; with --time one per stretch, with its\n"
+    "                     time span. A KML 2.2 document whose placemarks carry\n"
+    "                     their colour and are named by their speeds, with the\n"
+    "                     legend of the colours as its description\n"
     "  -n, --name NAME    name of the track in the document (without it: the\n"
     "                     name that a GPX document gives its track, else none)\n"
     "  -s, --top-speed KMH\n"
@@ -55,20 +61,22 @@ constexpr std::string_view kHelp =
     "128+N when signal N stopped the conversion.\n";
 
 // The options as getopt_long knows them, and their short forms.
-constexpr std::array<option, 6> kOptions = {{
+constexpr std::array<option, 7> kOptions = {{
     {"time", no_argument, nullptr, 't'},
+    {"merge", no_argument, nullptr, 'm'},
     {"name", required_argument, nullptr, 'n'},
     {"top-speed", required_argument, nullptr, 's'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 }};
-constexpr std::string_view kShortOptions = "tn:s:hV";
+constexpr std::string_view kShortOptions = "tmn:s:hV";
 
 struct Options {
     bool withTimeInfo = false;
+    bool merge = false;
     std::optional<std::string> trackName;
-    std::optional<TopSpeed> topSpeed;
+    ClassRule classRule;
     std::vector<std::string> logs;
     bool help = false;
     bool version = false;
@@ -100,12 +108,16 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             case 't':
                 options.withTimeInfo = true;
                 break;
+            case 'm':
+                options.merge = true;
+                break;
             case 'n':
                 options.trackName = TrackNameOf(given.value);
                 break;
             case 's':
-                options.topSpeed = TopSpeed::Read(given.value);
-                if (!options.topSpeed) {
+                if (std::optional<TopSpeed> topSpeed = TopSpeed::Read(given.value)) {
+                    options.classRule = ClassRule(std::move(*topSpeed));
+                } else {
                     refuse("option '--top-speed' takes a speed in km/h from 1 to 1000, not '" +
                            given.value + "'");
                 }
@@ -154,7 +166,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
     request.trackName = options.trackName;
     request.withTimeInfo = options.withTimeInfo;
     request.anyKindOfLog = true;
-    request.topSpeed = options.topSpeed;
+    request.classRule = options.classRule;
+    request.merge = options.merge;
     request.mustNotOverwrite = [&](const FileIdentity& file) { return guard.ReasonToKeep(file); };
     for (const std::string& log : options.logs) {
         request.sourcePath = log;

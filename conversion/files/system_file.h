@@ -29,6 +29,11 @@ class SystemFile {
     [[nodiscard]] static SystemFile OpenForReading(const std::string& path);
     // Opens `path` for writing, creating it when missing, without emptying it.
     [[nodiscard]] static SystemFile OpenForWriting(const std::string& path);
+    // Creates a file for reading and writing in the system's folder for
+    // temporary files (TMPDIR or /tmp; Windows' TEMP) that no name leads to
+    // once it is open, or that the system deletes when it closes, however the
+    // process ends: nothing is left behind after a failure or a signal.
+    [[nodiscard]] static SystemFile OpenTemporary();
 
     SystemFile() = default;
     ~SystemFile() { Close(); }
@@ -46,6 +51,9 @@ class SystemFile {
     bool TryLock();
     // Cuts the file back, or lengthens it, to `size` bytes.
     void Truncate(std::size_t size);
+    // Moves the place of the next read or write to `offset` bytes from the
+    // file's start.
+    void Seek(std::uint64_t offset);
     // Makes writes to a file that is no regular file (a pipe, a terminal)
     // wait where a stop can end the wait (see WriteAll).
     void MakeWritesStoppable();

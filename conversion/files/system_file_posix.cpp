@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 #include "conversion/errors.h"
@@ -54,6 +56,36 @@ SystemFile SystemFile::OpenForReading(const std::string& path) {
 
 SystemFile SystemFile::OpenForWriting(const std::string& path) {
     return SystemFile(OpenDescriptor(path, O_WRONLY | O_CREAT));
+}
+
+// A file of no name where the file system makes one (O_TMPFILE); elsewhere
+// one made under a unique name and unlinked at once, before any byte goes in.
+SystemFile SystemFile::OpenTemporary() {
+    const char* variable = std::getenv("TMPDIR");
+    const std::string folder = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+#ifdef O_TMPFILE
+    const int unnamed = RetryInterrupted(
+        [&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600); });
+    if (unnamed >= 0) {
+        return SystemFile(unnamed);
+    }
+#endif
+    std::string path = folder + "/routalo-XXXXXX";
+    const int fd = RetryInterrupted([&] { return ::mkostemp(path.data(), O_CLOEXEC); });
+    if (fd < 0) {
+        Fail("cannot create a temporary file");
+    }
+    SystemFile file(fd);
+    if (::unlink(path.c_str()) != 0) {
+        Fail("cannot create a temporary file");
+    }
+    return file;
+}
+
+void SystemFile::Seek(std::uint64_t offset) {
+    if (::lseek(Descriptor(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        Fail("cannot move in the file");
+    }
 }
 
 SystemFile::Status SystemFile::Look() const {

@@ -196,6 +196,36 @@ SystemFile SystemFile::OpenForWriting(const std::string& path) {
     return file;
 }
 
+// Made under a unique name in the user's folder for temporary files, and
+// opened so that the system deletes it with the last handle: also when the
+// process is ended by force.
+SystemFile SystemFile::OpenTemporary() {
+    std::array<wchar_t, MAX_PATH + 1> folder{};
+    std::array<wchar_t, MAX_PATH + 1> name{};
+    const DWORD length = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0 || length > folder.size() ||
+        ::GetTempFileNameW(folder.data(), L"rta", 0, name.data()) == 0) {
+        Fail("cannot create a temporary file");
+    }
+    const HANDLE handle =
+        ::CreateFileW(name.data(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const std::error_code error = LastWindowsError();
+        ::DeleteFileW(name.data());
+        throw FileError(error, "cannot create a temporary file");
+    }
+    return SystemFile(reinterpret_cast<std::intptr_t>(handle));
+}
+
+void SystemFile::Seek(std::uint64_t offset) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(Handle(handle_), distance, nullptr, FILE_BEGIN)) {
+        Fail("cannot move in the file");
+    }
+}
+
 // The volume's serial number and the file's index tell files apart as a
 // device and an inode do, so a hard link or another spelling of a name
 // ("RIT.KML" for "rit.kml") is the same file.

@@ -23,7 +23,7 @@ constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
 constexpr std::string_view kPoints = "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...\n";
+    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH] LOG...\n";
 
 struct Outcome {
     int status;
@@ -182,6 +182,24 @@ TEST_F(ConvertCommand, SpreadsTheClassesUpToTheTopSpeed) {
         EXPECT_EQ(RunCommand(arguments).status, 0);
         EXPECT_NE(ReadBytes(folder_.File("top.kml")).find("<styleUrl>" + style + "</styleUrl>"),
                   std::string::npos);
+    }
+}
+
+// The merged layout in each form of the option; with --time it has time spans.
+TEST_F(ConvertCommand, WritesTheMergedLayoutWithMerge) {
+    const std::pair<std::vector<std::string>, bool> cases[] = {
+        {{"--merge"}, false}, {{"-m"}, false}, {{"--me"}, false}, {{"-mt"}, true}};
+    for (const auto& [options, withTime] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(options));
+        std::vector<std::string> arguments = options;
+        arguments.push_back(good_);
+        EXPECT_EQ(RunCommand(arguments).status, 0);
+        const std::string document = ReadBytes(folder_.File("good.kml"));
+        EXPECT_NE(document.find("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"),
+                  std::string::npos);
+        EXPECT_EQ(
+            document.find("<TimeSpan><begin>7-01-01T01:01:01+00:00</begin>") != std::string::npos,
+            withTime);
     }
 }
 
