@@ -43,16 +43,15 @@ std::string ClassRule::SpeedsOf(int first, int last) const {
 
 std::vector<LegendRow> LegendRows(const ClassRule& rule) {
     std::vector<LegendRow> rows;
+    int firstClass = 0;
     for (int speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
         const std::string& colour = SpeedColours.at(static_cast<std::size_t>(speedClass));
-        if (!rows.empty() && rows.back().colour == colour) {
-            rows.back().lastClass = speedClass;
-        } else {
-            rows.push_back({colour, {}, speedClass, speedClass});
+        const bool last = speedClass + 1 == kSpeedClassCount ||
+                          SpeedColours.at(static_cast<std::size_t>(speedClass) + 1) != colour;
+        if (last) {
+            rows.push_back({colour, rule.SpeedsOf(firstClass, speedClass)});
+            firstClass = speedClass + 1;
         }
-    }
-    for (LegendRow& row : rows) {
-        row.speeds = rule.SpeedsOf(row.firstClass, row.lastClass);
     }
     return rows;
 }

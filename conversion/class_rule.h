@@ -38,12 +38,11 @@ class ClassRule {
     std::optional<TopSpeed> topSpeed_;
 };
 
-// One row of the legend: a colour of the scheme and the speeds it stands for.
+// One row of a document's legend: a colour that the document draws, and the
+// speeds it stands for.
 struct LegendRow {
-    std::string colour;  // KML colour, aabbggrr
-    std::string speeds;  // as ClassRule::SpeedsOf words them
-    int firstClass = 0;
-    int lastClass = 0;
+    std::string colour;  // as KML writes it: aabbggrr, lower-case hexadecimal
+    std::string speeds;  // as ClassRule::SpeedsOf words them: "0-1 km/h", "20 km/h and faster"
 
     friend bool operator==(const LegendRow&, const LegendRow&) = default;
 };

@@ -39,13 +39,9 @@ TEST(ClassRule, WordsTheSpeedsOfEachColourOfTheLegend) {
     for (const auto& [topSpeed, expected] : cases) {
         SCOPED_TRACE(topSpeed == nullptr ? "default" : topSpeed);
         std::vector<std::string> rows;
-        int nextClass = 0;
         for (const LegendRow& row : LegendRows(rule(topSpeed))) {
-            EXPECT_EQ(row.firstClass, nextClass);
-            nextClass = row.lastClass + 1;
             rows.push_back(row.colour + " " + row.speeds);
         }
-        EXPECT_EQ(nextClass, kSpeedClassCount);
         EXPECT_EQ(rows, expected);
     }
 
