@@ -23,35 +23,6 @@ namespace {
 // What the run was doing when a failure came; it picks the message.
 enum class Phase { kOpeningLog, kCreatingDocument, kConverting };
 
-// Reads the first line and compares it with the header, byte for byte.
-// Returns nothing when it matches, otherwise what is known of why not (the
-// empty text when nothing is). Only one byte more than the header is kept,
-// so a log of one endless line is no burden.
-std::optional<std::string> HeaderProblem(TextInputFile& log) {
-    if (log.AtEnd()) {
-        throw FileRefused("the log is empty");
-    }
-    std::string header;
-    log.ReadLine(header, kTrackLogHeader.size() + 1);
-    if (header == kTrackLogHeader) {
-        return std::nullopt;
-    }
-    // Lines that end in bare line feeds are no lines here: the whole log
-    // reads as its first line, which starts with the header and that LF.
-    if (header.starts_with(kTrackLogHeader) && header.back() == '\n') {
-        return "the log's lines end in bare line feeds; it needs CR LF or CR line ends";
-    }
-    // A byte order mark is no part of the header line, however an editor
-    // that wrote it shows the line.
-    if (header.starts_with("\xEF\xBB\xBF")) {
-        return "the log starts with a UTF-8 byte order mark";
-    }
-    if (header.starts_with("\xFF\xFE") || header.starts_with("\xFE\xFF")) {
-        return "the log starts with a UTF-16 byte order mark";
-    }
-    return std::string();
-}
-
 // Writes one segment for every pair of consecutive points of a chain, from
 // the point that `step` read into points[0] on. The two points trade places
 // instead of being copied. The merged layout is told where a chain ends.
@@ -93,7 +64,7 @@ std::string CauseOf(const std::exception& error) {
         return "out of memory";
     }
     if (const auto* own = dynamic_cast<const ConversionError*>(&error)) {
-        return own->Cause();
+        return CauseWithPlace(*own);
     }
     return error.what();
 }
@@ -132,7 +103,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         log.emplace(request.sourcePath);
         const LogStart start = request.anyKindOfLog ? TellLogKind(*log) : LogStart();
         if (std::optional<std::string> problem =
-                start.kind == LogKind::kTrackLog ? HeaderProblem(*log) : std::nullopt) {
+                start.kind == LogKind::kTrackLog ? TrackLogHeaderProblem(*log) : std::nullopt) {
             log->Close();
             outcome.result = ConversionResult::kFailed;
             outcome.message = kHeaderMismatchMessage;
@@ -141,13 +112,15 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         }
 
         phase = Phase::kCreatingDocument;
-        const std::optional<std::string> kmlPath = DocumentPathFor(request.sourcePath, start.kind);
+        const std::optional<std::string> kmlPath =
+            DocumentPathFor(request.sourcePath, start.kind, start.compressed);
         if (!kmlPath) {
             throw FileRefused("the log's path is too short to give a document path");
         }
         outputPath = *kmlPath;
         if (start.kind == LogKind::kTrackLog &&
-            LeavesTheLogsFolder(request.sourcePath, outputPath)) {
+            LeavesTheLogsFolder(UncompressedPath(request.sourcePath, start.compressed),
+                                outputPath)) {
             throw FileRefused("the document would lie outside the log's folder");
         }
         if (!SpeedSchemeIsFilled()) {
@@ -207,10 +180,14 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         outcome.result = ConversionResult::kFailed;
         outcome.message = MessageOf(phase, request.sourcePath, outputPath);
         outcome.cause =
-            "line " + std::to_string(reader ? reader->Line() : 1) + ": " + error.Cause();
+            PlaceText(LogPlace::Line(reader ? reader->Line() : 1)) + ": " + error.Cause();
     } catch (const std::exception& error) {
+        // What the log holds is wrong, wherever it is read: also where a
+        // compressed log's first bytes are inflated to tell its kind.
+        const bool content = dynamic_cast<const LogError*>(&error) != nullptr;
         outcome.result = ConversionResult::kFailed;
-        outcome.message = MessageOf(phase, request.sourcePath, outputPath);
+        outcome.message =
+            MessageOf(content ? Phase::kConverting : phase, request.sourcePath, outputPath);
         outcome.cause = CauseOf(error);
     }
     if (document) {

@@ -69,39 +69,27 @@ class WholeNumber {
 
 }  // namespace
 
-std::optional<ExactDecimal> ReadExactDecimal(std::string_view text, bool withExponent) {
-    ExactDecimal number;
+std::optional<DecimalPieces> ReadDecimalPieces(std::string_view text, bool withExponent) {
+    DecimalPieces number;
     std::size_t i = 0;
+    // Each run of digits is found first and taken as one piece.
+    const auto digitsFrom = [&](std::size_t start) {
+        while (i < text.size() && IsDigit(text[i])) {
+            ++i;
+        }
+        return text.substr(start, i - start);
+    };
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         number.negative = text[i] == '-';
         ++i;
     }
-    // The whole part and the fraction are found first and their digits
-    // taken in one piece each: a coordinate is read for every point.
-    const std::size_t wholeStart = i;
-    while (i < text.size() && IsDigit(text[i])) {
-        ++i;
-    }
-    const std::string_view whole = text.substr(wholeStart, i - wholeStart);
-    std::string_view fraction;
+    number.wholeDigits = digitsFrom(i);
     if (i < text.size() && text[i] == '.') {
-        const std::size_t fractionStart = ++i;
-        while (i < text.size() && IsDigit(text[i])) {
-            ++i;
-        }
-        fraction = text.substr(fractionStart, i - fractionStart);
+        ++i;
+        number.fractionDigits = digitsFrom(i);
     }
-    if (whole.empty() && fraction.empty()) {
+    if (number.wholeDigits.empty() && number.fractionDigits.empty()) {
         return std::nullopt;
-    }
-    number.exponent = -static_cast<std::int64_t>(fraction.size());
-    if (const std::size_t firstOfWhole = whole.find_first_not_of('0');
-        firstOfWhole != std::string_view::npos) {
-        number.digits.reserve(whole.size() - firstOfWhole + fraction.size());
-        number.digits.append(whole.substr(firstOfWhole)).append(fraction);
-    } else if (const std::size_t firstOfFraction = fraction.find_first_not_of('0');
-               firstOfFraction != std::string_view::npos) {
-        number.digits.assign(fraction.substr(firstOfFraction));
     }
     if (withExponent && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
@@ -110,24 +98,46 @@ std::optional<ExactDecimal> ReadExactDecimal(std::string_view text, bool withExp
             negativeExponent = text[i] == '-';
             ++i;
         }
-        const std::size_t first = i;
-        std::int64_t exponent = 0;
-        for (; i < text.size() && IsDigit(text[i]); ++i) {
-            exponent = std::min(exponent * 10 + (text[i] - '0'), kExponentCap);
-        }
-        if (i == first) {
+        const std::string_view digits = digitsFrom(i);
+        if (digits.empty()) {
             return std::nullopt;
         }
-        number.exponent += negativeExponent ? -exponent : exponent;
+        for (const char digit : digits) {
+            number.exponent = std::min(number.exponent * 10 + (digit - '0'), kExponentCap);
+        }
+        number.exponent = negativeExponent ? -number.exponent : number.exponent;
     }
     if (i != text.size()) {
         return std::nullopt;
     }
-    if (number.digits.empty()) {
-        number.negative = false;
-        number.exponent = 0;
+    return number;
+}
+
+ExactDecimal ExactDecimalOf(const DecimalPieces& pieces) {
+    ExactDecimal number;
+    const std::string_view whole = pieces.wholeDigits;
+    const std::string_view fraction = pieces.fractionDigits;
+    if (const std::size_t firstOfWhole = whole.find_first_not_of('0');
+        firstOfWhole != std::string_view::npos) {
+        number.digits.reserve(whole.size() - firstOfWhole + fraction.size());
+        number.digits.append(whole.substr(firstOfWhole)).append(fraction);
+    } else if (const std::size_t firstOfFraction = fraction.find_first_not_of('0');
+               firstOfFraction != std::string_view::npos) {
+        number.digits.assign(fraction.substr(firstOfFraction));
+    }
+    if (!number.digits.empty()) {
+        number.negative = pieces.negative;
+        number.exponent = pieces.exponent - static_cast<std::int64_t>(fraction.size());
     }
     return number;
+}
+
+std::optional<ExactDecimal> ReadExactDecimal(std::string_view text, bool withExponent) {
+    const std::optional<DecimalPieces> pieces = ReadDecimalPieces(text, withExponent);
+    if (!pieces) {
+        return std::nullopt;
+    }
+    return ExactDecimalOf(*pieces);
 }
 
 bool IsDecimalWithin(std::string_view text, int limit, std::size_t& fractionZeros) {

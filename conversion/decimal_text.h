@@ -6,12 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace routalo {
+#include "conversion/text_basics.h"
 
-// An ASCII digit, whatever the locale.
-[[nodiscard]] inline bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+namespace routalo {
 
 // A decimal number as written, held exactly: the value is
 // (negative ? -1 : 1) x digits x 10^exponent, `digits` holding no leading
@@ -22,10 +19,27 @@ struct ExactDecimal {
     std::int64_t exponent = 0;
 };
 
+// A decimal number's pieces as they stand in its text: the sign, the digits
+// in front of and behind the point, and the exponent (capped beyond a
+// million: no value that matters here comes near it).
+struct DecimalPieces {
+    bool negative = false;
+    std::string_view wholeDigits;
+    std::string_view fractionDigits;
+    std::int64_t exponent = 0;
+};
+
 // Reads an optional sign, digits with an optional "." and fraction (at least
 // one digit in all) and, when `withExponent`, an optional exponent ("e5",
-// "E-3"). Nothing for any other text. An exponent beyond a million is capped
-// there: no value that matters here comes near it.
+// "E-3"). Nothing for any other text. The one reader of decimal text: every
+// value is read once, and what it needs made of the pieces.
+[[nodiscard]] std::optional<DecimalPieces> ReadDecimalPieces(std::string_view text,
+                                                             bool withExponent);
+
+// The exact value of a decimal's pieces.
+[[nodiscard]] ExactDecimal ExactDecimalOf(const DecimalPieces& pieces);
+
+// ReadDecimalPieces, then ExactDecimalOf.
 [[nodiscard]] std::optional<ExactDecimal> ReadExactDecimal(std::string_view text,
                                                            bool withExponent);
 

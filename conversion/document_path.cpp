@@ -46,7 +46,21 @@ bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPat
     return dropped.find_first_of(kFolderSeparators) != std::string_view::npos;
 }
 
-std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind) {
+std::string_view UncompressedPath(std::string_view sourcePath, bool compressed) {
+    constexpr std::size_t kSuffix = 3;  // ".gz"
+    const std::size_t nameStart = NameStart(sourcePath);
+    if (!compressed || sourcePath.size() < nameStart + kSuffix) {
+        return sourcePath;
+    }
+    const std::string_view suffix = sourcePath.substr(sourcePath.size() - kSuffix);
+    const bool gz = suffix[0] == '.' && (suffix[1] == 'g' || suffix[1] == 'G') &&
+                    (suffix[2] == 'z' || suffix[2] == 'Z');
+    return gz ? sourcePath.substr(0, sourcePath.size() - kSuffix) : sourcePath;
+}
+
+std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind,
+                                           bool compressed) {
+    sourcePath = UncompressedPath(sourcePath, compressed);
     if (kind == LogKind::kTrackLog) {
         return KmlPathFor(sourcePath);
     }

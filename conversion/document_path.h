@@ -18,11 +18,18 @@ namespace routalo {
 // characters that give way to "kml" ("/data/ab" gives "/datakml").
 [[nodiscard]] bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPath);
 
-// The document path of a log of `kind`: a track log's is KmlPathFor's;
-// every other log's is its path with the file name's extension, from its
-// last "." when that is not the name's first character, replaced by ".kml",
-// or ".kml" added to a name without one ("ride.gpx" -> "ride.kml", "nmea"
-// -> "nmea.kml", ".gpx" -> ".gpx.kml").
-[[nodiscard]] std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind);
+// The path of a log as it is read: a compressed log's without ".gz" (of
+// either case) at the end of its name, where it has one ("ride.fit.gz" ->
+// "ride.fit"); any other log's as it stands.
+[[nodiscard]] std::string_view UncompressedPath(std::string_view sourcePath, bool compressed);
+
+// The document path of a log of `kind`, compressed or not: a track log's is
+// KmlPathFor's of its UncompressedPath; every other log's is that path with
+// the file name's extension, from its last "." when that is not the name's
+// first character, replaced by ".kml", or ".kml" added to a name without
+// one ("ride.gpx" -> "ride.kml", "ride.fit.gz" -> "ride.kml", "nmea" ->
+// "nmea.kml", ".gpx" -> ".gpx.kml").
+[[nodiscard]] std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind,
+                                                         bool compressed = false);
 
 }  // namespace routalo

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -40,7 +42,45 @@ class FileRefused : public ConversionError {
     using ConversionError::ConversionError;
 };
 
-// Something wrong with one line of the log; the run says which line.
+// Where in a log a failure stands: a line, a line and a column (counted
+// from 1), or, in a binary log, the offset of a byte (counted from 0).
+struct LogPlace {
+    enum class Kind : std::uint8_t { kLine, kLineAndColumn, kByte };
+    Kind kind = Kind::kLine;
+    std::size_t at = 0;  // the line, or the byte's offset
+    std::size_t column = 0;
+
+    [[nodiscard]] static LogPlace Line(std::size_t line) { return {Kind::kLine, line, 0}; }
+    [[nodiscard]] static LogPlace LineAndColumn(std::size_t line, std::size_t column) {
+        return {Kind::kLineAndColumn, line, column};
+    }
+    [[nodiscard]] static LogPlace Byte(std::size_t offset) { return {Kind::kByte, offset, 0}; }
+};
+
+// "line 7", "line 7, column 12", "byte 4096": as every failure names its place.
+[[nodiscard]] std::string PlaceText(const LogPlace& place);
+
+// Something wrong with what a log holds at a place that the reader knows.
+// Cause() is the problem alone; the run puts the place in front of it, the
+// same way for every kind of log.
+class LogError : public ConversionError {
+  public:
+    LogError(const LogPlace& place, const std::string& problem)
+        : ConversionError(problem), place_(place) {}
+
+    [[nodiscard]] const LogPlace& Place() const { return place_; }
+
+  private:
+    LogPlace place_;
+};
+
+// A failure's cause as the run shows it: a LogError's place in front of its
+// problem ("line 2, column 14: the track point has no lon"), any other
+// failure's cause as it is.
+[[nodiscard]] std::string CauseWithPlace(const ConversionError& error);
+
+// Something wrong with one line of the log, found where the line is not
+// known; the run asks the reader which line it was.
 class LogLineError : public ConversionError {
   public:
     using ConversionError::ConversionError;

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kHighestClass = 25;
 constexpr int kSharedFastClass = 24;
-constexpr std::int64_t kExponentCap = 1'000'000;  // far beyond any 16-bit result
 
 // Fails with the speed as written, cut short when long: "the speed "fast"
 // is not a number".
@@ -25,56 +24,13 @@ constexpr std::int64_t kExponentCap = 1'000'000;  // far beyond any 16-bit resul
     throw SpeedError("the speed \"" + shown + "\" " + problem);
 }
 
-// A decimal number as written: sign, the digits in front of and behind the
-// point, and the exponent (capped far beyond any 16-bit value).
-struct Decimal {
-    bool negative = false;
-    std::string_view integerDigits;
-    std::string_view fractionDigits;
-    std::int64_t exponent = 0;
-};
-
-Decimal ParseDecimal(std::string_view text) {
-    Decimal number;
-    std::size_t i = 0;
-    const auto digitsFrom = [&](std::size_t start) {
-        while (i < text.size() && IsDigit(text[i])) {
-            ++i;
-        }
-        return text.substr(start, i - start);
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        number.negative = text[i] == '-';
-        ++i;
-    }
-    number.integerDigits = digitsFrom(i);
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        number.fractionDigits = digitsFrom(i);
-    }
-    if (number.integerDigits.empty() && number.fractionDigits.empty()) {
+// The pieces of a speed's text; a text that is no number fails.
+DecimalPieces ReadSpeedPieces(std::string_view text) {
+    std::optional<DecimalPieces> pieces = ReadDecimalPieces(text, true);
+    if (!pieces) {
         FailSpeed(text, "is not a number");
     }
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool negativeExponent = false;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-            negativeExponent = text[i] == '-';
-            ++i;
-        }
-        const std::string_view digits = digitsFrom(i);
-        if (digits.empty()) {
-            FailSpeed(text, "is not a number");
-        }
-        for (const char digit : digits) {
-            number.exponent = std::min(number.exponent * 10 + (digit - '0'), kExponentCap);
-        }
-        number.exponent = negativeExponent ? -number.exponent : number.exponent;
-    }
-    if (i != text.size()) {
-        FailSpeed(text, "is not a number");
-    }
-    return number;
+    return *pieces;
 }
 
 // Whether a whole number `whole` followed by the digits `fraction` rounds up,
@@ -102,37 +58,25 @@ int SignedInRange(std::string_view text, bool negative, std::int64_t whole) {
 // nearly every logged speed is: its digits are its value as they stand.
 constexpr std::size_t kPlainIntegerDigits = 18;  // fits in 63 bits
 
-int RoundPlain(std::string_view text, const Decimal& number) {
+int RoundPlain(std::string_view text, const DecimalPieces& number) {
     std::int64_t whole = 0;
-    for (const char digit : number.integerDigits) {
+    for (const char digit : number.wholeDigits) {
         whole = whole * 10 + (digit - '0');
     }
     whole += RoundsUp(number.fractionDigits, whole) ? 1 : 0;
     return SignedInRange(text, number.negative, whole);
 }
 
-}  // namespace
-
-void CapAtTheFastestSpeed(std::string& kmh) {
-    static const std::string kFastest = std::to_string(kFastestSpeed);
-    const std::size_t whole = std::min(kmh.find('.'), kmh.size());
-    if (whole > kFastest.size() ||
-        (whole == kFastest.size() && std::string_view(kmh).substr(0, whole) >= kFastest)) {
-        kmh.assign(kFastest);
-    }
-}
-
-int RoundSpeed(std::string_view text) {
-    const Decimal number = ParseDecimal(text);
-    if (number.exponent == 0 && number.integerDigits.size() <= kPlainIntegerDigits) {
+int RoundPieces(std::string_view text, const DecimalPieces& number) {
+    if (number.exponent == 0 && number.wholeDigits.size() <= kPlainIntegerDigits) {
         return RoundPlain(text, number);
     }
 
     // All digits in one row; the decimal point stands `point` digits in.
     std::string digits;
-    digits.reserve(number.integerDigits.size() + number.fractionDigits.size());
-    digits.append(number.integerDigits).append(number.fractionDigits);
-    std::int64_t point = static_cast<std::int64_t>(number.integerDigits.size()) + number.exponent;
+    digits.reserve(number.wholeDigits.size() + number.fractionDigits.size());
+    digits.append(number.wholeDigits).append(number.fractionDigits);
+    std::int64_t point = static_cast<std::int64_t>(number.wholeDigits.size()) + number.exponent;
     const std::size_t firstNonZero = digits.find_first_not_of('0');
     if (firstNonZero == std::string::npos) {
         return 0;
@@ -158,6 +102,21 @@ int RoundSpeed(std::string_view text) {
         whole += RoundsUp(fraction, whole) ? 1 : 0;
     }
     return SignedInRange(text, number.negative, whole);
+}
+
+}  // namespace
+
+void CapAtTheFastestSpeed(std::string& kmh) {
+    static const std::string kFastest = std::to_string(kFastestSpeed);
+    const std::size_t whole = std::min(kmh.find('.'), kmh.size());
+    if (whole > kFastest.size() ||
+        (whole == kFastest.size() && std::string_view(kmh).substr(0, whole) >= kFastest)) {
+        kmh.assign(kFastest);
+    }
+}
+
+int RoundSpeed(std::string_view text) {
+    return RoundPieces(text, ReadSpeedPieces(text));
 }
 
 int SpeedClassOf(std::string_view text) {
@@ -192,8 +151,9 @@ std::optional<TopSpeed> TopSpeed::Read(std::string_view kmh) {
 }
 
 int TopSpeed::ClassOf(std::string_view text) const {
-    (void)RoundSpeed(text);  // a number, and in range
-    ExactDecimal speed = *ReadExactDecimal(text, true);
+    const DecimalPieces pieces = ReadSpeedPieces(text);
+    (void)RoundPieces(text, pieces);  // in range
+    ExactDecimal speed = ExactDecimalOf(pieces);
     const bool negative = speed.negative;
     speed.negative = false;
     const int speedClass = RoundedQuotient(speed, kHighestClass, kmh_, kHighestClass);

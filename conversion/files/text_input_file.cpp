@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "conversion/files/inflating_input.h"
+
 namespace routalo {
 namespace {
 
@@ -54,7 +56,7 @@ std::string_view TextInputFile::Peek(std::size_t count) {
     }
     const std::size_t wanted = std::min(count, kPeekLimit);
     while (end_ - begin_ < wanted) {
-        const std::size_t read = file_.Read(buffer_.get() + end_, kBufferSize - end_);
+        const std::size_t read = ReadSome(buffer_.get() + end_, kBufferSize - end_);
         if (read == 0) {
             break;
         }
@@ -67,6 +69,18 @@ bool TextInputFile::AtEnd() {
     return begin_ == end_ && !Refill();
 }
 
+void TextInputFile::InflateRest() {
+    inflater_ = std::make_unique<InflatingInput>(
+        std::string_view(buffer_.get() + begin_, end_ - begin_),
+        [this](char* to, std::size_t size) { return file_.Read(to, size); });
+    begin_ = 0;
+    end_ = 0;
+}
+
+std::size_t TextInputFile::ReadSome(char* to, std::size_t size) {
+    return inflater_ ? inflater_->Read(to, size) : file_.Read(to, size);
+}
+
 void TextInputFile::Close() noexcept {
     file_.Close();
 }
@@ -76,7 +90,7 @@ bool TextInputFile::Refill() {
         throw FileRefused("read from a closed file");
     }
     begin_ = 0;
-    end_ = file_.Read(buffer_.get(), kBufferSize);
+    end_ = ReadSome(buffer_.get(), kBufferSize);
     if (end_ > 0 && std::exchange(lineFeedMayFollow_, false) && buffer_[0] == '\n') {
         begin_ = 1;
         if (end_ == 1) {

@@ -11,6 +11,8 @@
 
 namespace routalo {
 
+class InflatingInput;
+
 // A text file opened for reading line by line.
 //
 // A line ends at a carriage return (CR) or at CR LF, which is one line end; a
@@ -67,10 +69,20 @@ class TextInputFile {
 
     [[nodiscard]] const FileIdentity& Identity() const { return identity_; }
 
+    // From here on, reads the bytes not read yet, a gzip stream, inflated
+    // (inflating_input.h): every line, piece and peek is then the
+    // stream's, which a reader of any kind of log reads as it would read
+    // the log itself.
+    void InflateRest();
+
     // Closes the file; closing twice is no failure.
     void Close() noexcept;
 
   private:
+    // Reads up to `size` bytes into `to`, from the file or through the
+    // inflater; 0 at the end.
+    std::size_t ReadSome(char* to, std::size_t size);
+
     // Fills the buffer when it is used up; false at the end of the file.
     bool Refill();
 
@@ -81,6 +93,7 @@ class TextInputFile {
 
     SystemFile file_;
     FileIdentity identity_;
+    std::unique_ptr<InflatingInput> inflater_;
     std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;  // next unread byte in the buffer
     std::size_t end_ = 0;    // end of the valid bytes in the buffer

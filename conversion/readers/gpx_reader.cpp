@@ -11,6 +11,7 @@
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
 #include "conversion/stop/stop_request.h"
+#include "conversion/text_basics.h"
 #include "conversion/xml_text.h"
 
 namespace routalo {
@@ -21,21 +22,6 @@ constexpr std::string_view kXmlBlanks = " \t\r\n";
 // Texts longer than this are no value that a point can hold; only their
 // start is kept, to be named in the failure.
 constexpr std::size_t kLongestValue = 64;
-
-bool IsXmlBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// By hand: find_first_not_of looks each byte up in the set.
-std::string_view TrimXmlBlanks(std::string_view text) {
-    while (!text.empty() && IsXmlBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsXmlBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // A coordinate whose fraction begins with more zeros than this lies below
 // 10^-300, where reading it as a double may underflow.
@@ -234,8 +220,7 @@ struct GpxPointReader::State {
     std::string previousSpeed = "0";
 
     [[noreturn]] void Fail(const std::string& problem) const {
-        throw ConversionError("line " + std::to_string(pointLine) + ", column " +
-                              std::to_string(pointColumn) + ": " + problem);
+        throw LogError(LogPlace::LineAndColumn(pointLine, pointColumn), problem);
     }
 
     // Takes the point's coordinates, as written, into `point`.
@@ -265,8 +250,8 @@ struct GpxPointReader::State {
             }
             out.assign(text);
         };
-        coordinate("lat", 90, point.Latitude);
-        coordinate("lon", 180, point.Longitude);
+        coordinate("lat", kLatitudeLimit, point.Latitude);
+        coordinate("lon", kLongitudeLimit, point.Longitude);
     }
 
     // Fills in the point's time and speed once its element has ended.

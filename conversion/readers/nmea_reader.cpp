@@ -13,6 +13,7 @@
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
 #include "conversion/stop/stop_request.h"
+#include "conversion/text_basics.h"
 
 namespace routalo {
 namespace {
@@ -25,8 +26,6 @@ constexpr std::size_t kLongestLine = 1024;
 // Minutes with more decimals than this are no receiver's: the sentence is
 // refused rather than rounded twice.
 constexpr std::size_t kMostMinuteDecimals = 12;
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool AllDigits(std::string_view text) {
     for (const char c : text) {
@@ -230,8 +229,6 @@ bool ReadRmcSentence(std::string_view sentence, TrackPoint& point) {
     point.Speed = ExactProductText(*speed, kMetresPerNauticalMile, -3);
     CapAtTheFastestSpeed(point.Speed);
     point.XmlSafe = true;  // digits, points, signs, "-" and ":" alone
-    constexpr int kLatitudeLimit = 90;
-    constexpr int kLongitudeLimit = 180;
     return AppendDegrees(point.Latitude, latitude, 2, kLatitudeLimit, north[0] == 'S') &&
            AppendDegrees(point.Longitude, longitude, 3, kLongitudeLimit, east[0] == 'W');
 }
@@ -270,8 +267,8 @@ PointStep NmeaPointReader::Next(TrackPoint& point) {
     while (TakeLine()) {
         ThrowIfStopRequested();  // between two lines
         std::string_view sentence = line_;
-        if (lineNumber_ == 1 && sentence.starts_with(kByteOrderMark)) {
-            sentence.remove_prefix(kByteOrderMark.size());
+        if (lineNumber_ == 1 && sentence.starts_with(kUtf8ByteOrderMark)) {
+            sentence.remove_prefix(kUtf8ByteOrderMark.size());
         }
         const std::size_t first = sentence.find_first_not_of(" \t");
         const std::size_t last = sentence.find_last_not_of(" \t");

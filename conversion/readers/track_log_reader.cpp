@@ -1,11 +1,14 @@
 #include "conversion/readers/track_log_reader.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
 #include "conversion/errors.h"
 #include "conversion/stop/stop_request.h"
+#include "conversion/text_basics.h"
 #include "conversion/text_encoding.h"
 #include "conversion/xml_text.h"
 
@@ -19,18 +22,6 @@ constexpr std::size_t kSeparatorWindow = 32767;
 // The nine cuts of a line together never look past this many bytes behind
 // its leading spaces; the reader keeps no more of a line than that.
 constexpr std::size_t kKeptBytes = 9 * kSeparatorWindow;
-
-std::string_view TrimSpaces(std::string_view text) {
-    std::size_t first = 0;
-    std::size_t end = text.size();
-    while (first < end && text[first] == ' ') {
-        ++first;
-    }
-    while (end > first && text[end - 1] == ' ') {
-        --end;
-    }
-    return text.substr(first, end - first);
-}
 
 // A data line as the cutting needs it: the bytes behind its leading spaces,
 // as far as any cut can reach, and what the whole line holds.
@@ -146,6 +137,31 @@ class LineCutter {
 };
 
 }  // namespace
+
+std::optional<std::string> TrackLogHeaderProblem(TextInputFile& log) {
+    if (log.AtEnd()) {
+        throw FileRefused("the log is empty");
+    }
+    std::string header;
+    log.ReadLine(header, kTrackLogHeader.size() + 1);
+    if (header == kTrackLogHeader) {
+        return std::nullopt;
+    }
+    // Lines that end in bare line feeds are no lines here: the whole log
+    // reads as its first line, which starts with the header and that LF.
+    if (header.starts_with(kTrackLogHeader) && header.back() == '\n') {
+        return "the log's lines end in bare line feeds; it needs CR LF or CR line ends";
+    }
+    // A byte order mark is no part of the header line, however an editor
+    // that wrote it shows the line.
+    if (header.starts_with(kUtf8ByteOrderMark)) {
+        return "the log starts with a UTF-8 byte order mark";
+    }
+    if (header.starts_with(kUtf16LittleEndianMark) || header.starts_with(kUtf16BigEndianMark)) {
+        return "the log starts with a UTF-16 byte order mark";
+    }
+    return std::string();
+}
 
 void ReadTrackPoint(TextInputFile& log, TrackPoint& point) {
     // One buffer per thread, reused from line to line.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -15,6 +17,13 @@ namespace routalo {
 // The line a track log must start with.
 inline constexpr std::string_view kTrackLogHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)";
+
+// Reads the first line of a track log and compares it with kTrackLogHeader,
+// byte for byte. Returns nothing when it matches, otherwise what is known of
+// why not (the empty text when nothing is). Only one byte more than the
+// header is kept, so a log of one endless line is no burden. Throws
+// FileRefused for an empty log.
+[[nodiscard]] std::optional<std::string> TrackLogHeaderProblem(TextInputFile& log);
 
 // Reads the next line of an open track log and returns it as a TrackPoint.
 //

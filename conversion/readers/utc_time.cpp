@@ -21,10 +21,6 @@ constexpr std::size_t kDateTimeLength = 19;
 // The longest date-time that kMostFractionDigits leave: its zone "+hh:mm".
 constexpr std::size_t kLongestDateTime = kDateTimeLength + 1 + kMostFractionDigits + 6;
 
-bool IsXmlBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // The value of `count` digits at `at`, or nothing when they are not digits.
 std::optional<int> DigitsAt(std::string_view text, std::size_t at, std::size_t count) {
     if (at + count > text.size()) {

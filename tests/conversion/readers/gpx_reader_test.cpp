@@ -57,7 +57,7 @@ std::pair<std::vector<Point>, std::string> ReadAll(
                 {step, point.Latitude, point.Longitude, point.Speed, point.Date, point.Time});
         }
     } catch (const ConversionError& error) {
-        return {points, error.what()};
+        return {points, CauseWithPlace(error)};
     }
     return {points, ""};
 }

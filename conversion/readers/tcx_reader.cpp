@@ -1,0 +1,395 @@
+#include "conversion/readers/tcx_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "conversion/decimal_text.h"
+#include "conversion/errors.h"
+#include "conversion/readers/great_circle.h"
+#include "conversion/readers/utc_time.h"
+#include "conversion/speed_class.h"
+#include "conversion/stop/stop_request.h"
+#include "conversion/text_basics.h"
+
+namespace routalo {
+namespace {
+
+// Texts longer than this are no value that a point can hold; only their
+// start is kept, to be named in the failure.
+constexpr std::size_t kLongestValue = 64;
+// The longest course name kept, in bytes.
+constexpr std::size_t kLongestName = 1024;
+// How much of a time's text is fetched at a time.
+constexpr std::size_t kTimePiece = 4096;
+// A coordinate whose fraction begins with more zeros than this lies below
+// 10^-300, where reading it as a double may underflow.
+constexpr std::size_t kMostFractionZeros = 300;
+
+enum class Role : std::uint8_t {
+    kDocument,  // around the root element
+    kOther,     // not read, nor anything in it
+    kInside,    // any other element of the document, where a Track may stand
+    kCourse,
+    kCourseName,
+    kTrack,
+    kPoint,
+    kTime,
+    kPosition,
+    kLatitude,
+    kLongitude,
+    kExtensions,
+    kTpx,
+    kSpeed,
+};
+
+Role RoleOf(Role parent, const XmlNode& node, std::string_view tcxNamespace) {
+    const std::string_view name = node.localName;
+    const bool tcx = node.namespaceUri == tcxNamespace;
+    switch (parent) {
+        case Role::kDocument:
+            return name == kTcxRootElement ? Role::kInside : Role::kOther;
+        case Role::kInside:
+        case Role::kCourse:
+            if (!tcx) {
+                return Role::kOther;
+            }
+            if (name == "Track") {
+                return Role::kTrack;
+            }
+            if (name == "Course") {
+                return Role::kCourse;
+            }
+            return parent == Role::kCourse && name == "Name" ? Role::kCourseName : Role::kInside;
+        case Role::kTrack:
+            return tcx && name == "Trackpoint" ? Role::kPoint : Role::kOther;
+        case Role::kPoint:
+            if (!tcx) {
+                return Role::kOther;
+            }
+            if (name == "Time") {
+                return Role::kTime;
+            }
+            if (name == "Position") {
+                return Role::kPosition;
+            }
+            return name == "Extensions" ? Role::kExtensions : Role::kOther;
+        case Role::kPosition:
+            if (tcx && name == "LatitudeDegrees") {
+                return Role::kLatitude;
+            }
+            return tcx && name == "LongitudeDegrees" ? Role::kLongitude : Role::kOther;
+        case Role::kExtensions:
+            return name == "TPX" ? Role::kTpx : Role::kOther;
+        case Role::kTpx:
+            return name == "Speed" ? Role::kSpeed : Role::kOther;
+        default:
+            break;
+    }
+    return Role::kOther;
+}
+
+// The length of the longest start of `text` of at most `most` bytes that
+// ends at a character.
+std::size_t WholeCharacters(std::string_view text, std::size_t most) {
+    std::size_t size = std::min(most, text.size());
+    while (size > 0 && size < text.size() &&
+           (static_cast<unsigned char>(text[size]) & 0xC0U) == 0x80U) {
+        --size;
+    }
+    return size;
+}
+
+// The value of an element, as far as it is kept; the first such element of
+// a point counts.
+struct ElementText {
+    std::string text;
+    bool present = false;
+    bool tooLong = false;
+    bool closed = false;
+
+    void Clear() {
+        text.clear();
+        present = false;
+        tooLong = false;
+        closed = false;
+    }
+    void Take(XmlNodeSource& source) {
+        if (closed || tooLong) {
+            return;
+        }
+        const std::string_view piece = source.Text(kLongestValue - text.size() + 1);
+        const std::size_t room = kLongestValue - std::min(text.size(), kLongestValue);
+        tooLong = piece.size() > room;
+        text.append(piece.substr(0, WholeCharacters(piece, room)));
+    }
+    [[nodiscard]] std::string Shown() const { return text + (tooLong ? "..." : ""); }
+};
+
+bool ReadDegrees(std::string_view text, double& degrees) {
+    const std::string_view plain = text.starts_with('+') ? text.substr(1) : text;
+    return std::from_chars(plain.data(), plain.data() + plain.size(), degrees).ec == std::errc();
+}
+
+}  // namespace
+
+struct TcxPointReader::State {
+    std::unique_ptr<XmlNodeSource> source;
+    std::vector<Role> open;  // the roles of the elements open now
+    std::string tcxNamespace;
+    bool anyPoint = false;
+    bool chainStarts = true;
+    std::size_t line = 0;
+    std::string courseName;
+    bool courseNameClosed = false;
+
+    // The point being read.
+    std::size_t pointLine = 0;
+    std::size_t pointColumn = 0;
+    bool position = false;
+    ElementText latitude;
+    ElementText longitude;
+    ElementText speed;
+    DateTimeText time;
+
+    // The point before, in the chain.
+    std::optional<UtcTime> previousTime;
+    std::string previousLatitude;
+    std::string previousLongitude;
+    std::string previousSpeed = "0";
+
+    [[noreturn]] void Fail(const std::string& problem) const {
+        throw LogError(LogPlace::LineAndColumn(pointLine, pointColumn), problem);
+    }
+
+    void StartPoint() {
+        pointLine = source->Line();
+        pointColumn = source->Column();
+        position = false;
+        latitude.Clear();
+        longitude.Clear();
+        speed.Clear();
+        time.Clear();
+    }
+
+    void Coordinate(const ElementText& written, const char* name, int limit, std::string& out) {
+        if (!written.present) {
+            Fail(std::string("the Position has no ") + name);
+        }
+        const std::string_view text = TrimXmlBlanks(written.text);
+        std::size_t fractionZeros = 0;
+        double ignored = 0;
+        if (written.tooLong || !IsDecimalWithin(text, limit, fractionZeros) ||
+            (fractionZeros > kMostFractionZeros && !ReadDegrees(text, ignored))) {
+            Fail(std::string("the ") + name + " \"" + written.Shown() + "\" is no number from -" +
+                 std::to_string(limit) + " to " + std::to_string(limit));
+        }
+        out.assign(text);
+    }
+
+    // Fills in the point once its element has ended; false for one without
+    // a position, which is no point.
+    bool EndPoint(TrackPoint& point) {
+        if (!position) {
+            return false;
+        }
+        Coordinate(latitude, "LatitudeDegrees", kLatitudeLimit, point.Latitude);
+        Coordinate(longitude, "LongitudeDegrees", kLongitudeLimit, point.Longitude);
+        if (chainStarts) {
+            previousTime.reset();
+            previousSpeed.assign(1, '0');
+        }
+        point.Date.clear();
+        point.Time.clear();
+        std::optional<UtcTime> stamp;
+        if (time.present) {
+            stamp = time.Read();
+            if (!stamp) {
+                Fail("the time \"" + time.Shown() + "\" is no ISO 8601 date-time");
+            }
+            point.Date = stamp->date;
+            point.Time = stamp->time;
+        }
+        std::optional<ExactDecimal> metresPerSecond;
+        if (speed.present) {
+            metresPerSecond =
+                speed.tooLong ? std::nullopt : ReadExactDecimal(TrimXmlBlanks(speed.text), false);
+            if (!metresPerSecond) {
+                Fail("the speed \"" + speed.Shown() + "\" is not a number");
+            }
+            if (metresPerSecond->negative && !metresPerSecond->digits.empty()) {
+                metresPerSecond.reset();  // unknown
+            }
+        }
+        std::optional<double> seconds;
+        if (metresPerSecond) {
+            constexpr std::uint32_t kKilometresPerHourTimesTen = 36;  // per m/s
+            point.Speed = ExactProductText(*metresPerSecond, kKilometresPerHourTimesTen, -1);
+            CapAtTheFastestSpeed(point.Speed);
+        } else if (stamp && previousTime && (seconds = SecondsBetween(*previousTime, *stamp))) {
+            double fromLatitude = 0;
+            double fromLongitude = 0;
+            double toLatitude = 0;
+            double toLongitude = 0;
+            ReadDegrees(previousLatitude, fromLatitude);
+            ReadDegrees(previousLongitude, fromLongitude);
+            ReadDegrees(point.Latitude, toLatitude);
+            ReadDegrees(point.Longitude, toLongitude);
+            point.Speed = DerivedSpeedText(
+                GreatCircleMetres(fromLatitude, fromLongitude, toLatitude, toLongitude), *seconds);
+        } else {
+            point.Speed = previousSpeed;
+        }
+        point.XmlSafe = true;  // coordinates of digits, signs and points alone
+        previousSpeed = point.Speed;
+        previousTime = std::move(stamp);
+        previousLatitude = point.Latitude;
+        previousLongitude = point.Longitude;
+        return true;
+    }
+};
+
+TcxPointReader::TcxPointReader(std::unique_ptr<XmlNodeSource> source)
+    : state_(std::make_unique<State>()) {
+    state_->source = std::move(source);
+}
+
+TcxPointReader::~TcxPointReader() = default;
+
+std::size_t TcxPointReader::Line() const {
+    return state_->line;
+}
+
+std::string_view TcxPointReader::TrackName() const {
+    return state_->courseName;
+}
+
+PointStep TcxPointReader::Next(TrackPoint& point) {
+    State& s = *state_;
+    XmlNode node;
+    ThrowIfStopRequested();  // between two points
+    while (s.source->Read(node)) {
+        const Role parent = s.open.empty() ? Role::kDocument : s.open.back();
+        if (node.kind == XmlNode::Kind::kText) {
+            switch (parent) {
+                case Role::kTime:
+                    while (!s.time.Settled()) {
+                        const std::string_view piece = s.source->Text(kTimePiece);
+                        if (piece.empty()) {
+                            break;
+                        }
+                        s.time.Append(piece);
+                    }
+                    break;
+                case Role::kLatitude:
+                    s.latitude.Take(*s.source);
+                    break;
+                case Role::kLongitude:
+                    s.longitude.Take(*s.source);
+                    break;
+                case Role::kSpeed:
+                    s.speed.Take(*s.source);
+                    break;
+                case Role::kCourseName:
+                    if (!s.courseNameClosed) {
+                        while (s.courseName.size() < kLongestName) {
+                            const std::string_view piece =
+                                s.source->Text(kLongestName - s.courseName.size());
+                            if (piece.empty()) {
+                                break;
+                            }
+                            s.courseName.append(piece);
+                        }
+                    }
+                    break;
+                default:
+                    break;
+            }
+            continue;
+        }
+        Role ended = Role::kOther;
+        if (node.kind == XmlNode::Kind::kStart) {
+            Role role = RoleOf(parent, node, s.tcxNamespace);
+            if (parent == Role::kDocument && role == Role::kInside) {
+                s.tcxNamespace.assign(node.namespaceUri);
+            }
+            switch (role) {
+                case Role::kTrack:
+                    s.chainStarts = true;
+                    break;
+                case Role::kPoint:
+                    s.StartPoint();
+                    break;
+                case Role::kTime:
+                    s.time.present = true;
+                    break;
+                case Role::kPosition:
+                    s.position = true;
+                    break;
+                case Role::kLatitude:
+                    s.latitude.present = true;
+                    break;
+                case Role::kLongitude:
+                    s.longitude.present = true;
+                    break;
+                case Role::kSpeed:
+                    s.speed.present = true;
+                    break;
+                default:
+                    break;
+            }
+            if (!node.empty) {
+                s.open.push_back(role);
+                continue;
+            }
+            ended = role;
+        } else if (node.kind == XmlNode::Kind::kEnd && !s.open.empty()) {
+            ended = s.open.back();
+            s.open.pop_back();
+        }
+        switch (ended) {
+            case Role::kTime:
+                s.time.closed = true;
+                break;
+            case Role::kLatitude:
+                s.latitude.closed = true;
+                break;
+            case Role::kLongitude:
+                s.longitude.closed = true;
+                break;
+            case Role::kSpeed:
+                s.speed.closed = true;
+                break;
+            case Role::kCourseName:
+                if (!s.courseNameClosed) {
+                    s.courseNameClosed = true;
+                    s.courseName.assign(TrimXmlBlanks(s.courseName));
+                }
+                break;
+            case Role::kPoint:
+                if (s.EndPoint(point)) {
+                    s.line = s.pointLine;
+                    s.anyPoint = true;
+                    return std::exchange(s.chainStarts, false) ? PointStep::kNewChain
+                                                               : PointStep::kNextPoint;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    if (!s.anyPoint) {
+        throw ConversionError("the TCX document holds no track point with a position");
+    }
+    return PointStep::kEnd;
+}
+
+std::unique_ptr<PointReader> MakeTcxPointReader(TextInputFile& log, XmlEncoding encoding,
+                                                XmlPosition start) {
+    return std::make_unique<TcxPointReader>(MakeXmlNodeSource(log, encoding, start));
+}
+
+}  // namespace routalo
