@@ -32,6 +32,7 @@ void ConvertPointsOf(Reader& reader, Writer& writer, bool withTimeInfo,
     TrackPoint* previous = &points[1];
     TrackPoint* current = &points[0];
     for (; step != PointStep::kEnd; step = reader.Next(*current)) {
+        ThrowIfStopRequested();  // between two points, for every kind of log
         if constexpr (std::is_same_v<Writer, KmlWriter>) {
             if (step == PointStep::kNextPoint) {
                 writer.WriteSegment(*current, *previous, withTimeInfo);
@@ -137,6 +138,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
             phase = Phase::kConverting;
             reader = MakePointReader(start, *log);
             first = reader->Next(points[0]);
+            if (first == PointStep::kEnd) {
+                throw ConversionError(std::string(reader->NoPointCause()));
+            }
             phase = Phase::kCreatingDocument;
         }
         const FileIdentity logIdentity = log->Identity();

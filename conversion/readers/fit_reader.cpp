@@ -9,7 +9,6 @@
 #include "conversion/readers/crc16.h"
 #include "conversion/readers/great_circle.h"
 #include "conversion/speed_class.h"
-#include "conversion/stop/stop_request.h"
 #include "conversion/text_basics.h"
 
 namespace routalo {
@@ -362,13 +361,9 @@ void FitPointReader::MakePoint(std::int32_t latitude, std::int32_t longitude,
 }
 
 PointStep FitPointReader::Next(TrackPoint& point) {
-    ThrowIfStopRequested();  // between two points
     while (true) {
         if (!inFile_) {
             if (!ReadHeader()) {
-                if (!anyPoint_) {
-                    throw ConversionError("the FIT file holds no record with a position");
-                }
                 return PointStep::kEnd;
             }
         }
@@ -409,7 +404,6 @@ PointStep FitPointReader::Next(TrackPoint& point) {
                             ", which is not defined");
         }
         if (ReadData(definition, compressedTime, point)) {
-            anyPoint_ = true;
             return std::exchange(chainStarts_, false) ? PointStep::kNewChain
                                                       : PointStep::kNextPoint;
         }

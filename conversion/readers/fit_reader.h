@@ -53,6 +53,9 @@ class FitPointReader : public PointReader {
 
     PointStep Next(TrackPoint& point) override;
     [[nodiscard]] std::size_t Line() const override { return 0; }
+    [[nodiscard]] std::string_view NoPointCause() const override {
+        return "the FIT file holds no record with a position";
+    }
 
     // The offset of the next byte to be read, from the log's first.
     [[nodiscard]] std::size_t Offset() const { return offset_; }
@@ -98,7 +101,6 @@ class FitPointReader : public PointReader {
     std::string scratch_;  // a message that did not lie whole in the buffer
     std::optional<std::uint32_t> lastTimestamp_;
     bool chainStarts_ = true;
-    bool anyPoint_ = false;
 
     // The point before, in the chain.
     std::optional<std::uint32_t> previousTime_;

@@ -10,7 +10,6 @@
 #include "conversion/readers/great_circle.h"
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
-#include "conversion/stop/stop_request.h"
 #include "conversion/text_basics.h"
 #include "conversion/xml_text.h"
 
@@ -199,9 +198,8 @@ struct GpxPointReader::State {
     std::unique_ptr<XmlNodeSource> source;
     std::vector<Role> open;    // the roles of the elements open now, at most 256
     std::string gpxNamespace;  // the root's
-    bool anyPoint = false;
-    std::size_t tracks = 0;  // begun so far
-    NameText trackName;      // the first track's
+    std::size_t tracks = 0;    // begun so far
+    NameText trackName;        // the first track's
     NameText documentName;
     bool chainStarts = true;
     std::size_t line = 0;  // where the last point ended
@@ -328,7 +326,6 @@ std::string_view GpxPointReader::TrackName() const {
 PointStep GpxPointReader::Next(TrackPoint& point) {
     State& s = *state_;
     XmlNode node;
-    ThrowIfStopRequested();  // between two points
     while (s.source->Read(node)) {
         if (node.kind == XmlNode::Kind::kText) {
             switch (s.open.empty() ? Role::kOther : s.open.back()) {
@@ -422,15 +419,11 @@ PointStep GpxPointReader::Next(TrackPoint& point) {
             case Role::kPoint:
                 s.EndPoint(point);
                 s.line = s.pointLine;
-                s.anyPoint = true;
                 return std::exchange(s.chainStarts, false) ? PointStep::kNewChain
                                                            : PointStep::kNextPoint;
             default:
                 break;
         }
-    }
-    if (!s.anyPoint) {
-        throw ConversionError("the GPX document holds no track point");
     }
     return PointStep::kEnd;
 }

@@ -35,6 +35,9 @@ class GpxPointReader : public PointReader {
 
     PointStep Next(TrackPoint& point) override;
     [[nodiscard]] std::size_t Line() const override;
+    [[nodiscard]] std::string_view NoPointCause() const override {
+        return "the GPX document holds no track point";
+    }
     // The first track's name, else the document's (GPX 1.1's in <metadata>,
     // GPX 1.0's in <gpx>), else empty: as its text says it, trimmed of blank
     // space, its first 1 KiB. Known once the first point has been read.

@@ -12,7 +12,6 @@
 #include "conversion/errors.h"
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
-#include "conversion/stop/stop_request.h"
 #include "conversion/text_basics.h"
 
 namespace routalo {
@@ -265,7 +264,6 @@ bool NmeaPointReader::TakeLine() {
 
 PointStep NmeaPointReader::Next(TrackPoint& point) {
     while (TakeLine()) {
-        ThrowIfStopRequested();  // between two lines
         std::string_view sentence = line_;
         if (lineNumber_ == 1 && sentence.starts_with(kUtf8ByteOrderMark)) {
             sentence.remove_prefix(kUtf8ByteOrderMark.size());
@@ -279,9 +277,6 @@ PointStep NmeaPointReader::Next(TrackPoint& point) {
         if (ReadRmcSentence(sentence, point)) {
             return std::exchange(anyPoint_, true) ? PointStep::kNextPoint : PointStep::kNewChain;
         }
-    }
-    if (!anyPoint_) {
-        throw ConversionError("the log holds no RMC sentence with a valid fix");
     }
     return PointStep::kEnd;
 }

@@ -32,6 +32,9 @@ class NmeaPointReader : public PointReader {
 
     PointStep Next(TrackPoint& point) override;
     [[nodiscard]] std::size_t Line() const override { return lineNumber_; }
+    [[nodiscard]] std::string_view NoPointCause() const override {
+        return "the log holds no RMC sentence with a valid fix";
+    }
 
   private:
     // Reads the next line into line_, as far as a sentence can reach; false

@@ -27,9 +27,14 @@ class PointReader {
 
     // Reads the next point into `point`, whose texts keep their memory from
     // the point read before. A failure throws a ConversionError; a
-    // LogLineError is about Line(). A stop asked for (stop_request.h) ends
-    // the reading between two points.
+    // LogLineError is about Line(). A reader checks for no stop itself: the
+    // run does between two points, and every read of the log does
+    // (TextInputFile), so that a stretch without a point stops too.
     virtual PointStep Next(TrackPoint& point) = 0;
+
+    // Why a log whose first call gave kEnd fails: the run says so, for
+    // every kind of log, with this cause.
+    [[nodiscard]] virtual std::string_view NoPointCause() const = 0;
 
     // The log's line that the last point came from, counted from 1.
     [[nodiscard]] virtual std::size_t Line() const = 0;

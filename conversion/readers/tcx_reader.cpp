@@ -12,7 +12,6 @@
 #include "conversion/readers/great_circle.h"
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
-#include "conversion/stop/stop_request.h"
 #include "conversion/text_basics.h"
 
 namespace routalo {
@@ -140,7 +139,6 @@ struct TcxPointReader::State {
     std::unique_ptr<XmlNodeSource> source;
     std::vector<Role> open;  // the roles of the elements open now
     std::string tcxNamespace;
-    bool anyPoint = false;
     bool chainStarts = true;
     std::size_t line = 0;
     std::string courseName;
@@ -270,7 +268,6 @@ std::string_view TcxPointReader::TrackName() const {
 PointStep TcxPointReader::Next(TrackPoint& point) {
     State& s = *state_;
     XmlNode node;
-    ThrowIfStopRequested();  // between two points
     while (s.source->Read(node)) {
         const Role parent = s.open.empty() ? Role::kDocument : s.open.back();
         if (node.kind == XmlNode::Kind::kText) {
@@ -372,7 +369,6 @@ PointStep TcxPointReader::Next(TrackPoint& point) {
             case Role::kPoint:
                 if (s.EndPoint(point)) {
                     s.line = s.pointLine;
-                    s.anyPoint = true;
                     return std::exchange(s.chainStarts, false) ? PointStep::kNewChain
                                                                : PointStep::kNextPoint;
                 }
@@ -380,9 +376,6 @@ PointStep TcxPointReader::Next(TrackPoint& point) {
             default:
                 break;
         }
-    }
-    if (!s.anyPoint) {
-        throw ConversionError("the TCX document holds no track point with a position");
     }
     return PointStep::kEnd;
 }

@@ -38,6 +38,9 @@ class TcxPointReader : public PointReader {
 
     PointStep Next(TrackPoint& point) override;
     [[nodiscard]] std::size_t Line() const override;
+    [[nodiscard]] std::string_view NoPointCause() const override {
+        return "the TCX document holds no track point with a position";
+    }
     // The first course's name, trimmed of blank space, its first 1 KiB;
     // empty for a document of activities, which name none.
     [[nodiscard]] std::string_view TrackName() const override;

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/stop/stop_request.h"
 #include "conversion/text_basics.h"
 #include "conversion/text_encoding.h"
 #include "conversion/xml_text.h"

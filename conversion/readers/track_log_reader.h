@@ -9,7 +9,6 @@
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
-#include "conversion/stop/stop_request.h"
 #include "conversion/track_point.h"
 
 namespace routalo {
@@ -60,7 +59,6 @@ class TrackLogPointReader final : public PointReader {
             throw ConversionError("the log has no line after its header");
         }
         while (!log_.AtEnd()) {
-            ThrowIfStopRequested();  // between two lines
             ++line_;
             ReadTrackPoint(log_, point);
             if (!IsSkipPoint(point)) {
@@ -70,6 +68,10 @@ class TrackLogPointReader final : public PointReader {
         return PointStep::kEnd;
     }
     [[nodiscard]] std::size_t Line() const override { return line_; }
+    // A track log's document is made before its first line is read: one
+    // without a line behind its header fails in Next, one whose lines hold
+    // no point gives an empty document, as it always did.
+    [[nodiscard]] std::string_view NoPointCause() const override { return {}; }
 
   private:
     TextInputFile& log_;

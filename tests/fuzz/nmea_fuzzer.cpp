@@ -84,12 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } catch (const SpeedError&) {
         Require(false, "every speed is a number in range");
-    } catch (const ConversionError& error) {
-        Require(
-            points.empty() && expected.empty() &&
-                std::string_view(error.what()) == "the log holds no RMC sentence with a valid fix",
-            "only a log without a fix fails, with its cause");
-        return 0;
+    } catch (const ConversionError&) {
+        Require(false, "the reader takes any bytes");
     }
     Require(points == expected, "the points are those of the model's lines");
     return 0;
