@@ -49,7 +49,7 @@ bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPat
 std::string_view UncompressedPath(std::string_view sourcePath, bool compressed) {
     constexpr std::size_t kSuffix = 3;  // ".gz"
     const std::size_t nameStart = NameStart(sourcePath);
-    if (!compressed || sourcePath.size() < nameStart + kSuffix) {
+    if (!compressed || sourcePath.size() <= nameStart + kSuffix) {
         return sourcePath;
     }
     const std::string_view suffix = sourcePath.substr(sourcePath.size() - kSuffix);

@@ -27,8 +27,8 @@ inline constexpr std::size_t kFitHeaderPeek = 12;
 //
 //   record: position_lat 623191729, position_long 60850487 (semicircles),
 //           timestamp 581245503, enhanced_speed 3500 (mm/s)
-//     -> Latitude "52.2336099", Longitude "5.1003036", Speed "12.6" (km/h),
-//        Date "2007-06-15", Time "09:05:03"
+//     -> Latitude "52.2353273", Longitude "5.1004289", Speed "12.6" (km/h),
+//        Date "2008-06-01", Time "09:05:03"
 //
 // Definition and data messages of either byte order, compressed timestamp
 // headers (whose time counts on from the last timestamp field of any
@@ -110,7 +110,7 @@ class FitPointReader : public PointReader {
 };
 
 // The degrees of `semicircles` (x 180 / 2^31) with 7 decimals, rounded half
-// to even on the exact value, written over `out`: "52.2336099", "-0.0000001".
+// to even on the exact value, written over `out`: "52.2353273", "-0.0000001".
 void WriteSemicircleDegrees(std::int32_t semicircles, std::string& out);
 
 }  // namespace routalo

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "conversion/speed_scheme.h"
+#include "tests/support/gzip.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/xml_check.h"
 
@@ -190,6 +191,26 @@ TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
         // tail of a sentence cut off by the capture.
         {"Logger v2.1 ready\r\n,,150607,,*04\r\n" + fix, true, "", "", Document::kWhole},
         {"$GPGGA,1,2*55\r\n", true, failed, kNoFix, Document::kOldKept},
+        // A log of any kind, gzipped, reads as the log itself.
+        {testing::Gzip(csv), true, "", "", Document::kWhole},
+        {testing::Gzip(fix), true, "", "", Document::kWhole},
+        {testing::Gzip("<gpx><trk><trkseg><trkpt lat='1' lon='2'/><trkpt lat='3' lon='4'/>"
+                       "</trkseg></trk></gpx>"),
+         true, "", "", Document::kWhole},
+        {testing::Gzip(" <TrainingCenterDatabase><Courses><Course><Track><Trackpoint><Position>"
+                       "<LatitudeDegrees>1</LatitudeDegrees><LongitudeDegrees>2</LongitudeDegrees>"
+                       "</Position></Trackpoint><Trackpoint><Position><LatitudeDegrees>3"
+                       "</LatitudeDegrees><LongitudeDegrees>4</LongitudeDegrees></Position>"
+                       "</Trackpoint></Track></Course></Courses></TrainingCenterDatabase>"),
+         true, "", "", Document::kWhole},
+        {testing::Gzip(csv), false, header, "", Document::kOldKept},
+        {testing::Gzip(fix).substr(0, 30), true, failed, "byte 30: the gzip stream is cut off",
+         Document::kOldKept},
+        {testing::Gzip("$GPGGA,1,2*55\r\n"), true, failed, kNoFix, Document::kOldKept},
+        {"<TrainingCenterDatabase/>", true, failed,
+         "the TCX document holds no track point with a position", Document::kOldKept},
+        {std::string("\x0E\x10\x11\x08\x00\x00\x00\x00.FIT\x00\x00\xFF\x0F", 16), true, failed,
+         "the FIT file holds no record with a position", Document::kOldKept},
         {"$GPGGA,1,2*00\r\n" + csv, true, header, "", Document::kOldKept},
         {std::string(TextInputFile::kPeekLimit, 'x') + "\r\n" + fix, true, header, "",
          Document::kOldKept},
@@ -206,9 +227,8 @@ TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
          true, "", "", Document::kWhole},
         // Lines and columns are the log's own, with the blank space before
         // the document skipped.
-        {"\r\n\r\n  <?xml version='1.0'?><gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true,
-         failed, "line 3, column 42: the lat \"x\" is no number from -90 to 90",
-         Document::kOldKept},
+        {"\r\n\r\n  <?xml version='1.0'?><gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true, failed,
+         "line 3, column 42: the lat \"x\" is no number from -90 to 90", Document::kOldKept},
         {"<gpx><wpt lat='1' lon='2'/><rte><rtept lat='1' lon='2'/></rte></gpx>", true, failed,
          kNoPoint, Document::kOldKept},
         {"<gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true, failed,

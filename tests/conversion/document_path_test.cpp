@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "conversion/document_path.h"
@@ -45,6 +46,22 @@ TEST(DocumentPath, ReplacesTheExtensionOfEveryOtherKindOfLog) {
         EXPECT_EQ(DocumentPathFor(log, LogKind::kNmea), document) << log;
     }
     EXPECT_EQ(DocumentPathFor("/logs/track.nmea", LogKind::kTrackLog), "/logs/track.nkml");
+}
+
+// A compressed log's name drops ".gz" first, then gives way as the log's would.
+TEST(DocumentPath, DropsTheGzipSuffixOfACompressedLog) {
+    const std::tuple<const char*, LogKind, bool, const char*> cases[] = {
+        {"/logs/ride.fit.gz", LogKind::kFit, true, "/logs/ride.kml"},
+        {"/logs/ride.tcx.GZ", LogKind::kTcx, true, "/logs/ride.kml"},
+        {"/logs/ride.gz", LogKind::kGpx, true, "/logs/ride.kml"},
+        {"/logs/rit.csv.gz", LogKind::kTrackLog, true, "/logs/rit.kml"},
+        {"/logs/ride.fit", LogKind::kFit, true, "/logs/ride.kml"},
+        {"/logs/.gz", LogKind::kGpx, true, "/logs/.gz.kml"},
+        {"/logs/ride.fit.gz", LogKind::kFit, false, "/logs/ride.fit.kml"},
+    };
+    for (const auto& [log, kind, compressed, document] : cases) {
+        EXPECT_EQ(DocumentPathFor(log, kind, compressed), document) << log;
+    }
 }
 
 }  // namespace
