@@ -1,8 +1,9 @@
-// generate_log POINTS OUTPUT [SEED [csv|gpx|nmea]]
+// generate_log POINTS OUTPUT [SEED [csv|gpx|nmea|fit|tcx]]
 //
 // Writes a realistic track log of POINTS points to OUTPUT for benchmarks and
 // samples: the same file for the same POINTS and SEED (default 1). The same
-// points as a GPX document or an NMEA log with gpx or nmea.
+// points as a GPX document, an NMEA log, a FIT file or a TCX document with
+// gpx, nmea, fit or tcx.
 
 #include <cerrno>
 #include <charconv>
@@ -33,11 +34,15 @@ int main(int argc, char* argv[]) {
         format = LogFormat::kGpx;
     } else if (formatName == "nmea") {
         format = LogFormat::kNmea;
+    } else if (formatName == "fit") {
+        format = LogFormat::kFit;
+    } else if (formatName == "tcx") {
+        format = LogFormat::kTcx;
     }
     if (argc < 3 || argc > 5 || !ParseNumber(argv[1], points) ||
         (argc >= 4 && !ParseNumber(argv[3], seed)) ||
         (formatName != "csv" && format == LogFormat::kCsv)) {
-        std::cerr << "Usage: generate_log POINTS OUTPUT [SEED [csv|gpx|nmea]]\n";
+        std::cerr << "Usage: generate_log POINTS OUTPUT [SEED [csv|gpx|nmea|fit|tcx]]\n";
         return 2;
     }
     if (!routalo::bench::WriteTrackLog(argv[2], points, seed, format)) {

@@ -9,6 +9,8 @@
 #include <numbers>
 #include <string_view>
 
+#include "conversion/readers/crc16.h"
+
 namespace routalo::bench {
 namespace {
 
@@ -378,6 +380,77 @@ void AppendRmcSentence(std::string& out, const LineFields& f) {
     out.push_back(kHex[sum & 15U]);
 }
 
+void AppendTcxPoint(std::string& out, const LineFields& f) {
+    out.append("<Trackpoint><Time>");
+    AppendNumber(out, f.year);
+    out.push_back('-');
+    AppendTwoDigits(out, f.month);
+    out.push_back('-');
+    AppendTwoDigits(out, f.day);
+    out.push_back('T');
+    AppendTwoDigits(out, f.hours);
+    out.push_back(':');
+    AppendTwoDigits(out, f.minutes);
+    out.push_back(':');
+    AppendTwoDigits(out, f.seconds);
+    out.append("Z</Time><Position><LatitudeDegrees>");
+    AppendFixed(out, f.latitude, 6);
+    out.append("</LatitudeDegrees><LongitudeDegrees>");
+    AppendFixed(out, f.longitude, 6);
+    out.append(
+        "</LongitudeDegrees></Position><Extensions><TPX xmlns=\"http://www.garmin.com/"
+        "xmlschemas/ActivityExtension/v2\"><Speed>");
+    AppendFixed(out, f.kmh / 3.6, 3);
+    out.append("</Speed></TPX></Extensions></Trackpoint>");
+}
+
+// A FIT file: its 14-byte header, one definition of the record message
+// (local type 0: timestamp, position_lat, position_long, enhanced_speed)
+// and a data message of 17 bytes per point, little-endian.
+constexpr std::size_t kFitDefinitionSize = 6 + 4 * 3;
+constexpr std::size_t kFitRecordSize = 1 + 4 * 4;
+
+void AppendLittle(std::string& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<char>((value >> (8U * static_cast<unsigned>(i))) & 0xFFU));
+    }
+}
+
+void AppendFitStart(std::string& out, std::size_t points) {
+    std::string header = {14, 0x20, 0x54, 0x08};
+    AppendLittle(header, static_cast<std::uint32_t>(kFitDefinitionSize + points * kFitRecordSize));
+    header.append(".FIT");
+    const std::uint16_t crc = Crc16(0, header);
+    header.push_back(static_cast<char>(crc & 0xFFU));
+    header.push_back(static_cast<char>(crc >> 8U));
+    out.append(header);
+    out.append({0x40, 0, 0, 20, 0, 4});
+    out.append({static_cast<char>(253), 4, static_cast<char>(0x86)});
+    out.append({0, 4, static_cast<char>(0x85)});
+    out.append({1, 4, static_cast<char>(0x85)});
+    out.append({73, 4, static_cast<char>(0x86)});
+}
+
+void AppendFitRecord(std::string& out, const LineFields& f) {
+    // Days from 1970-01-01 of the civil date, then seconds since the FIT
+    // epoch, 1989-12-31T00:00:00Z.
+    const int y = f.year - (f.month <= 2 ? 1 : 0);
+    const int era = y / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (f.month + (f.month > 2 ? -3 : 9)) + 2) / 5 + f.day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const long days = era * 146097L + dayOfEra - 719468L;
+    const long seconds = days * 86400L + f.hours * 3600L + f.minutes * 60L + f.seconds - 631065600L;
+    constexpr double kSemicirclesPerDegree = 2147483648.0 / 180.0;
+    out.push_back(0);
+    AppendLittle(out, static_cast<std::uint32_t>(seconds));
+    AppendLittle(out, static_cast<std::uint32_t>(static_cast<std::int32_t>(
+                          std::lround(f.latitude * kSemicirclesPerDegree))));
+    AppendLittle(out, static_cast<std::uint32_t>(static_cast<std::int32_t>(
+                          std::lround(f.longitude * kSemicirclesPerDegree))));
+    AppendLittle(out, static_cast<std::uint32_t>(std::lround(f.kmh / 3.6 * 1000)));
+}
+
 }  // namespace
 
 bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed,
@@ -400,9 +473,20 @@ bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t se
                 "creator=\"generate_log\" xmlns=\"http://www.topografix.com/GPX/1/0\">\r\n"
                 "<trk><trkseg>\r\n");
             break;
+        case LogFormat::kTcx:
+            chunk.append(
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<TrainingCenterDatabase "
+                "xmlns=\"http://www.garmin.com/xmlschemas/TrainingCenterDatabase/v2\">\r\n"
+                "<Activities><Activity Sport=\"Biking\"><Id>2000-01-01T00:00:00Z</Id><Lap>"
+                "<Track>\r\n");
+            break;
+        case LogFormat::kFit:
+            AppendFitStart(chunk, points);
+            break;
         case LogFormat::kNmea:
             break;
     }
+    std::uint16_t crc = 0;  // of a FIT file, all written before the chunk
     TrackLogGenerator generator(seed);
     std::string line;
     for (std::size_t i = 0; i < points; ++i) {
@@ -412,17 +496,39 @@ bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t se
             line.clear();
             generator.AppendNextLine(line);
             const LineFields fields = FieldsOf(line);
-            if (format == LogFormat::kGpx) {
-                AppendGpxPoint(chunk, fields);
-            } else {
-                AppendRmcSentence(chunk, fields);
+            switch (format) {
+                case LogFormat::kGpx:
+                    AppendGpxPoint(chunk, fields);
+                    break;
+                case LogFormat::kTcx:
+                    AppendTcxPoint(chunk, fields);
+                    break;
+                case LogFormat::kFit:
+                    AppendFitRecord(chunk, fields);
+                    break;
+                default:
+                    AppendRmcSentence(chunk, fields);
+                    break;
             }
         }
-        chunk.append("\r\n");
+        if (format != LogFormat::kFit) {
+            chunk.append("\r\n");
+        }
         if (format == LogFormat::kGpx && i + 1 == points) {
             chunk.append("</trkseg></trk></gpx>\r\n");
         }
+        if (format == LogFormat::kTcx && i + 1 == points) {
+            chunk.append("</Track></Lap></Activity></Activities></TrainingCenterDatabase>\r\n");
+        }
+        if (format == LogFormat::kFit && i + 1 == points) {
+            crc = Crc16(crc, chunk);
+            chunk.push_back(static_cast<char>(crc & 0xFFU));
+            chunk.push_back(static_cast<char>(crc >> 8U));
+        }
         if (chunk.size() >= kChunk || i + 1 == points) {
+            if (format == LogFormat::kFit && i + 1 < points) {
+                crc = Crc16(crc, chunk);
+            }
             if (std::fwrite(chunk.data(), 1, chunk.size(), file.get()) != chunk.size()) {
                 return false;
             }

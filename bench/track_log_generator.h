@@ -65,12 +65,14 @@ class TrackLogGenerator {
 };
 
 // The kinds of log that routalo-convert reads.
-enum class LogFormat : std::uint8_t { kCsv, kGpx, kNmea };
+enum class LogFormat : std::uint8_t { kCsv, kGpx, kNmea, kFit, kTcx };
 
 // Writes a track log of `points` points, made with `seed`, to `path`, lines
 // ending in CR LF: the CSV track log, or the same points as a GPX 1.0
-// document with time and speed or as an NMEA log of RMC sentences. Returns
-// false (errno set) when the file cannot be written.
+// document with time and speed, an NMEA log of RMC sentences, a FIT file of
+// record messages (timestamp, position, enhanced_speed) or a TCX activity
+// with TPX speeds. Returns false (errno set) when the file cannot be
+// written.
 bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed,
                    LogFormat format = LogFormat::kCsv);
 

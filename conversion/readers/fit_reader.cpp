@@ -40,7 +40,6 @@ constexpr bool IsTimerStop(std::uint8_t type) {
 constexpr std::uint32_t kInvalidSint32 = 0x7FFFFFFF;
 constexpr std::uint32_t kInvalidUint32 = 0xFFFFFFFF;
 constexpr std::uint16_t kInvalidUint16 = 0xFFFF;
-constexpr std::uint8_t kInvalidEnum = 0xFF;
 
 // 1989-12-31T00:00:00Z, the FIT epoch, in seconds since 1970-01-01T00:00:00Z.
 constexpr std::int64_t kFitEpoch = 631065600;
