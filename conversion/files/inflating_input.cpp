@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -26,33 +25,18 @@ void InflatingInput::StreamEnd::operator()(z_stream_s* stream) const {
 }
 
 InflatingInput::InflatingInput(std::string_view pending, ReadCompressed read)
-    : read_(std::move(read)), input_(std::make_unique_for_overwrite<char[]>(kInputSize)) {
+    : read_(std::move(read)),
+      // Room for the pending bytes whole: what TextInputFile hands over is
+      // at most its buffer.
+      input_(std::make_unique_for_overwrite<char[]>(std::max(kInputSize, pending.size()))) {
     auto stream = std::make_unique<z_stream>();
     if (inflateInit2(stream.get(), kGzipWindowBits) != Z_OK) {
         throw std::bad_alloc();
     }
     stream_.reset(stream.release());
-    // The pending bytes are the first of the stream; they fit the input,
-    // or are taken in pieces of it.
-    const std::size_t first = std::min(pending.size(), kInputSize);
-    std::memcpy(input_.get(), pending.data(), first);
+    std::copy(pending.begin(), pending.end(), input_.get());
     stream_->next_in = reinterpret_cast<Bytef*>(input_.get());
-    stream_->avail_in = static_cast<uInt>(first);
-    if (first < pending.size()) {
-        // Never the case for what TextInputFile hands over (at most its
-        // buffer); kept whole by chaining the rest in front of the file.
-        std::string rest(pending.substr(first));
-        read_ = [rest = std::move(rest), at = std::size_t{0}, next = std::move(read_)](
-                    char* to, std::size_t size) mutable -> std::size_t {
-            if (at < rest.size()) {
-                const std::size_t count = std::min(size, rest.size() - at);
-                std::memcpy(to, rest.data() + at, count);
-                at += count;
-                return count;
-            }
-            return next(to, size);
-        };
-    }
+    stream_->avail_in = static_cast<uInt>(pending.size());
 }
 
 InflatingInput::~InflatingInput() = default;

@@ -85,7 +85,7 @@ std::string RootElementName(TextInputFile& log, std::size_t valueAt, std::size_t
             }
         }
         const char c = bytes[where + valueAt];
-        return static_cast<unsigned char>(c) < 0x80 ? c : 0;
+        return static_cast<unsigned char>(c) < 0x80 ? c : '\0';
     };
     // Moves `at` past the end of `ending`; false when it is not found.
     const auto passBehind = [&](std::string_view ending) {
@@ -131,7 +131,7 @@ std::string RootElementName(TextInputFile& log, std::size_t valueAt, std::size_t
                     return {};
                 }
                 if (inQuote != 0) {
-                    inQuote = d == inQuote ? 0 : inQuote;
+                    inQuote = d == inQuote ? '\0' : inQuote;
                 } else if (d == '"' || d == '\'') {
                     inQuote = d;
                 } else if (d == '[') {
