@@ -1,10 +1,10 @@
 #include "conversion/readers/fit_reader.h"
 
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <utility>
 
-#include "conversion/decimal_text.h"
 #include "conversion/errors.h"
 #include "conversion/readers/crc16.h"
 #include "conversion/readers/great_circle.h"
@@ -64,31 +64,67 @@ std::uint32_t Little(std::string_view bytes, std::size_t at, std::size_t size) {
     return Unsigned(bytes, at, size, false);
 }
 
-// The date and time texts of `fitSeconds`, over `date` and `time`.
-void WriteFitTime(std::uint32_t fitSeconds, std::string& date, std::string& time) {
+constexpr std::uint32_t kSecondsPerDay = 86400;
+
+void AppendTwoDigits(std::string& out, unsigned value) {
+    out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+// The date text of day `fitDay` (days since the FIT epoch), over `date`.
+void WriteFitDate(std::uint32_t fitDay, std::string& date) {
     using namespace std::chrono;
-    const sys_seconds moment{seconds{kFitEpoch + std::int64_t{fitSeconds}}};
-    const sys_days day = floor<days>(moment);
-    const year_month_day ymd{day};
-    const hh_mm_ss<seconds> clock{moment - day};
-    const auto two = [](std::string& out, unsigned value) {
-        out.push_back(static_cast<char>('0' + value / 10));
-        out.push_back(static_cast<char>('0' + value % 10));
-    };
+    const year_month_day ymd{sys_days{days{kFitEpoch / kSecondsPerDay + std::int64_t{fitDay}}}};
     date.clear();
     const int year = static_cast<int>(ymd.year());  // 1989 to 2126
-    two(date, static_cast<unsigned>(year / 100));
-    two(date, static_cast<unsigned>(year % 100));
+    AppendTwoDigits(date, static_cast<unsigned>(year / 100));
+    AppendTwoDigits(date, static_cast<unsigned>(year % 100));
     date.push_back('-');
-    two(date, static_cast<unsigned>(ymd.month()));
+    AppendTwoDigits(date, static_cast<unsigned>(ymd.month()));
     date.push_back('-');
-    two(date, static_cast<unsigned>(ymd.day()));
+    AppendTwoDigits(date, static_cast<unsigned>(ymd.day()));
+}
+
+// The time of day of `fitSeconds`, "hh:mm:ss", over `time`.
+void WriteFitClock(std::uint32_t fitSeconds, std::string& time) {
+    const std::uint32_t second = fitSeconds % kSecondsPerDay;
     time.clear();
-    two(time, static_cast<unsigned>(clock.hours().count()));
+    AppendTwoDigits(time, second / 3600);
     time.push_back(':');
-    two(time, static_cast<unsigned>(clock.minutes().count()));
+    AppendTwoDigits(time, second / 60 % 60);
     time.push_back(':');
-    two(time, static_cast<unsigned>(clock.seconds().count()));
+    AppendTwoDigits(time, second % 60);
+}
+
+// A speed in mm/s as km/h (x 36 / 10^4), exact, written as ExactProductText
+// writes it (no zeros at the end of a fraction, no point without one) and
+// capped as CapAtTheFastestSpeed caps it, over `kmh`.
+void WriteMilliSpeed(std::uint32_t milliSpeed, std::string& kmh) {
+    constexpr std::uint64_t kScale = 10'000;
+    const std::uint64_t scaled = std::uint64_t{milliSpeed} * 36;
+    const std::uint64_t whole = scaled / kScale;
+    kmh.clear();
+    if (whole >= static_cast<std::uint64_t>(kFastestSpeed)) {
+        kmh.append(std::to_string(kFastestSpeed));
+        return;
+    }
+    kmh.append(std::to_string(whole));
+    std::uint64_t fraction = scaled % kScale;
+    if (fraction == 0) {
+        return;
+    }
+    char digits[4];
+    int count = 4;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --count;
+    }
+    for (int i = count - 1; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    kmh.push_back('.');
+    kmh.append(digits, static_cast<std::size_t>(count));
 }
 
 bool ReadDegrees(const std::string& text, double& degrees) {
@@ -120,21 +156,24 @@ void WriteSemicircleDegrees(std::int32_t semicircles, std::string& out) {
     if (remainder > kHalf || (remainder == kHalf && units % 2 == 1)) {
         ++units;
     }
-    constexpr std::uint64_t kUnitsPerDegree = 10'000'000;
     constexpr int kDecimals = 7;
-    out.clear();
-    if (negative && units != 0) {
-        out.push_back('-');
+    const bool zero = units == 0;  // no "-0.0000000"
+    // Written from the back: at most "-180.0000000".
+    std::array<char, 16> text{};
+    std::size_t at = text.size();
+    for (int i = 0; i < kDecimals; ++i) {
+        text[--at] = static_cast<char>('0' + units % 10);
+        units /= 10;
     }
-    out.append(std::to_string(units / kUnitsPerDegree));
-    out.push_back('.');
-    std::uint64_t fraction = units % kUnitsPerDegree;
-    char digits[kDecimals];
-    for (int i = kDecimals - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
+    text[--at] = '.';
+    do {
+        text[--at] = static_cast<char>('0' + units % 10);
+        units /= 10;
+    } while (units > 0);
+    if (negative && !zero) {
+        text[--at] = '-';
     }
-    out.append(digits, kDecimals);
+    out.assign(text.data() + at, text.size() - at);
 }
 
 void FitPointReader::Fail(std::size_t at, const std::string& problem) const {
@@ -322,21 +361,20 @@ void FitPointReader::MakePoint(std::int32_t latitude, std::int32_t longitude,
     WriteSemicircleDegrees(latitude, point.Latitude);
     WriteSemicircleDegrees(longitude, point.Longitude);
     if (time) {
-        WriteFitTime(*time, point.Date, point.Time);
+        // The date only when the day changes: a record a second.
+        const std::uint32_t day = *time / kSecondsPerDay;
+        if (date_.empty() || day != dateDay_) {
+            WriteFitDate(day, date_);
+            dateDay_ = day;
+        }
+        point.Date = date_;
+        WriteFitClock(*time, point.Time);
     } else {
         point.Date.clear();
         point.Time.clear();
     }
     if (milliSpeed) {
-        // mm/s to km/h: x 3.6 / 1000.
-        ExactDecimal metresPerSecond;
-        if (*milliSpeed != 0) {
-            metresPerSecond.digits = std::to_string(*milliSpeed);
-            metresPerSecond.exponent = -3;
-        }
-        constexpr std::uint32_t kKilometresPerHourTimesTen = 36;  // per m/s
-        point.Speed = ExactProductText(metresPerSecond, kKilometresPerHourTimesTen, -1);
-        CapAtTheFastestSpeed(point.Speed);
+        WriteMilliSpeed(*milliSpeed, point.Speed);
     } else if (time && previousTime_ && *time > *previousTime_) {
         double fromLatitude = 0;
         double fromLongitude = 0;

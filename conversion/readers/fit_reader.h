@@ -100,6 +100,8 @@ class FitPointReader : public PointReader {
     std::array<Definition, 16> definitions_{};
     std::string scratch_;  // a message that did not lie whole in the buffer
     std::optional<std::uint32_t> lastTimestamp_;
+    std::string date_;  // the date text of day dateDay_
+    std::uint32_t dateDay_ = 0;
     bool chainStarts_ = true;
 
     // The point before, in the chain.

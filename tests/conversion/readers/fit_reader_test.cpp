@@ -110,6 +110,19 @@ constexpr std::uint32_t kTime = 581245503;  // 2008-06-01T09:05:03Z
 
 TEST(Crc16, IsTheArcCrc) {
     EXPECT_EQ(Crc16(0, "123456789"), 0xBB3D);
+    // Eight bytes at a time as one at a time, bit by bit, at every length.
+    std::string bytes;
+    for (int i = 0; i < 40; ++i) {
+        std::uint16_t expected = 0x1234;
+        for (const char byte : bytes) {
+            expected ^= static_cast<unsigned char>(byte);
+            for (int bit = 0; bit < 8; ++bit) {
+                expected = (expected & 1U) != 0 ? (expected >> 1U) ^ 0xA001U : expected >> 1U;
+            }
+        }
+        EXPECT_EQ(Crc16(0x1234, bytes), expected) << i;
+        bytes += static_cast<char>(i * 37 + 200);
+    }
     EXPECT_EQ(Crc16(Crc16(0, "123456789"), std::string("\x3D\xBB", 2)), 0);
 }
 
@@ -181,6 +194,22 @@ TEST(FitPointReader, ReadsRecordsOfEitherByteOrderAndTheirChains) {
                       // after the stop, at kTime + 40 (...0x47): offset 0x0A is kTime + 43
                       {kNew, "52.2353273", "5.1004289", "0", "2008-06-01", "09:05:46"}},
                   std::string()));
+
+    // Speeds in mm/s as exact km/h, capped at the fastest speed.
+    const std::pair<std::uint32_t, const char*> speeds[] = {
+        {1, "0.0036"},      {25, "0.09"},          {999, "3.5964"},
+        {1000, "3.6"},      {10000, "36"},         {9101944, "32766.9984"},
+        {9101945, "32767"}, {0xFFFFFFFE, "32767"},
+    };
+    std::string many = Definition(0, 20, kRecordFields);
+    for (const auto& [milli, kmh] : speeds) {
+        many += Record(0, kTime, kLat, kLon, milli);
+    }
+    const std::vector<Point> read = ReadAll(FitFile(many)).first;
+    ASSERT_EQ(read.size(), std::size(speeds));
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].speed, speeds[i].second) << speeds[i].first;
+    }
 
     // Two files chained: each its own chain.
     const std::string one =
