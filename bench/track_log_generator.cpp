@@ -397,11 +397,9 @@ void AppendTcxPoint(std::string& out, const LineFields& f) {
     AppendFixed(out, f.latitude, 6);
     out.append("</LatitudeDegrees><LongitudeDegrees>");
     AppendFixed(out, f.longitude, 6);
-    out.append(
-        "</LongitudeDegrees></Position><Extensions><TPX xmlns=\"http://www.garmin.com/"
-        "xmlschemas/ActivityExtension/v2\"><Speed>");
+    out.append("</LongitudeDegrees></Position><Extensions><ns3:TPX><ns3:Speed>");
     AppendFixed(out, f.kmh / 3.6, 3);
-    out.append("</Speed></TPX></Extensions></Trackpoint>");
+    out.append("</ns3:Speed></ns3:TPX></Extensions></Trackpoint>");
 }
 
 // A FIT file: its 14-byte header, one definition of the record message
@@ -476,7 +474,8 @@ bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t se
         case LogFormat::kTcx:
             chunk.append(
                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<TrainingCenterDatabase "
-                "xmlns=\"http://www.garmin.com/xmlschemas/TrainingCenterDatabase/v2\">\r\n"
+                "xmlns=\"http://www.garmin.com/xmlschemas/TrainingCenterDatabase/v2\" "
+                "xmlns:ns3=\"http://www.garmin.com/xmlschemas/ActivityExtension/v2\">\r\n"
                 "<Activities><Activity Sport=\"Biking\"><Id>2000-01-01T00:00:00Z</Id><Lap>"
                 "<Track>\r\n");
             break;

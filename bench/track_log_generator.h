@@ -71,7 +71,8 @@ enum class LogFormat : std::uint8_t { kCsv, kGpx, kNmea, kFit, kTcx };
 // ending in CR LF: the CSV track log, or the same points as a GPX 1.0
 // document with time and speed, an NMEA log of RMC sentences, a FIT file of
 // record messages (timestamp, position, enhanced_speed) or a TCX activity
-// with TPX speeds. Returns false (errno set) when the file cannot be
+// with TPX speeds, its extension's namespace declared once at the root, as
+// training sites export it. Returns false (errno set) when the file cannot be
 // written.
 bool WriteTrackLog(const std::string& path, std::size_t points, std::uint64_t seed,
                    LogFormat format = LogFormat::kCsv);
