@@ -180,30 +180,32 @@ void FitPointReader::Fail(std::size_t at, const std::string& problem) const {
     throw LogError(LogPlace::Byte(at), problem);
 }
 
-std::string_view FitPointReader::Take(std::size_t count) {
-    std::string_view bytes = log_.Buffered();
-    std::string_view taken;
-    if (bytes.size() >= count) {
-        taken = bytes.substr(0, count);
-        log_.Skip(count);
-    } else {
-        scratch_.clear();
-        while (scratch_.size() < count) {
-            if (bytes.empty()) {
-                Fail(offset_ + scratch_.size(), "the FIT file is cut off");
-            }
-            const std::size_t piece = std::min(bytes.size(), count - scratch_.size());
-            scratch_.append(bytes.substr(0, piece));
-            log_.Skip(piece);
-            if (scratch_.size() < count) {
-                bytes = log_.Buffered();
-            }
+void FitPointReader::FoldCrc() {
+    crc_ = Crc16(crc_,
+                 std::string_view(crcFrom_, static_cast<std::size_t>(window_.data() - crcFrom_)));
+    crcFrom_ = window_.data();
+}
+
+std::string_view FitPointReader::TakeAcross(std::size_t count) {
+    scratch_.clear();
+    while (true) {
+        const std::size_t piece = std::min(window_.size(), count - scratch_.size());
+        scratch_.append(window_.substr(0, piece));
+        window_.remove_prefix(piece);
+        if (scratch_.size() == count) {
+            break;
         }
-        taken = scratch_;
+        FoldCrc();  // before the buffer's bytes give way to the next
+        const std::string_view bytes = log_.Buffered();
+        if (bytes.empty()) {
+            Fail(offset_ + scratch_.size(), "the FIT file is cut off");
+        }
+        log_.Skip(bytes.size());
+        window_ = bytes;
+        crcFrom_ = bytes.data();
     }
     offset_ += count;
-    crc_ = Crc16(crc_, taken);
-    return taken;
+    return scratch_;
 }
 
 std::string_view FitPointReader::TakeData(std::size_t count) {
@@ -214,7 +216,8 @@ std::string_view FitPointReader::TakeData(std::size_t count) {
 }
 
 bool FitPointReader::ReadHeader() {
-    if (log_.AtEnd()) {
+    FoldCrc();  // before a look at the end may refill the buffer
+    if (window_.empty() && log_.AtEnd()) {
         return false;
     }
     const std::size_t start = offset_;
@@ -226,6 +229,7 @@ bool FitPointReader::ReadHeader() {
     const std::size_t headerSize = static_cast<unsigned char>(first[0]);
     const std::size_t dataSize = Little(first, 4, 4);
     if (headerSize == kLongHeader) {
+        FoldCrc();
         const std::uint16_t computed = crc_;
         const std::uint16_t given = static_cast<std::uint16_t>(Little(Take(2), 0, 2));
         if (given != 0 && given != computed) {
@@ -376,12 +380,16 @@ void FitPointReader::MakePoint(std::int32_t latitude, std::int32_t longitude,
     if (milliSpeed) {
         WriteMilliSpeed(*milliSpeed, point.Speed);
     } else if (time && previousTime_ && *time > *previousTime_) {
+        // From the degrees as written, as the GPX reader derives it.
         double fromLatitude = 0;
         double fromLongitude = 0;
         double toLatitude = 0;
         double toLongitude = 0;
-        ReadDegrees(previousLatitude_, fromLatitude);
-        ReadDegrees(previousLongitude_, fromLongitude);
+        std::string previous;
+        WriteSemicircleDegrees(previousLatitude_, previous);
+        ReadDegrees(previous, fromLatitude);
+        WriteSemicircleDegrees(previousLongitude_, previous);
+        ReadDegrees(previous, fromLongitude);
         ReadDegrees(point.Latitude, toLatitude);
         ReadDegrees(point.Longitude, toLongitude);
         point.Speed = DerivedSpeedText(
@@ -393,8 +401,8 @@ void FitPointReader::MakePoint(std::int32_t latitude, std::int32_t longitude,
     point.XmlSafe = true;  // digits, signs, points, "-" and ":" alone
     previousSpeed_ = point.Speed;
     previousTime_ = time;
-    previousLatitude_ = point.Latitude;
-    previousLongitude_ = point.Longitude;
+    previousLatitude_ = latitude;
+    previousLongitude_ = longitude;
 }
 
 PointStep FitPointReader::Next(TrackPoint& point) {
@@ -405,6 +413,7 @@ PointStep FitPointReader::Next(TrackPoint& point) {
             }
         }
         if (offset_ == dataEnd_) {
+            FoldCrc();
             const std::uint16_t computed = crc_;
             const std::size_t at = offset_;
             const std::string_view given = Take(2);

@@ -80,8 +80,24 @@ class FitPointReader : public PointReader {
 
     // Reads the next file header; false at the end of the log.
     bool ReadHeader();
-    // Takes the next `count` bytes of the log, counted into the CRC.
-    std::string_view Take(std::size_t count);
+    // Takes the next `count` bytes of the log; valid until the next take.
+    // Nearly always they lie in the window, and are used where they lie.
+    std::string_view Take(std::size_t count) {
+        if (count <= window_.size()) {
+            const std::string_view taken = window_.substr(0, count);
+            window_.remove_prefix(count);
+            offset_ += count;
+            return taken;
+        }
+        return TakeAcross(count);
+    }
+    // The same for bytes that the window does not hold whole: copied, the
+    // window refilled from the log as often as it takes.
+    std::string_view TakeAcross(std::size_t count);
+    // Counts the bytes taken from the window so far into the CRC: before
+    // the window gives way, and before the CRC is compared. The CRC is taken
+    // over long runs of bytes, not message by message.
+    void FoldCrc();
     // Takes the next `count` bytes of the current file's data.
     std::string_view TakeData(std::size_t count);
     void ReadDefinition(std::uint8_t header);
@@ -94,6 +110,11 @@ class FitPointReader : public PointReader {
 
     TextInputFile& log_;
     std::size_t offset_ = 0;
+    // The bytes of the log's buffer that it has handed over (and been told
+    // are consumed) and that are not read yet; valid until the next
+    // Buffered().
+    std::string_view window_;
+    const char* crcFrom_ = nullptr;  // the first byte taken but not in crc_
     std::uint16_t crc_ = 0;
     bool inFile_ = false;
     std::size_t dataEnd_ = 0;  // offset where the current file's data ends
@@ -106,8 +127,8 @@ class FitPointReader : public PointReader {
 
     // The point before, in the chain.
     std::optional<std::uint32_t> previousTime_;
-    std::string previousLatitude_;
-    std::string previousLongitude_;
+    std::int32_t previousLatitude_ = 0;  // semicircles
+    std::int32_t previousLongitude_ = 0;
     std::string previousSpeed_ = "0";
 };
 
