@@ -85,15 +85,31 @@ void WriteFitDate(std::uint32_t fitDay, std::string& date) {
     AppendTwoDigits(date, static_cast<unsigned>(ymd.day()));
 }
 
+// Writes `value` (below 100) as two digits at `at`.
+void PutTwoDigits(char* at, unsigned value) {
+    at[0] = static_cast<char>('0' + value / 10);
+    at[1] = static_cast<char>('0' + value % 10);
+}
+
 // The time of day of `fitSeconds`, "hh:mm:ss", over `time`.
 void WriteFitClock(std::uint32_t fitSeconds, std::string& time) {
     const std::uint32_t second = fitSeconds % kSecondsPerDay;
-    time.clear();
-    AppendTwoDigits(time, second / 3600);
-    time.push_back(':');
-    AppendTwoDigits(time, second / 60 % 60);
-    time.push_back(':');
-    AppendTwoDigits(time, second % 60);
+    std::array<char, 8> text{};
+    PutTwoDigits(&text[0], second / 3600);
+    text[2] = ':';
+    PutTwoDigits(&text[3], second / 60 % 60);
+    text[5] = ':';
+    PutTwoDigits(&text[6], second % 60);
+    time.assign(text.data(), text.size());
+}
+
+// Writes the decimal digits of `value` to the back of `text` from `at` on,
+// moving `at` to the first.
+void PutDigitsBefore(std::array<char, 24>& text, std::size_t& at, std::uint64_t value) {
+    do {
+        text[--at] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
 }
 
 // A speed in mm/s as km/h (x 36 / 10^4), exact, written as ExactProductText
@@ -101,30 +117,30 @@ void WriteFitClock(std::uint32_t fitSeconds, std::string& time) {
 // capped as CapAtTheFastestSpeed caps it, over `kmh`.
 void WriteMilliSpeed(std::uint32_t milliSpeed, std::string& kmh) {
     constexpr std::uint64_t kScale = 10'000;
+    constexpr int kDecimals = 4;
     const std::uint64_t scaled = std::uint64_t{milliSpeed} * 36;
-    const std::uint64_t whole = scaled / kScale;
-    kmh.clear();
+    std::uint64_t whole = scaled / kScale;
+    std::uint32_t fraction = static_cast<std::uint32_t>(scaled % kScale);
     if (whole >= static_cast<std::uint64_t>(kFastestSpeed)) {
-        kmh.append(std::to_string(kFastestSpeed));
-        return;
+        whole = kFastestSpeed;
+        fraction = 0;
     }
-    kmh.append(std::to_string(whole));
-    std::uint64_t fraction = scaled % kScale;
-    if (fraction == 0) {
-        return;
+    std::array<char, 24> text{};
+    std::size_t at = text.size();
+    if (fraction != 0) {
+        int digits = kDecimals;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        for (int i = 0; i < digits; ++i) {
+            text[--at] = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        text[--at] = '.';
     }
-    char digits[4];
-    int count = 4;
-    while (fraction % 10 == 0) {
-        fraction /= 10;
-        --count;
-    }
-    for (int i = count - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
-    }
-    kmh.push_back('.');
-    kmh.append(digits, static_cast<std::size_t>(count));
+    PutDigitsBefore(text, at, whole);
+    kmh.assign(text.data() + at, text.size() - at);
 }
 
 bool ReadDegrees(const std::string& text, double& degrees) {
@@ -156,20 +172,21 @@ void WriteSemicircleDegrees(std::int32_t semicircles, std::string& out) {
     if (remainder > kHalf || (remainder == kHalf && units % 2 == 1)) {
         ++units;
     }
-    constexpr int kDecimals = 7;
+    constexpr std::uint64_t kUnitsPerDegree = 10'000'000;
     const bool zero = units == 0;  // no "-0.0000000"
-    // Written from the back: at most "-180.0000000".
-    std::array<char, 16> text{};
+    // Written from the back, the fraction's seven digits in 32 bits.
+    std::array<char, 24> text{};
     std::size_t at = text.size();
-    for (int i = 0; i < kDecimals; ++i) {
-        text[--at] = static_cast<char>('0' + units % 10);
-        units /= 10;
-    }
+    auto fraction = static_cast<std::uint32_t>(units % kUnitsPerDegree);
+    at -= 7;
+    PutTwoDigits(&text[at + 5], fraction % 100);
+    fraction /= 100;
+    PutTwoDigits(&text[at + 3], fraction % 100);
+    fraction /= 100;
+    PutTwoDigits(&text[at + 1], fraction % 100);
+    text[at] = static_cast<char>('0' + fraction / 100);
     text[--at] = '.';
-    do {
-        text[--at] = static_cast<char>('0' + units % 10);
-        units /= 10;
-    } while (units > 0);
+    PutDigitsBefore(text, at, units / kUnitsPerDegree);
     if (negative && !zero) {
         text[--at] = '-';
     }
