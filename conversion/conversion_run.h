@@ -38,10 +38,10 @@ struct ConversionRequest {
     bool withTimeInfo = false;
     // Files that the document must not be, besides the log itself.
     OverwriteGuard mustNotOverwrite;
-    // Whether a GPX document or an NMEA 0183 log is read too, as its first
-    // bytes tell (reader_factory.h), with its document named as
-    // DocumentPathFor says; a track log is told by its header line either
-    // way.
+    // Whether a GPX or TCX document, an NMEA 0183 log, a FIT file, or any
+    // log gzipped, is read too, as its first bytes tell (reader_factory.h),
+    // with its document named as DocumentPathFor says; a track log is told
+    // by its header line either way.
     bool anyKindOfLog = false;
     // The rule that gives each segment its class.
     ClassRule classRule;
