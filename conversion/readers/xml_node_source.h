@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
 
 namespace routalo {
@@ -34,9 +35,9 @@ struct XmlPosition {
     return {start.line + line - 1, column};
 }
 
-// "line L, column C", as failures name a place.
+// "line L, column C", as every failure names a place (errors.h).
 [[nodiscard]] inline std::string PlaceText(XmlPosition place) {
-    return "line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
+    return PlaceText(LogPlace::LineAndColumn(place.line, place.column));
 }
 
 // One node of an XML document, as a streaming parser hands it over. The
