@@ -14,6 +14,7 @@
 #include "conversion/readers/reader_factory.h"
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/stats/trip_stats.h"
 
 namespace routalo {
 namespace {
@@ -50,31 +51,82 @@ std::optional<std::string> HeaderProblem(TextInputFile& log) {
     return std::string();
 }
 
-// Writes one segment for every pair of consecutive points of a chain, from
-// the point that `step` read into points[0] on. The two points trade places
-// instead of being copied.
-template <typename Reader>
-void ConvertPointsOf(Reader& reader, KmlWriter& writer, bool withTimeInfo,
-                     std::array<TrackPoint, 2>& points, PointStep step) {
+// Hands every point to `onPoint` with the point before it and the step
+// that read it, from the point that `step` read into points[0] on. The two
+// points trade places instead of being copied.
+template <typename Reader, typename OnPoint>
+void ForEachPointOf(Reader& reader, std::array<TrackPoint, 2>& points, PointStep step,
+                    OnPoint& onPoint) {
     TrackPoint* previous = &points[1];
     TrackPoint* current = &points[0];
     for (; step != PointStep::kEnd; step = reader.Next(*current)) {
-        if (step == PointStep::kNextPoint) {
-            writer.WriteSegment(*current, *previous, withTimeInfo);
-        }
+        onPoint(*current, *previous, step);
         std::swap(previous, current);
     }
 }
 
-void ConvertPoints(PointReader& reader, KmlWriter& writer, bool withTimeInfo,
-                   std::array<TrackPoint, 2>& points, PointStep step) {
+template <typename OnPoint>
+void ForEachPoint(PointReader& reader, std::array<TrackPoint, 2>& points, PointStep step,
+                  OnPoint onPoint) {
     // A CSV log's reader is called as itself, its Next inline in the loop:
     // the commonest kind of log pays no call per point for the others.
     if (auto* trackLog = dynamic_cast<TrackLogPointReader*>(&reader)) {
-        ConvertPointsOf(*trackLog, writer, withTimeInfo, points, step);
+        ForEachPointOf(*trackLog, points, step, onPoint);
     } else {
-        ConvertPointsOf(reader, writer, withTimeInfo, points, step);
+        ForEachPointOf(reader, points, step, onPoint);
     }
+}
+
+// The moments of the points one after the other, and the gap rule: a point
+// more than the gap after the one before, both with a time, starts a new
+// chain.
+class PointMoments {
+  public:
+    explicit PointMoments(std::optional<std::int64_t> gap) : gap_(gap) {}
+
+    // Reads the point's moment; returns the step as the run takes it.
+    PointStep Take(const TrackPoint& point, PointStep step) {
+        previous_ = current_;
+        current_ = clock_.MomentOf(point);
+        if (step == PointStep::kNextPoint && gap_ && current_ != kNoMoment &&
+            previous_ != kNoMoment &&
+            (current_ > previous_ ? current_ - previous_ : previous_ - current_) > *gap_) {
+            return PointStep::kNewChain;
+        }
+        return step;
+    }
+
+    [[nodiscard]] std::int64_t Current() const { return current_; }
+
+    // From the point before to this one, when both have a time and this one
+    // is later; 0 otherwise.
+    [[nodiscard]] std::int64_t Duration() const {
+        return current_ != kNoMoment && previous_ != kNoMoment && current_ > previous_
+                   ? current_ - previous_
+                   : 0;
+    }
+
+  private:
+    PointClock clock_;
+    std::optional<std::int64_t> gap_;
+    std::int64_t previous_ = kNoMoment;
+    std::int64_t current_ = kNoMoment;
+};
+
+// Tells the log's kind and checks a track log's header. Nothing when the
+// header is not the track log's; `outcome` then says so.
+std::optional<LogStart> StartOf(const ConversionRequest& request, TextInputFile& log,
+                                ConversionOutcome& outcome) {
+    const LogStart start = request.anyKindOfLog ? TellLogKind(log) : LogStart();
+    if (std::optional<std::string> problem =
+            start.kind == LogKind::kTrackLog ? HeaderProblem(log) : std::nullopt) {
+        log.Close();
+        outcome.result = ConversionResult::kFailed;
+        outcome.message = kHeaderMismatchMessage;
+        outcome.cause = std::move(*problem);
+        return std::nullopt;
+    }
+    return start;
 }
 
 // A failure's cause in English: the whole of a conversion's own (a value
@@ -120,16 +172,53 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     std::unique_ptr<PointReader> reader;
     try {
         ThrowIfStopRequested();  // asked for before this LOG started
-        log.emplace(request.sourcePath);
-        const LogStart start = request.anyKindOfLog ? TellLogKind(*log) : LogStart();
-        if (std::optional<std::string> problem =
-                start.kind == LogKind::kTrackLog ? HeaderProblem(*log) : std::nullopt) {
+        std::optional<TopSpeed> topSpeed = request.topSpeed;
+        std::optional<FileIdentity> firstRead;
+        if (request.topSpeedFromTrip) {
+            // The first read: the moving time by speed, for the top speed.
+            log.emplace(request.sourcePath);
+            if (!log->Regular()) {
+                log->Close();
+                outcome.result = ConversionResult::kFailed;
+                outcome.message = CannotOpenMessage(request.sourcePath);
+                outcome.cause = kReadOnceCause;
+                return outcome;
+            }
+            const std::optional<LogStart> start = StartOf(request, *log, outcome);
+            if (!start) {
+                return outcome;
+            }
+            phase = Phase::kConverting;
+            reader = MakePointReader(*start, *log);
+            MovingTimeBySpeed speeds;
+            PointMoments moments(request.gapMicroseconds);
+            std::array<TrackPoint, 2> points;
+            ForEachPoint(*reader, points, reader->Next(points[0]),
+                         [&](const TrackPoint& current, const TrackPoint&, PointStep step) {
+                             if (moments.Take(current, step) == PointStep::kNextPoint) {
+                                 speeds.Add(current.Speed, moments.Duration());
+                             }
+                         });
+            reader.reset();
+            firstRead = log->Identity();
             log->Close();
-            outcome.result = ConversionResult::kFailed;
-            outcome.message = kHeaderMismatchMessage;
-            outcome.cause = std::move(*problem);
+            log.reset();
+            outcome.tripTopSpeed = speeds.TopSpeedKmh();
+            if (outcome.tripTopSpeed) {
+                topSpeed = TopSpeed::Read(std::to_string(*outcome.tripTopSpeed));
+            }
+            phase = Phase::kOpeningLog;
+        }
+
+        log.emplace(request.sourcePath);
+        if (firstRead && log->Identity() != *firstRead) {
+            throw FileRefused("the log was replaced between its two reads");
+        }
+        const std::optional<LogStart> told = StartOf(request, *log, outcome);
+        if (!told) {
             return outcome;
         }
+        const LogStart start = *told;
 
         phase = Phase::kCreatingDocument;
         const std::optional<std::string> kmlPath = DocumentPathFor(request.sourcePath, start.kind);
@@ -168,13 +257,42 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         outcome.document = document->Identity();
 
         phase = Phase::kConverting;
-        KmlWriter writer(*document, request.topSpeed ? &*request.topSpeed : nullptr);
+        KmlWriter writer(*document, topSpeed ? &*topSpeed : nullptr);
         writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
         if (!reader) {
             reader = MakePointReader(start, *log);
             first = reader->Next(points[0]);
         }
-        ConvertPoints(*reader, writer, request.withTimeInfo, points, first);
+        if (!request.withStats && !request.gapMicroseconds) {
+            ForEachPoint(
+                *reader, points, first,
+                [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
+                    if (step == PointStep::kNextPoint) {
+                        writer.WriteSegment(current, previous, request.withTimeInfo);
+                    }
+                });
+        } else {
+            // The figures are kept from the very segments that are written.
+            PointMoments moments(request.gapMicroseconds);
+            std::optional<TripStats> stats;
+            if (request.withStats) {
+                stats.emplace(topSpeed);
+            }
+            ForEachPoint(
+                *reader, points, first,
+                [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
+                    step = moments.Take(current, step);
+                    if (step == PointStep::kNextPoint) {
+                        writer.WriteSegment(current, previous, request.withTimeInfo);
+                    }
+                    if (stats) {
+                        stats->Add(current, moments.Current(), step == PointStep::kNextPoint);
+                    }
+                });
+            if (stats) {
+                outcome.figures = stats->Figures();
+            }
+        }
         writer.WriteKmlFooter();
         document->Close();
         log->Close();

@@ -10,6 +10,7 @@
 #include "conversion/files/file_identity.h"
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_class.h"
+#include "conversion/stats/trip_stats.h"
 
 namespace routalo {
 
@@ -45,6 +46,15 @@ struct ConversionRequest {
     // The speed range of the classes; without it every speed above 25 km/h
     // shares class 24.
     std::optional<TopSpeed> topSpeed;
+    // Takes the top speed from the log instead (MovingTimeBySpeed): the log
+    // is read once for it, and again for the document. A log that can be
+    // read only once (a pipe, a FIFO, a terminal) is refused.
+    bool topSpeedFromTrip = false;
+    // Two consecutive points more than this many microseconds apart, both
+    // with a time, start a new chain: no segment spans the gap.
+    std::optional<std::int64_t> gapMicroseconds;
+    // Keeps the trip's figures, from the same points as the document.
+    bool withStats = false;
 };
 
 enum class ConversionResult : std::uint8_t { kConverted, kFailed, kInterrupted };
@@ -60,6 +70,12 @@ struct ConversionOutcome {
     int signal = 0;
     // The document, once it was created; also after a later failure.
     std::optional<FileIdentity> document;
+    // With withStats, for a converted log: the trip's figures.
+    std::optional<TripFigures> figures;
+    // With topSpeedFromTrip: the top speed taken from the log, in km/h;
+    // nothing for a log without moving time, whose document then has the
+    // default classes.
+    std::optional<int> tripTopSpeed;
 };
 
 // Runs one conversion; every file is closed when it returns. Shows nothing.
@@ -73,6 +89,10 @@ struct ConversionOutcome {
 [[nodiscard]] std::string CannotCreateMessage(std::string_view outputPath);
 inline constexpr std::string_view kHeaderMismatchMessage =
     "De header van het bestand komt niet overeen met het geen verwacht wordt.";
+// The cause of refusing, with topSpeedFromTrip, a log that can be read only
+// once; its message is CannotOpenMessage's.
+inline constexpr std::string_view kReadOnceCause =
+    "--top-speed auto reads the LOG twice, and a pipe can be read only once";
 inline constexpr std::string_view kConversionFailedMessage =
     "Er is tijdens het verwerken van het bestand een onbekende fout opgetreden";
 

@@ -67,6 +67,10 @@ class TextInputFile {
 
     [[nodiscard]] const FileIdentity& Identity() const { return identity_; }
 
+    // Whether the file is a regular file, which can be opened and read
+    // again from its start; a pipe, a FIFO or a terminal gives its bytes once.
+    [[nodiscard]] bool Regular() const { return regular_; }
+
     // Closes the file; closing twice is no failure.
     void Close() noexcept;
 
@@ -81,6 +85,7 @@ class TextInputFile {
 
     SystemFile file_;
     FileIdentity identity_;
+    bool regular_ = false;
     std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;  // next unread byte in the buffer
     std::size_t end_ = 0;    // end of the valid bytes in the buffer

@@ -165,15 +165,23 @@ double PortableAsin(double x) {
     return quarterPiHigh - (rest - (quarterPiHigh - 2 * high));
 }
 
-double GreatCircleMetres(double latitude1, double longitude1, double latitude2, double longitude2) {
+GreatCirclePlace GreatCirclePlaceOf(double latitude, double longitude) {
+    return {latitude, longitude, PortableCos(ToRadians(latitude))};
+}
+
+double GreatCircleMetres(const GreatCirclePlace& from, const GreatCirclePlace& to) {
     constexpr double kEarthRadius = 6'371'008.8;  // mean radius, metres
     // The haversine formula.
-    const double halfLatitude = PortableSin(ToRadians(latitude2 - latitude1) / 2);
-    const double halfLongitude = PortableSin(ToRadians(longitude2 - longitude1) / 2);
-    const double a = halfLatitude * halfLatitude + PortableCos(ToRadians(latitude1)) *
-                                                       PortableCos(ToRadians(latitude2)) *
-                                                       halfLongitude * halfLongitude;
+    const double halfLatitude = PortableSin(ToRadians(to.latitude - from.latitude) / 2);
+    const double halfLongitude = PortableSin(ToRadians(to.longitude - from.longitude) / 2);
+    const double a = halfLatitude * halfLatitude +
+                     from.latitudeCosine * to.latitudeCosine * halfLongitude * halfLongitude;
     return 2 * kEarthRadius * PortableAsin(std::min(1.0, std::sqrt(a)));
+}
+
+double GreatCircleMetres(double latitude1, double longitude1, double latitude2, double longitude2) {
+    return GreatCircleMetres(GreatCirclePlaceOf(latitude1, longitude1),
+                             GreatCirclePlaceOf(latitude2, longitude2));
 }
 
 std::string DerivedSpeedText(double metres, double seconds) {

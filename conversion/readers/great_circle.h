@@ -10,6 +10,18 @@ namespace routalo {
 [[nodiscard]] double GreatCircleMetres(double latitude1, double longitude1, double latitude2,
                                        double longitude2);
 
+// A point as the distance needs it, for a caller that measures from every
+// point of a log to the next: each point's cosine is then worked out once.
+struct GreatCirclePlace {
+    double latitude = 0;
+    double longitude = 0;
+    double latitudeCosine = 1;
+};
+[[nodiscard]] GreatCirclePlace GreatCirclePlaceOf(double latitude, double longitude);
+
+// The same bits as GreatCircleMetres for the two points.
+[[nodiscard]] double GreatCircleMetres(const GreatCirclePlace& from, const GreatCirclePlace& to);
+
 // The speed in km/h, with six decimals, of `metres` covered in `seconds`
 // (above zero), capped as CapAtTheFastestSpeed caps it: "13.499999".
 [[nodiscard]] std::string DerivedSpeedText(double metres, double seconds);

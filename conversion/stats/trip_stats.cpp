@@ -1,0 +1,475 @@
+#include "conversion/stats/trip_stats.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <system_error>
+
+#include "conversion/decimal_text.h"
+
+namespace routalo {
+namespace {
+
+constexpr std::int64_t kMicrosecondsPerSecond = 1'000'000;
+constexpr std::int64_t kSecondsPerDay = 86'400;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The number that `text` writes in decimal digits alone; false for any
+// other text, the empty one included.
+bool ReadDigits(std::string_view text, int& value) {
+    if (text.empty()) {
+        return false;
+    }
+    value = 0;
+    for (const char c : text) {
+        if (!IsDigit(c)) {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+    constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays.at(static_cast<std::size_t>(month - 1));
+}
+
+// Days from 1970-01-01 to the date, in the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(int year, int month, int day) {
+    const std::int64_t y = year - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146'097 + dayOfEra - 719'468;
+}
+
+// The first moment of "yyyy-mm-dd" (or "yy-mm-dd", "y-mm-dd"), or kNoMoment.
+std::int64_t DayStartOf(std::string_view date) {
+    constexpr std::size_t kMonthDay = 6;  // "-mm-dd"
+    if (date.size() < kMonthDay + 1 || date[date.size() - 3] != '-' ||
+        date[date.size() - kMonthDay] != '-') {
+        return kNoMoment;
+    }
+    const std::string_view yearText = date.substr(0, date.size() - kMonthDay);
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (!ReadDigits(yearText, year) || !ReadDigits(date.substr(date.size() - 5, 2), month) ||
+        !ReadDigits(date.substr(date.size() - 2), day)) {
+        return kNoMoment;
+    }
+    if (yearText.size() <= 2) {
+        year += 2000;  // a CSV log's YY
+    } else if (yearText.size() != 4 || year == 0) {
+        return kNoMoment;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
+        return kNoMoment;
+    }
+    return DaysFromCivil(year, month, day) * kSecondsPerDay * kMicrosecondsPerSecond;
+}
+
+// The microseconds since midnight of "hh:mm:ss" with an optional fraction,
+// or -1.
+std::int64_t MicrosecondsOfDay(std::string_view time) {
+    constexpr std::size_t kWhole = 8;  // "hh:mm:ss"
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+    if (time.size() < kWhole || time[2] != ':' || time[5] != ':' ||
+        !ReadDigits(time.substr(0, 2), hours) || !ReadDigits(time.substr(3, 2), minutes) ||
+        !ReadDigits(time.substr(6, 2), seconds)) {
+        return -1;
+    }
+    std::int64_t fraction = 0;
+    bool fractionIsZero = true;
+    if (time.size() > kWhole) {
+        const std::string_view digits = time.substr(kWhole + 1);
+        if (time[kWhole] != '.' || digits.empty()) {
+            return -1;
+        }
+        std::int64_t scale = kMicrosecondsPerSecond;
+        for (const char c : digits) {
+            if (!IsDigit(c)) {
+                return -1;
+            }
+            fractionIsZero = fractionIsZero && c == '0';
+            scale /= 10;
+            fraction += (c - '0') * scale;  // 0 once past the sixth digit
+        }
+    }
+    const bool ordinary = hours < 24 && minutes < 60 && seconds < 60;
+    const bool leapSecond = hours == 23 && minutes == 59 && seconds == 60;
+    const bool endOfDay = hours == 24 && minutes == 0 && seconds == 0 && fractionIsZero;
+    if (!ordinary && !leapSecond && !endOfDay) {
+        return -1;
+    }
+    return ((hours * 60 + minutes) * 60 + seconds) * kMicrosecondsPerSecond + fraction;
+}
+
+// A speed as a non-negative exact value: whole km/h and the fraction's
+// digits (trailing zeros may stand). A negative speed, which the classes
+// take only where it rounds to zero, counts as zero.
+struct ExactSpeed {
+    std::int64_t whole = 0;
+    std::string_view fraction;
+};
+
+// Far beyond the fastest speed; a larger whole part is held as this.
+constexpr std::int64_t kWholeCap = 1'000'000'000;
+// A speed below 10^-64 km/h keeps that many zeros and its digits.
+constexpr std::int64_t kMostFractionZeros = 64;
+
+// Reads a speed written with an exponent; `room` holds its fraction.
+bool ReadSpeedWithExponent(std::string_view text, ExactSpeed& speed, std::string& room) {
+    const std::optional<ExactDecimal> number = ReadExactDecimal(text, true);
+    if (!number) {
+        return false;
+    }
+    speed = {};
+    if (number->negative || number->digits.empty()) {
+        return true;
+    }
+    const std::string& digits = number->digits;
+    const std::int64_t point = static_cast<std::int64_t>(digits.size()) + number->exponent;
+    if (point <= 0) {
+        room.assign(static_cast<std::size_t>(std::min(-point, kMostFractionZeros)), '0');
+        room.append(digits);
+    } else {
+        const auto wholeDigits = static_cast<std::size_t>(point);
+        for (std::size_t i = 0; i < wholeDigits; ++i) {
+            const int digit = i < digits.size() ? digits[i] - '0' : 0;
+            speed.whole = std::min(speed.whole * 10 + digit, kWholeCap);
+        }
+        room.assign(wholeDigits < digits.size() ? std::string_view(digits).substr(wholeDigits)
+                                                : std::string_view());
+    }
+    speed.fraction = room;
+    return true;
+}
+
+// Reads a speed as the readers write it ("12", "13.499999", "-0.2", "1.2e1");
+// false for a text that is no number.
+bool ReadSpeed(std::string_view text, ExactSpeed& speed, std::string& room) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t wholeStart = i;
+    std::int64_t whole = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        whole = std::min(whole * 10 + (text[i] - '0'), kWholeCap);
+    }
+    const bool wholeDigits = i > wholeStart;
+    std::string_view fraction;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t fractionStart = ++i;
+        while (i < text.size() && IsDigit(text[i])) {
+            ++i;
+        }
+        fraction = text.substr(fractionStart, i - fractionStart);
+    }
+    if (i < text.size()) {
+        return (text[i] == 'e' || text[i] == 'E') && ReadSpeedWithExponent(text, speed, room);
+    }
+    if (!wholeDigits && fraction.empty()) {
+        return false;
+    }
+    speed = negative ? ExactSpeed() : ExactSpeed{whole, fraction};
+    return true;
+}
+
+// Compares two fractions' digits as the fractions they write.
+int CompareFractions(std::string_view a, std::string_view b) {
+    const std::size_t length = std::max(a.size(), b.size());
+    for (std::size_t i = 0; i < length; ++i) {
+        const char x = i < a.size() ? a[i] : '0';
+        const char y = i < b.size() ? b[i] : '0';
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return 0;
+}
+
+bool IsMoving(const ExactSpeed& speed) {
+    // kMovingSpeed, 1.8 km/h
+    return speed.whole > 1 || (speed.whole == 1 && CompareFractions(speed.fraction, "8") >= 0);
+}
+
+bool FractionIsZero(std::string_view fraction) {
+    return fraction.find_first_not_of('0') == std::string_view::npos;
+}
+
+// 10^0 to 10^22, each exact in a double.
+constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Reads a coordinate in degrees, a plain decimal ("52.0931", "-5", "+4.5"),
+// at most `limit` either way. The double nearest the decimal: a decimal of
+// up to 15 digits is its digits as a whole number divided by a power of ten,
+// both exact, in one rounding; a longer one goes to from_chars, which rounds
+// exactly too. The same bits on every system.
+bool ReadDegrees(std::string_view text, double limit, double& value) {
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        ++i;
+    }
+    const std::size_t start = i;
+    std::uint64_t mantissa = 0;
+    std::size_t digits = 0;
+    std::size_t fractionDigits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsDigit(c)) {
+            mantissa = digits < 18 ? mantissa * 10 + static_cast<std::uint64_t>(c - '0') : mantissa;
+            ++digits;
+            fractionDigits += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    constexpr std::uint64_t kExactMantissa = 1'000'000'000'000'000;  // 10^15 < 2^53
+    if (mantissa < kExactMantissa && digits <= 18 && fractionDigits < kPowersOfTen.size()) {
+        value = static_cast<double>(mantissa) / kPowersOfTen.at(fractionDigits);
+        value = negative ? -value : value;
+    } else {
+        const std::string_view unsigned_ = text.substr(start);
+        if (std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value).ec !=
+            std::errc()) {
+            return false;
+        }
+        value = negative ? -value : value;
+    }
+    return value >= -limit && value <= limit;
+}
+
+// Whole seconds, and the fraction's digits without trailing zeros: "3600",
+// "12.5".
+std::string SecondsText(std::int64_t microseconds) {
+    std::string text = std::to_string(microseconds / kMicrosecondsPerSecond);
+    std::int64_t fraction = microseconds % kMicrosecondsPerSecond;
+    if (fraction != 0) {
+        std::string digits = std::to_string(fraction + kMicrosecondsPerSecond).substr(1);
+        digits.erase(digits.find_last_not_of('0') + 1);
+        text.append(".").append(digits);
+    }
+    return text + " s";
+}
+
+// Metres as kilometres with three decimals: "12.346 km".
+std::string KilometresText(std::int64_t metres) {
+    constexpr std::int64_t kMetresPerKilometre = 1000;
+    const std::string part = std::to_string(metres % kMetresPerKilometre + kMetresPerKilometre);
+    return std::to_string(metres / kMetresPerKilometre) + "." + part.substr(1) + " km";
+}
+
+// Hundredths of a km/h as "12.35 km/h".
+std::string HundredthsText(std::int64_t hundredths) {
+    const std::string part = std::to_string(hundredths % 100 + 100);
+    return std::to_string(hundredths / 100) + "." + part.substr(1) + " km/h";
+}
+
+// Micrometres rounded to whole metres.
+std::int64_t WholeMetres(std::int64_t micrometres) {
+    constexpr std::int64_t kHalfMetre = 500'000;
+    return (micrometres + kHalfMetre) / 1'000'000;
+}
+
+}  // namespace
+
+std::int64_t PointClock::MomentOf(const TrackPoint& point) {
+    if (!dateRead_ || point.Date != date_) {
+        date_ = point.Date;
+        dateRead_ = true;
+        dayStart_ = DayStartOf(date_);
+    }
+    if (dayStart_ == kNoMoment) {
+        return kNoMoment;
+    }
+    const std::int64_t ofDay = MicrosecondsOfDay(point.Time);
+    return ofDay < 0 ? kNoMoment : dayStart_ + ofDay;
+}
+
+void MovingTimeBySpeed::Add(std::string_view speed, std::int64_t microseconds) {
+    thread_local std::string room;
+    ExactSpeed exact;
+    if (!ReadSpeed(speed, exact, room) || !IsMoving(exact)) {
+        return;
+    }
+    // The bin whose speeds run up to 5k km/h: speed / 5 rounded up.
+    std::int64_t bin = FractionIsZero(exact.fraction) ? (exact.whole + kStep - 1) / kStep
+                                                      : exact.whole / kStep + 1;
+    bin = std::min<std::int64_t>(bin, static_cast<std::int64_t>(bins_.size()) - 1);
+    bins_.at(static_cast<std::size_t>(bin)) += microseconds;
+}
+
+std::optional<int> MovingTimeBySpeed::TopSpeedKmh() const {
+    std::int64_t total = 0;
+    for (const std::int64_t time : bins_) {
+        total += time;
+    }
+    if (total == 0) {
+        return std::nullopt;
+    }
+    // The first bin up to which 99% of the time is counted: the time left
+    // above it, r, is at most 1%; in whole numbers 100 r <= total is
+    // r <= total / 100 rounded down.
+    std::int64_t left = total;
+    for (std::size_t bin = 1; bin + 1 < bins_.size(); ++bin) {
+        left -= bins_.at(bin);
+        if (left <= total / 100) {
+            return static_cast<int>(bin) * kStep;
+        }
+    }
+    return kHighest;
+}
+
+void TripStats::Add(const TrackPoint& point, std::int64_t moment, bool continuesChain) {
+    if (moment != kNoMoment) {
+        firstMoment_ = firstMoment_ == kNoMoment ? moment : firstMoment_;
+        lastMoment_ = moment;
+    }
+    double latitude = 0;
+    double longitude = 0;
+    const bool placed =
+        ReadDegrees(point.Latitude, 90, latitude) && ReadDegrees(point.Longitude, 180, longitude);
+    const GreatCirclePlace place = placed ? GreatCirclePlaceOf(latitude, longitude) : previous_;
+    if (continuesChain) {
+        const auto speedClass = static_cast<std::size_t>(topSpeed_ ? topSpeed_->ClassOf(point.Speed)
+                                                                   : SpeedClassOf(point.Speed));
+        std::int64_t micrometres = 0;
+        if (placed && previousPlaced_) {
+            // Rounded to the micrometre, the distance adds up without a
+            // rounding per sum, the same on every system.
+            micrometres =
+                static_cast<std::int64_t>(GreatCircleMetres(previous_, place) * 1e6 + 0.5);
+            figures_.micrometres.at(speedClass) += micrometres;
+        }
+        ExactSpeed speed;
+        if (moment != kNoMoment && previousMoment_ != kNoMoment && moment > previousMoment_ &&
+            ReadSpeed(point.Speed, speed, room_)) {
+            figures_.timed = true;
+            if (IsMoving(speed)) {
+                figures_.movingMicroseconds.at(speedClass) += moment - previousMoment_;
+                figures_.movingMicrometres += micrometres;
+            }
+            if (!figures_.topKnown || speed.whole > figures_.topWhole ||
+                (speed.whole == figures_.topWhole &&
+                 CompareFractions(speed.fraction, figures_.topFraction) > 0)) {
+                figures_.topKnown = true;
+                figures_.topWhole = speed.whole;
+                figures_.topFraction.assign(speed.fraction);
+            }
+        }
+    }
+    previous_ = place;
+    previousPlaced_ = placed;
+    previousMoment_ = moment;
+}
+
+TripFigures TripStats::Figures() const {
+    TripFigures figures = figures_;
+    if (firstMoment_ != kNoMoment && lastMoment_ >= firstMoment_) {
+        figures.elapsedMicroseconds = lastMoment_ - firstMoment_;
+    }
+    return figures;
+}
+
+std::vector<ColourRow> SchemeColourRows() {
+    std::vector<ColourRow> rows;
+    for (std::size_t speedClass = 0; speedClass < SpeedColours.size(); ++speedClass) {
+        const std::string& colour = SpeedColours.at(speedClass);
+        auto row = std::ranges::find(rows, colour, &ColourRow::label);
+        if (row == rows.end()) {
+            row = rows.insert(rows.end(), ColourRow{colour, 0});
+        }
+        row->classes |= std::uint32_t{1} << speedClass;
+    }
+    return rows;
+}
+
+std::string TripFiguresText(const TripFigures& figures, const std::vector<ColourRow>& colours,
+                            std::optional<int> rangeTopKmh) {
+    // Each colour's distance in whole metres, and the whole distance as
+    // their sum, so that the lines add up as printed.
+    std::vector<std::int64_t> colourMetres;
+    std::vector<std::int64_t> colourMicroseconds;
+    std::int64_t metres = 0;
+    std::int64_t moving = 0;
+    for (const ColourRow& colour : colours) {
+        std::int64_t micrometres = 0;
+        std::int64_t microseconds = 0;
+        for (std::size_t speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
+            if ((colour.classes >> speedClass & 1U) != 0) {
+                micrometres += figures.micrometres.at(speedClass);
+                microseconds += figures.movingMicroseconds.at(speedClass);
+            }
+        }
+        colourMetres.push_back(WholeMetres(micrometres));
+        colourMicroseconds.push_back(microseconds);
+        metres += colourMetres.back();
+        moving += microseconds;
+    }
+
+    std::string text = "distance: " + KilometresText(metres) + "\n";
+    if (figures.elapsedMicroseconds) {
+        text += "elapsed time: " + SecondsText(*figures.elapsedMicroseconds) + "\n";
+    }
+    if (figures.timed) {
+        text += "moving time: " + SecondsText(moving) + "\n";
+    }
+    if (moving > 0) {
+        // m/s x 3.6 is km/h; rounded to the hundredth from the exact quotient.
+        std::array<char, 64> digits{};
+        const double kmh =
+            static_cast<double>(figures.movingMicrometres) * 3.6 / static_cast<double>(moving);
+        const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), kmh,
+                                           std::chars_format::fixed, 2);
+        text += "average moving speed: " + std::string(digits.data(), written.ptr) + " km/h\n";
+    }
+    if (figures.topKnown) {
+        // Two decimals, a third digit of 5 or more rounding up.
+        const std::string_view fraction = figures.topFraction;
+        const auto digit = [&](std::size_t i) {
+            return i < fraction.size() ? fraction[i] - '0' : 0;
+        };
+        const std::int64_t hundredths =
+            figures.topWhole * 100 + digit(0) * 10 + digit(1) + (digit(2) >= 5 ? 1 : 0);
+        text += "top speed: " + HundredthsText(hundredths) + "\n";
+    }
+    if (rangeTopKmh) {
+        text += "top of the range: " + std::to_string(*rangeTopKmh) + " km/h\n";
+    }
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        if (figures.timed) {
+            text += "time in colour " + colours[i].label + ": " +
+                    SecondsText(colourMicroseconds[i]) + "\n";
+        }
+        text += "distance in colour " + colours[i].label + ": " + KilometresText(colourMetres[i]) +
+                "\n";
+    }
+    return text;
+}
+
+}  // namespace routalo
