@@ -79,16 +79,22 @@ std::int64_t DayStartOf(std::string_view date) {
     return DaysFromCivil(year, month, day) * kSecondsPerDay * kMicrosecondsPerSecond;
 }
 
+// The number that the two ASCII digits at `at` write, or -1.
+int TwoDigits(const char* at) {
+    return IsDigit(at[0]) && IsDigit(at[1]) ? (at[0] - '0') * 10 + (at[1] - '0') : -1;
+}
+
 // The microseconds since midnight of "hh:mm:ss" with an optional fraction,
 // or -1.
 std::int64_t MicrosecondsOfDay(std::string_view time) {
     constexpr std::size_t kWhole = 8;  // "hh:mm:ss"
-    int hours = 0;
-    int minutes = 0;
-    int seconds = 0;
-    if (time.size() < kWhole || time[2] != ':' || time[5] != ':' ||
-        !ReadDigits(time.substr(0, 2), hours) || !ReadDigits(time.substr(3, 2), minutes) ||
-        !ReadDigits(time.substr(6, 2), seconds)) {
+    if (time.size() < kWhole || time[2] != ':' || time[5] != ':') {
+        return -1;
+    }
+    const int hours = TwoDigits(time.data());
+    const int minutes = TwoDigits(time.data() + 3);
+    const int seconds = TwoDigits(time.data() + 6);
+    if (hours < 0 || minutes < 0 || seconds < 0) {
         return -1;
     }
     std::int64_t fraction = 0;
@@ -213,55 +219,64 @@ bool FractionIsZero(std::string_view fraction) {
     return fraction.find_first_not_of('0') == std::string_view::npos;
 }
 
-// 10^0 to 10^22, each exact in a double.
-constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// 10^0 to 10^-15, each the double nearest it.
+constexpr std::array<double, 16> kTenths = {1e0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                            1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
 
 // Reads a coordinate in degrees, a plain decimal ("52.0931", "-5", "+4.5"),
-// at most `limit` either way. The double nearest the decimal: a decimal of
-// up to 15 digits is its digits as a whole number divided by a power of ten,
-// both exact, in one rounding; a longer one goes to from_chars, which rounds
-// exactly too. The same bits on every system.
+// at most `limit` either way. A decimal of up to 15 digits is its digits as
+// a whole number, which a double holds exactly, times a power of ten: within
+// a unit in the last place of the decimal, at a fraction of a quotient's
+// cost; a longer one goes to from_chars. The same bits on every system.
 bool ReadDegrees(std::string_view text, double limit, double& value) {
-    std::size_t i = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-        ++i;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    const bool negative = at != end && *at == '-';
+    at += at != end && (*at == '-' || *at == '+') ? 1 : 0;
+    const char* const start = at;
+    // One pass without a branch per byte: a log's coordinates have the
+    // same few lengths line after line, and the loop's end is foreseen.
+    std::uint64_t mantissa = 0;  // wraps beyond 19 digits, which go to from_chars
+    unsigned digits = 0;
+    unsigned fractionDigits = 0;
+    unsigned points = 0;
+    unsigned others = 0;
+    for (; at != end; ++at) {
+        const unsigned digit = static_cast<unsigned char>(*at) - unsigned{'0'};
+        const bool isDigit = digit < 10;
+        const bool isPoint = *at == '.';
+        mantissa = isDigit ? mantissa * 10 + digit : mantissa;
+        digits += isDigit ? 1 : 0;
+        fractionDigits += isDigit && points != 0 ? 1 : 0;
+        points += isPoint ? 1 : 0;
+        others += !isDigit && !isPoint ? 1 : 0;
     }
-    const std::size_t start = i;
-    std::uint64_t mantissa = 0;
-    std::size_t digits = 0;
-    std::size_t fractionDigits = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (IsDigit(c)) {
-            mantissa = digits < 18 ? mantissa * 10 + static_cast<std::uint64_t>(c - '0') : mantissa;
-            ++digits;
-            fractionDigits += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0) {
+    if (others != 0 || points > 1 || digits == 0) {
         return false;
     }
-    constexpr std::uint64_t kExactMantissa = 1'000'000'000'000'000;  // 10^15 < 2^53
-    if (mantissa < kExactMantissa && digits <= 18 && fractionDigits < kPowersOfTen.size()) {
-        value = static_cast<double>(mantissa) / kPowersOfTen.at(fractionDigits);
-        value = negative ? -value : value;
-    } else {
-        const std::string_view unsigned_ = text.substr(start);
-        if (std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value).ec !=
-            std::errc()) {
-            return false;
-        }
-        value = negative ? -value : value;
+    constexpr unsigned kExactDigits = 15;  // 10^15 < 2^53
+    if (digits <= kExactDigits) {
+        value = static_cast<double>(mantissa) * kTenths.at(fractionDigits);
+    } else if (std::from_chars(start, end, value).ec != std::errc()) {
+        return false;
     }
+    value = negative ? -value : value;
     return value >= -limit && value <= limit;
+}
+
+// The class of a speed in the default scheme, as SpeedClassOf gives it: the
+// speed rounded, halves to the even neighbour, every speed above 25 in
+// class 24.
+int DefaultClassOf(const ExactSpeed& speed) {
+    const std::string_view fraction = speed.fraction;
+    bool up = !fraction.empty() && fraction[0] > '5';
+    if (!fraction.empty() && fraction[0] == '5') {
+        up = fraction.find_first_not_of('0', 1) != std::string_view::npos || speed.whole % 2 == 1;
+    }
+    const std::int64_t rounded = speed.whole + (up ? 1 : 0);
+    constexpr std::int64_t kHighestClass = 25;
+    constexpr int kSharedFastClass = 24;
+    return rounded > kHighestClass ? kSharedFastClass : static_cast<int>(rounded);
 }
 
 // Whole seconds, and the fraction's digits without trailing zeros: "3600",
@@ -354,21 +369,25 @@ void TripStats::Add(const TrackPoint& point, std::int64_t moment, bool continues
     double longitude = 0;
     const bool placed =
         ReadDegrees(point.Latitude, 90, latitude) && ReadDegrees(point.Longitude, 180, longitude);
-    const GreatCirclePlace place = placed ? GreatCirclePlaceOf(latitude, longitude) : previous_;
+    const GreatCirclePlace place =
+        placed ? GreatCirclePlace{latitude, longitude, cosines_.Of(latitude)} : previous_;
     if (continuesChain) {
-        const auto speedClass = static_cast<std::size_t>(topSpeed_ ? topSpeed_->ClassOf(point.Speed)
-                                                                   : SpeedClassOf(point.Speed));
+        ExactSpeed speed;
+        const bool readable = ReadSpeed(point.Speed, speed, room_);
+        // The writer took the speed before, so it is readable; the classes
+        // fail on it as the writer does should it not be.
+        const auto speedClass = static_cast<std::size_t>(
+            topSpeed_ ? topSpeed_->ClassOf(point.Speed)
+                      : (readable ? DefaultClassOf(speed) : SpeedClassOf(point.Speed)));
         std::int64_t micrometres = 0;
         if (placed && previousPlaced_) {
             // Rounded to the micrometre, the distance adds up without a
             // rounding per sum, the same on every system.
-            micrometres =
-                static_cast<std::int64_t>(GreatCircleMetres(previous_, place) * 1e6 + 0.5);
+            micrometres = static_cast<std::int64_t>(SegmentMetres(previous_, place) * 1e6 + 0.5);
             figures_.micrometres.at(speedClass) += micrometres;
         }
-        ExactSpeed speed;
-        if (moment != kNoMoment && previousMoment_ != kNoMoment && moment > previousMoment_ &&
-            ReadSpeed(point.Speed, speed, room_)) {
+        if (readable && moment != kNoMoment && previousMoment_ != kNoMoment &&
+            moment > previousMoment_) {
             figures_.timed = true;
             if (IsMoving(speed)) {
                 figures_.movingMicroseconds.at(speedClass) += moment - previousMoment_;

@@ -109,6 +109,7 @@ class TripStats {
     std::int64_t lastMoment_ = kNoMoment;
     std::int64_t previousMoment_ = kNoMoment;
     GreatCirclePlace previous_;
+    LatitudeCosines cosines_;
     bool previousPlaced_ = false;
     std::string room_;  // a speed written with an exponent, as plain digits
 };

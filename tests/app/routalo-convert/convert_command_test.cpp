@@ -23,7 +23,8 @@ constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
 constexpr std::string_view kPoints = "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...\n";
+    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH|auto] [--gap SECONDS]\n"
+    "                       [--stats] LOG...\n";
 
 struct Outcome {
     int status;
@@ -185,6 +186,44 @@ TEST_F(ConvertCommand, SpreadsTheClassesUpToTheTopSpeed) {
     }
 }
 
+// --stats prints a block for each LOG converted, none for one that fails;
+// with auto, the top of the range that the trip gave. A LOG that can be read
+// only once is refused for auto.
+TEST_F(ConvertCommand, PrintsTheTripsNumbersOfEachLogConverted) {
+    const std::string bad = folder_.Write("bad.csv", "no header\r\n");
+    const Outcome outcome = RunCommand({"--stats", "--top-speed", "auto", good_, bad});
+    EXPECT_EQ(outcome.status, 1);
+    std::string colours;
+    for (const char* colour : {"ff000000", "ffff0000", "ffff7700", "ff00ff6a", "ff00ff37",
+                               "ff00ffd9", "ff00eaff", "ff0077ff", "ff0000ff"}) {
+        // 6 km/h of 10 is class 15 of 25
+        const bool used = std::string_view(colour) == "ff00eaff";
+        colours += std::string("time in colour ") + colour + ": " + (used ? "1" : "0") + " s\n" +
+                   "distance in colour " + colour + ": " + (used ? "471.653" : "0.000") + " km\n";
+    }
+    EXPECT_EQ(outcome.output, "log: " + good_ +
+                                  "\ndistance: 471.653 km\nelapsed time: 1 s\nmoving time: 1 s\n"
+                                  "average moving speed: 1697949.70 km/h\ntop speed: 6.00 km/h\n"
+                                  "top of the range: 10 km/h\n" +
+                                  colours);
+    EXPECT_EQ(outcome.errors,
+              "routalo-convert: " + bad +
+                  ": De header van het bestand komt niet overeen met het geen verwacht wordt.\n");
+
+    const char* program = std::getenv("ROUTALO_CONVERT");
+    ASSERT_NE(program, nullptr);
+    const std::string errors = folder_.File("errors");
+    const std::string command = "cat '" + good_ + "' | " + program +
+                                " --stats -s auto /dev/stdin >'" + folder_.File("output") +
+                                "' 2>'" + errors + "'";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+    EXPECT_EQ(ReadBytes(folder_.File("output")), "");
+    EXPECT_EQ(ReadBytes(errors),
+              "routalo-convert: /dev/stdin: Het bestand /dev/stdin kon niet worden geopend. "
+              "(--top-speed auto reads the LOG twice, and a pipe can be read only once)\n");
+}
+
 TEST_F(ConvertCommand, TreatsEverythingAfterDoubleDashAsALog) {
     const Outcome outcome = RunCommand({"--", "--time"});
     EXPECT_EQ(outcome.status, 1);
@@ -208,10 +247,26 @@ TEST_F(ConvertCommand, RefusesWrongUsageAsGnuProgramsWordIt) {
         {{"--bad\x1b[0m", good_}, "unrecognized option '--bad\\x1b[0m'"},
         {{good_, "-s"}, "option requires an argument -- 's'"},
         {{"--top-speed", "0", good_},
-         "option '--top-speed' takes a speed in km/h from 1 to 1000, not '0'"},
-        {{"-s1e2", good_}, "option '--top-speed' takes a speed in km/h from 1 to 1000, not '1e2'"},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not '0'"},
+        {{"-s1e2", good_},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not '1e2'"},
         {{"--top=130,5", good_},
-         "option '--top-speed' takes a speed in km/h from 1 to 1000, not '130,5'"},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not '130,5'"},
+        {{"--top=Auto", good_},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not 'Auto'"},
+        {{"--gap", "0", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not '0'"},
+        {{"-g1.", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not '1.'"},
+        {{"--gap=0.0000001", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not "
+         "'0.0000001'"},
+        {{"--gap=1000000000.5", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not "
+         "'1000000000.5'"},
+        {{"--gap=-5", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not '-5'"},
+        {{"--stats=1", good_}, "option '--stats' doesn't allow an argument"},
     };
     for (const auto& [arguments, reason] : cases) {
         SCOPED_TRACE(reason);
