@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +48,13 @@ class TopSpeed {
     [[nodiscard]] int ClassOf(std::string_view text) const;
 
   private:
-    explicit TopSpeed(ExactDecimal kmh) : kmh_(std::move(kmh)) {}
+    explicit TopSpeed(ExactDecimal kmh);
 
     ExactDecimal kmh_;
+    // The top speed in whole units of 10^-scale_ km/h, for ClassOf's quick
+    // way with a plain speed; 0 for a top speed of too many digits for it.
+    std::int64_t scaledKmh_ = 0;
+    int scale_ = 0;
 };
 
 }  // namespace routalo

@@ -220,7 +220,7 @@ bool FractionIsZero(std::string_view fraction) {
 }
 
 // 10^0 to 10^-15, each the double nearest it.
-constexpr std::array<double, 16> kTenths = {1e0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+constexpr std::array<double, 16> kTenths = {1e0,  1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
                                             1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
 
 // Reads a coordinate in degrees, a plain decimal ("52.0931", "-5", "+4.5"),

@@ -41,7 +41,8 @@ std::string DegreesText(std::int64_t units) {
 }
 
 std::string SpeedText(std::int64_t tenths) {
-    return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "");
+    return std::to_string(tenths / 10) +
+           (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "");
 }
 
 // The trip as a CSV log, its years as the logger writes them: two digits.
@@ -111,17 +112,17 @@ TEST_F(TripStatsTest, GivesEachNumberOfATripBuiltForIt) {
                          std::int64_t seconds) {
         for (int i = 0; i < count; ++i) {
             const Point& last = points.back();
-            points.push_back({last.latitude + north, last.longitude + east, tenths,
-                              last.seconds + seconds});
+            points.push_back(
+                {last.latitude + north, last.longitude + east, tenths, last.seconds + seconds});
         }
     };
-    leg(100, 899, 0, 360, 1);   // 10 m/s northwards
-    leg(30, 0, 0, 0, 2);        // standing still
-    leg(10, 0, 5, 17, 1);       // below walking pace: a stop
-    leg(10, 0, 5, 18, 1);       // just moving
+    leg(100, 899, 0, 360, 1);      // 10 m/s northwards
+    leg(30, 0, 0, 0, 2);           // standing still
+    leg(10, 0, 5, 17, 1);          // below walking pace: a stop
+    leg(10, 0, 5, 18, 1);          // just moving
     leg(1, 180'000, 0, 500, 600);  // across the gap: 2 km in ten minutes
-    leg(90, 0, 1000, 125, 2);   // 12.5 km/h eastwards, one point every 2 s
-    leg(1, 330, 0, 1205, 1);    // the top speed, 120.5 km/h
+    leg(90, 0, 1000, 125, 2);      // 12.5 km/h eastwards, one point every 2 s
+    leg(1, 330, 0, 1205, 1);       // the top speed, 120.5 km/h
 
     ConversionRequest request;
     request.gapMicroseconds = 60'000'000;
@@ -203,8 +204,8 @@ TEST_F(TripStatsTest, LeavesOutWhatTheLogCannotTell) {
     EXPECT_NEAR(lines.at("distance"), (Metres(a, b) + Metres(b, c)) / 1000, 0.0005);
     EXPECT_EQ(lines.count("distance in colour ff000000"), 1U);
 
-    const std::string bad =
-        folder_.Write("bad.csv", std::string(kHeader) + "5,52,1,1/1/25,1:1:1,0\r\n5,52,x,1/1/25,1:1:2,0\r\n");
+    const std::string bad = folder_.Write(
+        "bad.csv", std::string(kHeader) + "5,52,1,1/1/25,1:1:1,0\r\n5,52,x,1/1/25,1:1:2,0\r\n");
     const ConversionOutcome failed = Convert(bad);
     EXPECT_EQ(failed.result, ConversionResult::kFailed);
     EXPECT_FALSE(failed.figures);
@@ -243,17 +244,18 @@ TEST(PointClock, ReadsTheMomentsOfPoints) {
 // The top of the range: 99% of the moving time at or below it, in steps of
 // 5 km/h, from 5 to 1000; stops and a spike do not count.
 TEST(MovingTimeBySpeed, TakesTheSpeedBelowWhich99PercentOfTheMovingTimeWasSpent) {
-    const std::pair<std::vector<std::pair<std::string, std::int64_t>>, std::optional<int>> cases[] = {
-        {{}, std::nullopt},
-        {{{"0", 100}, {"1.79", 100}}, std::nullopt},
-        {{{"1.8", 100}}, 5},
-        {{{"50", 99}, {"50.0001", 1}}, 50},
-        {{{"50", 98}, {"50.0001", 2}}, 55},
-        {{{"80", 9900}, {"1000", 100}}, 80},
-        {{{"80", 9899}, {"999.9", 101}}, 1000},
-        {{{"32767", 1}}, 1000},
-        {{{"6e1", 1}, {"-3", 5}}, 60},
-    };
+    const std::pair<std::vector<std::pair<std::string, std::int64_t>>, std::optional<int>> cases[] =
+        {
+            {{}, std::nullopt},
+            {{{"0", 100}, {"1.79", 100}}, std::nullopt},
+            {{{"1.8", 100}}, 5},
+            {{{"50", 99}, {"50.0001", 1}}, 50},
+            {{{"50", 98}, {"50.0001", 2}}, 55},
+            {{{"80", 9900}, {"1000", 100}}, 80},
+            {{{"80", 9899}, {"999.9", 101}}, 1000},
+            {{{"32767", 1}}, 1000},
+            {{{"6e1", 1}, {"-3", 5}}, 60},
+        };
     for (const auto& [segments, top] : cases) {
         MovingTimeBySpeed speeds;
         for (const auto& [speed, microseconds] : segments) {
