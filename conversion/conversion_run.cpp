@@ -286,7 +286,8 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
                         writer.WriteSegment(current, previous, request.withTimeInfo);
                     }
                     if (stats) {
-                        stats->Add(current, moments.Current(), step == PointStep::kNextPoint);
+                        stats->Add(current, previous, moments.Current(),
+                                   step == PointStep::kNextPoint);
                     }
                 });
             if (stats) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <cstring>
 #include <system_error>
 
 #include "conversion/decimal_text.h"
@@ -219,6 +220,39 @@ bool FractionIsZero(std::string_view fraction) {
     return fraction.find_first_not_of('0') == std::string_view::npos;
 }
 
+// Reads the four ASCII digits at `at` into `value` at once; false when
+// they are not all digits. The bytes are taken as a little-endian word, as
+// on every system that Routalo is built for.
+bool FourDigits(const char* at, std::uint32_t& value) {
+    std::uint32_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    // Each byte 0x30 to 0x39: its high half 3, and its low half at most 9,
+    // so that adding 6 leaves the high half 3.
+    constexpr std::uint32_t kHighHalves = 0xF0F0F0F0U;
+    constexpr std::uint32_t kZeros = 0x30303030U;
+    if ((word & kHighHalves) != kZeros || ((word + 0x06060606U) & kHighHalves) != kZeros) {
+        return false;
+    }
+    const std::uint32_t digits = word - kZeros;
+    // Bytes 0 and 2 become the first and the second pair's value.
+    const std::uint32_t pairs = (digits * 10 + (digits >> 8U)) & 0x00FF00FFU;
+    value = (pairs & 0xFFU) * 100 + (pairs >> 16U);
+    return true;
+}
+
+// Whether two short texts are the same, without a call for the bytes.
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // 10^0 to 10^-15, each the double nearest it.
 constexpr std::array<double, 16> kTenths = {1e0,  1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
                                             1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
@@ -234,27 +268,30 @@ bool ReadDegrees(std::string_view text, double limit, double& value) {
     const bool negative = at != end && *at == '-';
     at += at != end && (*at == '-' || *at == '+') ? 1 : 0;
     const char* const start = at;
-    // One pass without a branch per byte: a log's coordinates have the
-    // same few lengths line after line, and the loop's end is foreseen.
     std::uint64_t mantissa = 0;  // wraps beyond 19 digits, which go to from_chars
-    unsigned digits = 0;
-    unsigned fractionDigits = 0;
-    unsigned points = 0;
-    unsigned others = 0;
-    for (; at != end; ++at) {
-        const unsigned digit = static_cast<unsigned char>(*at) - unsigned{'0'};
-        const bool isDigit = digit < 10;
-        const bool isPoint = *at == '.';
-        mantissa = isDigit ? mantissa * 10 + digit : mantissa;
-        digits += isDigit ? 1 : 0;
-        fractionDigits += isDigit && points != 0 ? 1 : 0;
-        points += isPoint ? 1 : 0;
-        others += !isDigit && !isPoint ? 1 : 0;
+    for (; at != end && IsDigit(*at); ++at) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
     }
-    if (others != 0 || points > 1 || digits == 0) {
+    auto digits = static_cast<std::size_t>(at - start);
+    std::size_t fractionDigits = 0;
+    if (at != end && *at == '.') {
+        const char* const fraction = ++at;
+        // Four digits at a time: a coordinate's fraction mostly has six.
+        std::uint32_t four = 0;
+        while (end - at >= 4 && FourDigits(at, four)) {
+            mantissa = mantissa * 10'000 + four;
+            at += 4;
+        }
+        for (; at != end && IsDigit(*at); ++at) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
+        }
+        fractionDigits = static_cast<std::size_t>(at - fraction);
+        digits += fractionDigits;
+    }
+    if (at != end || digits == 0) {
         return false;
     }
-    constexpr unsigned kExactDigits = 15;  // 10^15 < 2^53
+    constexpr std::size_t kExactDigits = 15;  // 10^15 < 2^53
     if (digits <= kExactDigits) {
         value = static_cast<double>(mantissa) * kTenths.at(fractionDigits);
     } else if (std::from_chars(start, end, value).ec != std::errc()) {
@@ -314,7 +351,7 @@ std::int64_t WholeMetres(std::int64_t micrometres) {
 }  // namespace
 
 std::int64_t PointClock::MomentOf(const TrackPoint& point) {
-    if (!dateRead_ || point.Date != date_) {
+    if (!dateRead_ || !SameText(point.Date, date_)) {
         date_ = point.Date;
         dateRead_ = true;
         dayStart_ = DayStartOf(date_);
@@ -360,38 +397,38 @@ std::optional<int> MovingTimeBySpeed::TopSpeedKmh() const {
     return kHighest;
 }
 
-void TripStats::Add(const TrackPoint& point, std::int64_t moment, bool continuesChain) {
+void TripStats::Add(const TrackPoint& point, const TrackPoint& previous, std::int64_t moment,
+                    bool continuesChain) {
     if (moment != kNoMoment) {
         firstMoment_ = firstMoment_ == kNoMoment ? moment : firstMoment_;
         lastMoment_ = moment;
     }
-    double latitude = 0;
-    double longitude = 0;
-    const bool placed =
-        ReadDegrees(point.Latitude, 90, latitude) && ReadDegrees(point.Longitude, 180, longitude);
-    const GreatCirclePlace place =
-        placed ? GreatCirclePlace{latitude, longitude, cosines_.Of(latitude)} : previous_;
+    // A point where the one before was, as while standing still, is not
+    // read again.
+    const bool samePlace = started_ && SameText(point.Latitude, previous.Latitude) &&
+                           SameText(point.Longitude, previous.Longitude);
+    bool placed = previousPlaced_;
+    GreatCirclePlace place = previous_;
+    if (!samePlace) {
+        placed = ReadDegrees(point.Latitude, 90, place.latitude) &&
+                 ReadDegrees(point.Longitude, 180, place.longitude);
+    }
     if (continuesChain) {
         ExactSpeed speed;
         const bool readable = ReadSpeed(point.Speed, speed, room_);
         // The writer took the speed before, so it is readable; the classes
         // fail on it as the writer does should it not be.
-        const auto speedClass = static_cast<std::size_t>(
-            topSpeed_ ? topSpeed_->ClassOf(point.Speed)
-                      : (readable ? DefaultClassOf(speed) : SpeedClassOf(point.Speed)));
-        std::int64_t micrometres = 0;
-        if (placed && previousPlaced_) {
-            // Rounded to the micrometre, the distance adds up without a
-            // rounding per sum, the same on every system.
-            micrometres = static_cast<std::int64_t>(SegmentMetres(previous_, place) * 1e6 + 0.5);
-            figures_.micrometres.at(speedClass) += micrometres;
-        }
+        const int speedClass = topSpeed_
+                                   ? topSpeed_->ClassOf(point.Speed)
+                                   : (readable ? DefaultClassOf(speed) : SpeedClassOf(point.Speed));
+        bool moving = false;
         if (readable && moment != kNoMoment && previousMoment_ != kNoMoment &&
             moment > previousMoment_) {
             figures_.timed = true;
-            if (IsMoving(speed)) {
-                figures_.movingMicroseconds.at(speedClass) += moment - previousMoment_;
-                figures_.movingMicrometres += micrometres;
+            moving = IsMoving(speed);
+            if (moving) {
+                figures_.movingMicroseconds.at(static_cast<std::size_t>(speedClass)) +=
+                    moment - previousMoment_;
             }
             if (!figures_.topKnown || speed.whole > figures_.topWhole ||
                 (speed.whole == figures_.topWhole &&
@@ -401,13 +438,36 @@ void TripStats::Add(const TrackPoint& point, std::int64_t moment, bool continues
                 figures_.topFraction.assign(speed.fraction);
             }
         }
+        if (placed && previousPlaced_ && !samePlace) {
+            pending_.at(pendingCount_++) = {previous_, place, speedClass, moving};
+            if (pendingCount_ == pending_.size()) {
+                MeasurePending();
+            }
+        }
     }
     previous_ = place;
     previousPlaced_ = placed;
     previousMoment_ = moment;
+    started_ = true;
 }
 
-TripFigures TripStats::Figures() const {
+void TripStats::MeasurePending() {
+    for (std::size_t i = 0; i < pendingCount_; ++i) {
+        Segment& segment = pending_.at(i);
+        segment.from.latitudeCosine = cosines_.Of(segment.from.latitude);
+        segment.to.latitudeCosine = cosines_.Of(segment.to.latitude);
+        // Rounded to the micrometre, the distance adds up without a
+        // rounding per sum, the same on every system.
+        const auto micrometres =
+            static_cast<std::int64_t>(SegmentMetres(segment.from, segment.to) * 1e6 + 0.5);
+        figures_.micrometres.at(static_cast<std::size_t>(segment.speedClass)) += micrometres;
+        figures_.movingMicrometres += segment.moving ? micrometres : 0;
+    }
+    pendingCount_ = 0;
+}
+
+TripFigures TripStats::Figures() {
+    MeasurePending();
     TripFigures figures = figures_;
     if (firstMoment_ != kNoMoment && lastMoment_ >= firstMoment_) {
         figures.elapsedMicroseconds = lastMoment_ - firstMoment_;

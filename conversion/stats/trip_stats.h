@@ -95,14 +95,29 @@ class TripStats {
     // default ones without it.
     explicit TripStats(std::optional<TopSpeed> topSpeed) : topSpeed_(std::move(topSpeed)) {}
 
-    // Takes the next point, read at `moment`; `continuesChain` when a
-    // segment joins it to the point before. A point without a position that
-    // can be read adds no distance.
-    void Add(const TrackPoint& point, std::int64_t moment, bool continuesChain);
+    // Takes the next point, read at `moment`, after `previous`, the point
+    // of the call before; `continuesChain` when a segment joins the two. A
+    // point without a position that can be read adds no distance.
+    void Add(const TrackPoint& point, const TrackPoint& previous, std::int64_t moment,
+             bool continuesChain);
 
-    [[nodiscard]] TripFigures Figures() const;
+    // The figures of the points taken so far.
+    [[nodiscard]] TripFigures Figures();
 
   private:
+    // A segment whose distance is still to be measured. The distances are
+    // measured some at a time, each on its own, so that the processor works
+    // on several at once instead of waiting for each square root in turn.
+    struct Segment {
+        GreatCirclePlace from;
+        GreatCirclePlace to;
+        int speedClass = 0;
+        bool moving = false;
+    };
+    void MeasurePending();
+
+    std::array<Segment, 64> pending_{};
+    std::size_t pendingCount_ = 0;
     std::optional<TopSpeed> topSpeed_;
     TripFigures figures_;
     std::int64_t firstMoment_ = kNoMoment;
@@ -111,6 +126,7 @@ class TripStats {
     GreatCirclePlace previous_;
     LatitudeCosines cosines_;
     bool previousPlaced_ = false;
+    bool started_ = false;
     std::string room_;  // a speed written with an exponent, as plain digits
 };
 
