@@ -24,8 +24,8 @@ namespace {
 constexpr std::string_view kProgram = "routalo-convert";
 
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH|auto] [--gap SECONDS]\n"
-    "                       [--stats] LOG...\n";
+    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH|auto] [--gap SECONDS] "
+    "[--stats] LOG...\n";
 
 constexpr std::string_view kHelp =
     "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"

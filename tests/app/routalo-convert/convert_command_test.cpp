@@ -23,8 +23,8 @@ constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
 constexpr std::string_view kPoints = "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH|auto] [--gap SECONDS]\n"
-    "                       [--stats] LOG...\n";
+    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH|auto] [--gap SECONDS] "
+    "[--stats] LOG...\n";
 
 struct Outcome {
     int status;
@@ -199,11 +199,11 @@ TEST_F(ConvertCommand, PrintsTheTripsNumbersOfEachLogConverted) {
         // 6 km/h of 10 is class 15 of 25
         const bool used = std::string_view(colour) == "ff00eaff";
         colours += std::string("time in colour ") + colour + ": " + (used ? "1" : "0") + " s\n" +
-                   "distance in colour " + colour + ": " + (used ? "471.653" : "0.000") + " km\n";
+                   "distance in colour " + colour + ": " + (used ? "471.294" : "0.000") + " km\n";
     }
     EXPECT_EQ(outcome.output, "log: " + good_ +
-                                  "\ndistance: 471.653 km\nelapsed time: 1 s\nmoving time: 1 s\n"
-                                  "average moving speed: 1697949.70 km/h\ntop speed: 6.00 km/h\n"
+                                  "\ndistance: 471.294 km\nelapsed time: 1 s\nmoving time: 1 s\n"
+                                  "average moving speed: 1696657.46 km/h\ntop speed: 6.00 km/h\n"
                                   "top of the range: 10 km/h\n" +
                                   colours);
     EXPECT_EQ(outcome.errors,
