@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <system_error>
@@ -458,8 +459,8 @@ void TripStats::MeasurePending() {
         segment.to.latitudeCosine = cosines_.Of(segment.to.latitude);
         // Rounded to the micrometre, the distance adds up without a
         // rounding per sum, the same on every system.
-        const auto micrometres =
-            static_cast<std::int64_t>(SegmentMetres(segment.from, segment.to) * 1e6 + 0.5);
+        const std::int64_t micrometres =
+            std::llround(SegmentMetres(segment.from, segment.to) * 1e6);
         figures_.micrometres.at(static_cast<std::size_t>(segment.speedClass)) += micrometres;
         figures_.movingMicrometres += segment.moving ? micrometres : 0;
     }
@@ -530,7 +531,7 @@ std::string TripFiguresText(const TripFigures& figures, const std::vector<Colour
     if (figures.topKnown) {
         // Two decimals, a third digit of 5 or more rounding up.
         const std::string_view fraction = figures.topFraction;
-        const auto digit = [&](std::size_t i) {
+        const auto digit = [&](std::size_t i) -> std::int64_t {
             return i < fraction.size() ? fraction[i] - '0' : 0;
         };
         const std::int64_t hundredths =

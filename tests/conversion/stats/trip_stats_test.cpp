@@ -231,7 +231,7 @@ TEST(PointClock, ReadsTheMomentsOfPoints) {
         {"2007-06-15", "9:05:08", kNoMoment},
     };
     for (const auto& [date, time, moment] : cases) {
-        SCOPED_TRACE(date + " " + time);
+        SCOPED_TRACE(date + "T" += time);
         TrackPoint point;
         point.Date = date;
         point.Time = time;
@@ -271,7 +271,7 @@ TEST(MovingTimeBySpeed, TakesTheSpeedBelowWhich99PercentOfTheMovingTimeWasSpent)
 TEST_F(TripStatsTest, KeepsTheRangeOfADriveWithASpike) {
     std::vector<Point> drive;
     for (std::int64_t t = 0; t <= 3600; ++t) {
-        const auto tenths = static_cast<std::int64_t>(600 + 600 * std::sin(t / 300.0));
+        const auto tenths = static_cast<std::int64_t>(600 + 600 * std::sin(static_cast<double>(t) / 300));
         drive.push_back({520'000'000 + t * 300, 50'000'000, tenths, 1'700'000'000 + t});
     }
     std::vector<std::pair<std::int64_t, std::int64_t>> moving;
