@@ -87,6 +87,10 @@ class SystemFile {
     std::intptr_t handle_ = kClosed;
 };
 
+// Removes the file `path` names (a link itself, not what it leads to);
+// false when the system refuses.
+bool RemoveFile(const std::string& path) noexcept;
+
 // Starts `run` on a thread whose waits for a pipe's other end a stop can
 // end. On POSIX systems no signal interrupts it: signals go to the main
 // thread, whose waits they are meant to end.

@@ -195,6 +195,10 @@ void WakeWaitingWrites() noexcept {
     }
 }
 
+bool RemoveFile(const std::string& path) noexcept {
+    return ::unlink(path.c_str()) == 0;
+}
+
 std::thread StartWriterThread(std::function<void()> run) {
     sigset_t all;
     sigset_t before;

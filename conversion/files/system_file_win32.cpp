@@ -316,6 +316,14 @@ void WakeWaitingWrites() noexcept {
     }
 }
 
+bool RemoveFile(const std::string& path) noexcept {
+    try {
+        return ::DeleteFileW(WindowsPath(path).c_str()) != 0;
+    } catch (...) {  // the path's conversion could not have its memory
+        return false;
+    }
+}
+
 std::thread StartWriterThread(std::function<void()> run) {
     return std::thread([run = std::move(run)] {
         AddStoppableThread(CurrentThread());

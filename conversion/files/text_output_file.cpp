@@ -6,7 +6,7 @@ namespace routalo {
 
 // When a step fails, the members go in reverse order: the writer thread
 // ends before the file closes.
-TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& guard) {
+TextOutputFile::TextOutputFile(const std::string& path, const OverwriteGuard& guard) : path_(path) {
     // Everything the writing needs comes before the file is opened, so that a
     // run that cannot have it neither creates a document nor empties an old
     // one.
@@ -45,6 +45,14 @@ TextOutputFile::~TextOutputFile() {
 }
 
 void TextOutputFile::WriteLine(std::string_view text) {
+    Append(text, kLineEnd);
+}
+
+void TextOutputFile::Write(std::string_view bytes) {
+    Append(bytes, {});
+}
+
+void TextOutputFile::Append(std::string_view text, std::string_view end) {
     if (broken_ || !file_.IsOpen()) {
         throw FileRefused("write to a closed file");
     }
@@ -53,9 +61,9 @@ void TextOutputFile::WriteLine(std::string_view text) {
         Flush();
     }
     // Room first, so that a failure to grow leaves no part of the line.
-    buffer_.reserve(buffer_.size() + text.size() + kLineEnd.size());
+    buffer_.reserve(buffer_.size() + text.size() + end.size());
     buffer_.append(text);
-    buffer_.append(kLineEnd);
+    buffer_.append(end);
 }
 
 void TextOutputFile::Close() {
@@ -73,6 +81,7 @@ void TextOutputFile::Close() {
     if (const std::error_code error = file_.Close()) {
         throw FileError(error, "close failed");
     }
+    settled_ = true;
 }
 
 void TextOutputFile::Abandon() noexcept {
@@ -85,6 +94,31 @@ void TextOutputFile::Abandon() noexcept {
     }
     writer_.reset();  // waits for what it has in hand
     file_.Close();
+}
+
+void TextOutputFile::Discard() noexcept {
+    if (settled_) {
+        return;
+    }
+    settled_ = true;
+    if (file_.IsOpen()) {
+        broken_ = true;  // what is buffered stays unwritten
+        buffer_.clear();
+        writer_.reset();  // waits for what it has in hand
+        if (regular_) {
+            try {
+                file_.Truncate(0);
+            } catch (...) {  // NOLINT(bugprone-empty-catch): removed below all the same
+            }
+        }
+        file_.Close();
+    }
+    // Closed here or by a Close that failed: the path is removed only while
+    // it names this file, since another run may have put a file of its own
+    // there.
+    if (regular_ && IdentityOfFile(path_) == identity_) {
+        RemoveFile(path_);
+    }
 }
 
 // Hands the buffered lines to the writer, which writes them while the next

@@ -34,6 +34,10 @@ class TextOutputFile {
     // Writes `text` followed by CR LF. Throws FileError when writing fails.
     void WriteLine(std::string_view text);
 
+    // Writes `bytes` as they are, without a line end: a file that is no text
+    // (an archive). A failed write leaves such a file of no use: Discard it.
+    void Write(std::string_view bytes);
+
     // Writes out what is buffered and closes the file. Throws FileError when
     // either fails; the file is closed all the same.
     void Close();
@@ -41,6 +45,13 @@ class TextOutputFile {
     // Closes after a failure elsewhere: keeps the complete lines written so
     // far, as far as the disk takes them, and reports nothing.
     void Abandon() noexcept;
+
+    // Closes after a failure, a failed Close too, and leaves no file: a
+    // regular file is cut back to nothing and removed, as long as its path
+    // still names it. For a file that is worth nothing unless whole, such as
+    // an archive; an old file of that name was emptied when this one was
+    // opened. Does nothing after a Close that succeeded.
+    void Discard() noexcept;
 
     // The file written, as it was when opened.
     [[nodiscard]] const FileIdentity& Identity() const { return identity_; }
@@ -51,12 +62,16 @@ class TextOutputFile {
     static constexpr std::size_t kBufferSize = std::size_t{1024} * 1024;
     static constexpr std::size_t kLineRoom = std::size_t{64} * 1024;
 
+    // Writes `text` and then `end` into the buffer.
+    void Append(std::string_view text, std::string_view end);
     void Flush();
 
     SystemFile file_;  // first, so that it closes after the writer ends
+    std::string path_;
     FileIdentity identity_;
     bool regular_ = false;  // only regular files can be cut back
     bool broken_ = false;   // a write failed; nothing more goes out
+    bool settled_ = false;  // closed whole, or discarded
     std::string buffer_;    // lines not yet handed to the writer
     std::optional<BackgroundWriter> writer_;
 };

@@ -41,6 +41,28 @@ bool AllDigits(std::string_view text) {
     return true;
 }
 
+// Whether `field` is the one character `c`.
+bool IsChar(std::string_view field, char c) {
+    return field.size() == 1 && field[0] == c;
+}
+
+// Where the first CR or LF in `bytes` stands, or its size when it holds
+// none. Both are looked for with memchr, a window at a time, so that a log
+// whose lines end in CR alone is not searched for an LF to the end of the
+// buffer at every line.
+std::size_t LineEnd(std::string_view bytes) {
+    constexpr std::size_t kWindow = 256;
+    for (std::size_t from = 0; from < bytes.size(); from += kWindow) {
+        const std::string_view window = bytes.substr(from, kWindow);
+        const std::size_t lf = window.find('\n');
+        const std::size_t end = std::min(lf, window.substr(0, lf).find('\r'));
+        if (end != std::string_view::npos) {
+            return from + end;
+        }
+    }
+    return bytes.size();
+}
+
 // The value of two digits at `at`.
 int TwoDigits(std::string_view text, std::size_t at) {
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
@@ -135,27 +157,29 @@ bool AppendDegrees(std::string& out, std::string_view text, std::size_t degreeDi
 }
 
 // The moment of an RMC's time, "hhmmss" or "hhmmss.s...", and date, "ddmmyy",
-// which are UTC: a time no day has, a date the calendar lacks, give none.
-std::optional<UtcTime> ReadRmcTime(std::string_view time, std::string_view date) {
+// which are UTC, as the point's Date and Time: false for a time no day has
+// and a date the calendar lacks.
+bool ReadRmcTime(std::string_view time, std::string_view date, TrackPoint& point) {
     constexpr int kFirstYearOf1900s = 80;
     if (date.size() != 6 || !AllDigits(date) || time.size() < 6 || !AllDigits(time.substr(0, 6))) {
-        return std::nullopt;
+        return false;
     }
     std::string_view fraction = time.substr(6);
     if (!fraction.empty()) {
         if (fraction.size() < 2 || fraction[0] != '.' || !AllDigits(fraction.substr(1))) {
-            return std::nullopt;
+            return false;
         }
         fraction.remove_prefix(1);
     }
     const int year = TwoDigits(date, 4);
-    return ToUtcTime({.year = (year >= kFirstYearOf1900s ? 1900 : 2000) + year,
-                      .month = TwoDigits(date, 2),
-                      .day = TwoDigits(date, 0),
-                      .hour = TwoDigits(time, 0),
-                      .minute = TwoDigits(time, 2),
-                      .second = TwoDigits(time, 4),
-                      .fraction = fraction});
+    return WriteUtcTimeTexts({.year = (year >= kFirstYearOf1900s ? 1900 : 2000) + year,
+                              .month = TwoDigits(date, 2),
+                              .day = TwoDigits(date, 0),
+                              .hour = TwoDigits(time, 0),
+                              .minute = TwoDigits(time, 2),
+                              .second = TwoDigits(time, 4),
+                              .fraction = fraction},
+                             point.Date, point.Time);
 }
 
 }  // namespace
@@ -189,8 +213,9 @@ bool ReadRmcSentence(std::string_view sentence, TrackPoint& point) {
     // Two letters of a talker; "P" starts a maker's own sentence instead.
     const bool talker = address.size() == 5 && address[0] >= 'A' && address[0] <= 'Z' &&
                         address[0] != 'P' && address[1] >= 'A' && address[1] <= 'Z';
-    if (!talker || address.substr(2) != "RMC" || status != "A" || (north != "N" && north != "S") ||
-        (east != "E" && east != "W")) {
+    if (!talker || address[2] != 'R' || address[3] != 'M' || address[4] != 'C' ||
+        !IsChar(status, 'A') || (!IsChar(north, 'N') && !IsChar(north, 'S')) ||
+        (!IsChar(east, 'E') && !IsChar(east, 'W'))) {
         return false;
     }
     if (knots.empty() || !IsDigit(knots[0])) {
@@ -201,21 +226,18 @@ bool ReadRmcSentence(std::string_view sentence, TrackPoint& point) {
         return false;
     }
     constexpr std::uint32_t kMetresPerNauticalMile = 1852;
-    std::optional<UtcTime> moment = ReadRmcTime(time, date);
-    if (!moment) {
+    if (!ReadRmcTime(time, date, point)) {
         return false;
     }
     point.Latitude.clear();
     point.Longitude.clear();
-    point.Date = std::move(moment->date);
-    point.Time = std::move(moment->time);
     point.Speed = ExactProductText(*speed, kMetresPerNauticalMile, -3);
     CapAtTheFastestSpeed(point.Speed);
     point.XmlSafe = true;  // digits, points, signs, "-" and ":" alone
     constexpr int kLatitudeLimit = 90;
     constexpr int kLongitudeLimit = 180;
-    return AppendDegrees(point.Latitude, latitude, 2, kLatitudeLimit, north == "S") &&
-           AppendDegrees(point.Longitude, longitude, 3, kLongitudeLimit, east == "W");
+    return AppendDegrees(point.Latitude, latitude, 2, kLatitudeLimit, north[0] == 'S') &&
+           AppendDegrees(point.Longitude, longitude, 3, kLongitudeLimit, east[0] == 'W');
 }
 
 bool NmeaPointReader::TakeLine() {
@@ -232,10 +254,7 @@ bool NmeaPointReader::TakeLine() {
             log_.Skip(1);
             continue;
         }
-        std::size_t end = 0;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
-            ++end;
-        }
+        const std::size_t end = LineEnd(bytes);
         const std::size_t room = kLongestLine - line_.size();
         overlong_ = overlong_ || end > room;
         line_.append(bytes.substr(0, std::min(end, room)));

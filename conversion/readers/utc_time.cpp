@@ -8,8 +8,6 @@
 namespace routalo {
 namespace {
 
-constexpr std::string_view kXmlBlanks = " \t\r\n";
-
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr int kMinutesPerDay = 1440;
 constexpr int kLastYear = 9999;
@@ -26,7 +24,7 @@ bool IsDigit(char c) {
 }
 
 bool IsXmlBlank(char c) {
-    return kXmlBlanks.find(c) != std::string_view::npos;
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // The value of `count` digits at `at`, or nothing when they are not digits.
@@ -82,12 +80,50 @@ CivilDate CivilFromDays(std::int64_t days) {
     return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
-// Writes `value`, from 0 to 10^count - 1, as `count` digits at `at`.
-void PutDigits(char* at, int count, std::int64_t value) {
-    for (int i = count - 1; i >= 0; --i) {
-        at[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
+// Writes `value`, from 0 to 99, as two digits at `at`.
+void PutTwoDigits(char* at, int value) {
+    at[0] = static_cast<char>('0' + value / 10);
+    at[1] = static_cast<char>('0' + value % 10);
+}
+
+// "YYYY-MM-DD" over `out`, made in place and taken whole: a log's every
+// point comes through here.
+void WriteDateText(std::string& out, int year, int month, int day) {
+    std::array<char, 10> text = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0'};
+    PutTwoDigits(text.data(), year / 100);
+    PutTwoDigits(text.data() + 2, year % 100);
+    PutTwoDigits(text.data() + 5, month);
+    PutTwoDigits(text.data() + 8, day);
+    out.assign(text.data(), text.size());
+}
+
+// "hh:mm:ss" and the fraction's first kMostTimeFractionDigits digits after a
+// ".", when it has any, over `out`.
+void WriteTimeText(std::string& out, int hour, int minute, int second, std::string_view fraction) {
+    std::array<char, 9 + kMostTimeFractionDigits> text = {'0', '0', ':', '0', '0',
+                                                          ':', '0', '0', '.'};
+    PutTwoDigits(text.data(), hour);
+    PutTwoDigits(text.data() + 3, minute);
+    PutTwoDigits(text.data() + 6, second);
+    std::size_t length = 8;
+    if (!fraction.empty()) {
+        fraction = fraction.substr(0, kMostTimeFractionDigits);
+        std::copy(fraction.begin(), fraction.end(), text.begin() + 9);
+        length = 9 + fraction.size();
     }
+    out.assign(text.data(), length);
+}
+
+// Whether `written` is a valid time in UTC that carries into no other day,
+// as every NMEA sentence's but the leap second's and 24:00:00's: its moment
+// is its own date and time as they stand.
+bool IsOwnUtcDateTime(const WrittenTime& written) {
+    return written.offsetMinutes == 0 && written.year >= 1 && written.year <= kLastYear &&
+           written.month >= 1 && written.month <= 12 && written.day >= 1 &&
+           written.day <= DaysInMonth(written.year, written.month) && written.hour >= 0 &&
+           written.hour <= 23 && written.minute >= 0 && written.minute <= 59 &&
+           written.second >= 0 && written.second <= 59 &&
+           std::all_of(written.fraction.begin(), written.fraction.end(), IsDigit);
 }
 
 // The zone after a time: "Z", "+hh:mm", "+hhmm", "+hh" or with "-", as
@@ -145,40 +181,49 @@ std::optional<UtcTime> ToUtcTime(const WrittenTime& written) {
     const std::int64_t days =
         (time.seconds >= 0 ? time.seconds : time.seconds - (kSecondsPerDay - 1)) / kSecondsPerDay;
     const std::int64_t ofDay = time.seconds - days * kSecondsPerDay;
-    // A time in UTC that carries into no other day is its own date (every
-    // NMEA sentence's): the calendar is worked out only for the others.
+    // A time in UTC that carries into no other day is its own date: the
+    // calendar is worked out only for the others.
     const bool ownDate = written.offsetMinutes == 0 && written.hour < 24 && written.second < 60;
     const CivilDate date =
         ownDate ? CivilDate{written.year, written.month, written.day} : CivilFromDays(days);
     if (date.year < 1 || date.year > kLastYear) {
         return std::nullopt;
     }
-    // "YYYY-MM-DD" and "hh:mm:ss", each made in place and taken whole: a
-    // log's every point comes through here.
-    std::array<char, 10> dateText = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0'};
-    PutDigits(dateText.data(), 4, date.year);
-    PutDigits(dateText.data() + 5, 2, date.month);
-    PutDigits(dateText.data() + 8, 2, date.day);
-    time.date.assign(dateText.data(), dateText.size());
-    std::array<char, 8> clock = {'0', '0', ':', '0', '0', ':', '0', '0'};
-    PutDigits(clock.data(), 2, ofDay / 3600);
-    PutDigits(clock.data() + 3, 2, ofDay / 60 % 60);
-    PutDigits(clock.data() + 6, 2, ofDay % 60);
-    time.time.assign(clock.data(), clock.size());
-    if (!written.fraction.empty()) {
-        time.time.push_back('.');
-        time.time.append(written.fraction.substr(0, kMostTimeFractionDigits));
-    }
+    const auto clock = static_cast<int>(ofDay);
+    WriteDateText(time.date, static_cast<int>(date.year), date.month, date.day);
+    WriteTimeText(time.time, clock / 3600, clock / 60 % 60, clock % 60, written.fraction);
     time.fraction.assign(written.fraction.substr(0, kMostFractionDigits));
     return time;
 }
 
+bool WriteUtcTimeTexts(const WrittenTime& written, std::string& date, std::string& time) {
+    // The common time is written without the calendar's arithmetic, which
+    // gives it back unchanged.
+    if (IsOwnUtcDateTime(written)) {
+        WriteDateText(date, written.year, written.month, written.day);
+        WriteTimeText(time, written.hour, written.minute, written.second, written.fraction);
+        return true;
+    }
+    std::optional<UtcTime> moment = ToUtcTime(written);
+    if (!moment) {
+        return false;
+    }
+    date.assign(moment->date);
+    time.assign(moment->time);
+    return true;
+}
+
 std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kXmlBlanks);
-    if (first == std::string_view::npos) {
+    // By hand: find_first_not_of looks each byte up in the set.
+    while (!text.empty() && IsXmlBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsXmlBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
         return std::nullopt;
     }
-    text = text.substr(first, text.find_last_not_of(kXmlBlanks) + 1 - first);
     // 2007-06-15T09:05:03
     const std::optional<int> year = DigitsAt(text, 0, 4);
     const std::optional<int> month = DigitsAt(text, 5, 2);
@@ -260,7 +305,22 @@ void DateTimeText::Append(std::string_view piece) {
             tooLong_ = true;  // no date-time, only its start is shown
         }
     };
-    for (const char c : piece) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        const char c = piece[i];
+        // The commonest: outside a fraction, after no blank space, the bytes
+        // up to a blank or a "." are kept as they are, in one piece.
+        if (!inFraction_ && blanks_.empty() && c != '.' && !IsXmlBlank(c)) {
+            std::size_t end = i + 1;
+            while (end < piece.size() && piece[end] != '.' && !IsXmlBlank(piece[end])) {
+                ++end;
+            }
+            started_ = true;
+            const std::size_t room = kLongestDateTime - std::min(kLongestDateTime, kept_.size());
+            tooLong_ = tooLong_ || blanksCut_ || end - i > room;
+            kept_.append(piece.substr(i, std::min(room, end - i)));
+            i = end - 1;
+            continue;
+        }
         if (IsXmlBlank(c)) {
             // Blank space after the text is no part of it; inside, it is
             // kept, to refuse the text, as far as there is room.

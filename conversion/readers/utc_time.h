@@ -53,6 +53,13 @@ struct WrittenTime {
 // seconds.
 [[nodiscard]] std::optional<UtcTime> ToUtcTime(const WrittenTime& written);
 
+// The date and time texts of ToUtcTime's moment alone, written over `date`
+// and `time`, which keep their room: what a reader that needs no seconds
+// takes for each point. False, with both in any state, where ToUtcTime
+// gives nothing.
+[[nodiscard]] bool WriteUtcTimeTexts(const WrittenTime& written, std::string& date,
+                                     std::string& time);
+
 // Reads an ISO 8601 date-time, "YYYY-MM-DDThh:mm:ss[.s...][zone]" with XML's
 // blank space around it, the zone "Z", "+hh:mm", "+hhmm" or "+hh" (or with
 // "-"), at most 14 hours; no zone is UTC. Nothing for any other text and as

@@ -20,44 +20,199 @@ bool IsXmlBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// The bytes that end a run of a start tag: a quote and ">".
+constexpr std::array<bool, 256> kEndsStartTagRun = [] {
+    std::array<bool, 256> ends{};
+    ends['"'] = true;
+    ends['\''] = true;
+    ends['>'] = true;
+    return ends;
+}();
+
 // How long a declaration of a UTF-16 document may be to be replaced: a real
 // one is some 40 characters.
 constexpr std::size_t kLongestDeclaration = 256;
 
 }  // namespace
 
-void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& out) {
-    if (encoding_ == XmlEncoding::kAsDeclared) {
-        std::size_t at = 0;
-        while (at < bytes.size() && failure_.empty()) {
-            // The usual runs, of text and inside a start tag, in one piece
-            // up to the byte that ends them.
-            std::size_t end = at;
-            if (state_ == State::kText) {
-                end = bytes.find('<', at);
-            } else if (state_ == State::kStartTag) {
-                // By hand: find_first_of looks each byte up in the set.
-                end = static_cast<std::size_t>(
-                    std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(),
-                                 [](char c) { return c == '"' || c == '\'' || c == '>'; }) -
-                    bytes.begin());
-            } else if (state_ == State::kEndTag) {
-                end = bytes.find('>', at);
-            } else if (state_ == State::kQuoted) {
-                end = bytes.find(quote_, at);
-            }
-            end = std::min(end, bytes.size());
-            if (end > at) {
-                Run(bytes.substr(at, end - at), out);
-                at = end;
-                continue;
-            }
-            Byte(bytes[at++], out);
+std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& buffer) {
+    buffer.clear();
+    out_ = &buffer;
+    input_ = {};
+    passed_ = 0;
+    copied_ = 0;
+    changed_ = false;
+    counted_ = 0;
+    direct_ = encoding_ == XmlEncoding::kAsDeclared;
+    if (direct_) {
+        // The bytes are looked at in runs, each up to the byte that ends
+        // it; the states that a document spends its bytes in are taken here,
+        // the others byte by byte. Lines and columns are counted only where
+        // a place is needed: at a start tag, a failure, the end of the bytes.
+        input_ = bytes;
+        // One pass over all of it, which a compiler makes over many bytes
+        // at once, tells whether lines and columns can be counted plainly.
+        const auto* const unsignedBytes = reinterpret_cast<const unsigned char*>(bytes.data());
+        unsigned char bits = 0;
+        unsigned char loneReturn = 0;  // a CR before anything but LF
+        for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+            bits |= unsignedBytes[i];
+            loneReturn |=
+                static_cast<unsigned char>(static_cast<unsigned>(unsignedBytes[i] == '\r') &
+                                           static_cast<unsigned>(unsignedBytes[i + 1] != '\n'));
         }
+        if (!bytes.empty()) {
+            bits |= unsignedBytes[bytes.size() - 1];
+            loneReturn |= static_cast<unsigned char>(bytes.back() == '\r');
+        }
+        plain_ = (bits & 0x80U) == 0 && loneReturn == 0 && !afterCarriageReturn_;
+        lineEnd_ = plain_ ? NextLineEnd(0) : std::string_view::npos;
+        const std::size_t size = bytes.size();
+        const char* const data = bytes.data();
+        std::size_t at = 0;
+        while (at < size && failure_.empty()) {
+            // The end of the run from `at`: the first byte that ends it.
+            std::size_t end = at;
+            switch (state_) {
+                case State::kText:
+                    while (end < size && data[end] != '<') {
+                        ++end;
+                    }
+                    break;
+                case State::kStartTag:
+                    while (end < size && !kEndsStartTagRun[static_cast<unsigned char>(data[end])]) {
+                        ++end;
+                    }
+                    break;
+                case State::kEndTag:
+                    while (end < size && data[end] != '>') {
+                        ++end;
+                    }
+                    break;
+                case State::kQuoted:
+                    while (end < size && data[end] != quote_) {
+                        ++end;
+                    }
+                    break;
+                case State::kAngle:
+                    break;
+                default:
+                    // Byte by byte, each counted before it is looked at.
+                    CountTo(at);
+                    Byte(data[at]);
+                    counted_ = ++at;
+                    // Where the byte was a CR, the bytes are counted one by
+                    // one again.
+                    plain_ = plain_ && !afterCarriageReturn_;
+                    if (plain_ && lineEnd_ < counted_) {
+                        lineEnd_ = NextLineEnd(counted_);
+                    }
+                    continue;
+            }
+            if (end > at) {
+                const std::string_view run = bytes.substr(at, end - at);
+                if (state_ == State::kText) {
+                    // A short text without a reference goes on as it is.
+                    if (!inReference_ && textBytes_ + run.size() <= kSectionSize &&
+                        run.find('&') == std::string_view::npos) {
+                        textBytes_ += run.size();
+                        previous_ = run.back();
+                        passed_ += run.size();
+                    } else {
+                        Run(run);
+                    }
+                } else {
+                    // A tag's run; Run tells the one that makes it too long.
+                    if (tagBytes_ + run.size() > kLongestTag) {
+                        Run(run);
+                        continue;
+                    }
+                    tagBytes_ += run.size();
+                    previous_ = run.back();
+                    passed_ += run.size();
+                }
+                at = end;
+                if (at == size) {
+                    break;
+                }
+            }
+            const char c = bytes[at];
+            switch (state_) {
+                case State::kText:  // "<"
+                    if (WholeTag(at)) {
+                        continue;
+                    }
+                    state_ = State::kAngle;
+                    tagAt_ = at;
+                    tagCounted_ = false;
+                    tagBytes_ = 1;
+                    textBytes_ = 0;
+                    inReference_ = false;
+                    break;
+                case State::kAngle:
+                    ++tagBytes_;
+                    previous_ = 0;
+                    if (c == '/') {
+                        state_ = State::kEndTag;
+                    } else if (c == '?') {
+                        state_ = State::kPi;
+                    } else if (c == '!') {
+                        state_ = State::kBang;
+                        bang_.clear();
+                    } else {
+                        if (depth_ == kDeepestElement) {
+                            Fail(TagStart(), "elements are nested deeper than " +
+                                                 std::to_string(kDeepestElement));
+                            continue;
+                        }
+                        ++depth_;
+                        rootSeen_ = true;
+                        startTags_.push_back(TagStart());
+                        state_ = State::kStartTag;
+                        previous_ = c;
+                    }
+                    break;
+                case State::kStartTag:  // a quote or ">"
+                    if (++tagBytes_ > kLongestTag) {
+                        FailTooLong("a start tag");
+                        continue;
+                    }
+                    if (c == '>') {
+                        depth_ -= previous_ == '/' ? 1 : 0;  // an element that is its own end
+                        state_ = State::kText;
+                    } else {
+                        quote_ = c;
+                        quotedFrom_ = State::kStartTag;
+                        state_ = State::kQuoted;
+                    }
+                    previous_ = c;
+                    break;
+                case State::kQuoted:  // the closing quote
+                    if (++tagBytes_ > kLongestTag) {
+                        FailTooLong(quotedFrom_ == State::kStartTag ? "a start tag"
+                                                                    : "a declaration");
+                        continue;
+                    }
+                    state_ = quotedFrom_;
+                    previous_ = c;
+                    break;
+                default:  // kEndTag: ">"
+                    if (++tagBytes_ > kLongestTag) {
+                        FailTooLong("an end tag");
+                        continue;
+                    }
+                    depth_ -= depth_ > 0 ? 1 : 0;
+                    state_ = State::kText;
+                    break;
+            }
+            ++passed_;
+            ++at;
+        }
+        CountTo(at);
     } else {
         for (const char c : bytes) {
             if (!failure_.empty()) {
-                return;
+                return buffer;
             }
             if (!pendingBytes_) {
                 pendingByte_ = static_cast<std::uint8_t>(c);
@@ -68,28 +223,173 @@ void XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& ou
             const auto second = static_cast<std::uint8_t>(c);
             Utf16Unit(encoding_ == XmlEncoding::kUtf16LittleEndian
                           ? static_cast<std::uint16_t>(pendingByte_ | (second << 8U))
-                          : static_cast<std::uint16_t>((pendingByte_ << 8U) | second),
-                      out);
+                          : static_cast<std::uint16_t>((pendingByte_ << 8U) | second));
         }
     }
-    if (!atEnd || !failure_.empty()) {
-        return;
-    }
-    if (encoding_ != XmlEncoding::kAsDeclared) {
-        if (pendingBytes_ || highSurrogate_ != 0) {
-            Fail({line_, column_}, "the document is not valid UTF-16");
-            return;
-        }
-        if (!declarationDecided_) {
-            declarationDecided_ = true;
-            for (const char c : std::exchange(declaration_, {})) {
-                Byte(c, out);
+    if (atEnd && failure_.empty()) {
+        if (encoding_ != XmlEncoding::kAsDeclared) {
+            if (pendingBytes_ || highSurrogate_ != 0) {
+                Fail({line_, column_}, "the document is not valid UTF-16");
+            } else if (!declarationDecided_) {
+                declarationDecided_ = true;
+                for (const char c : std::exchange(declaration_, {})) {
+                    Byte(c);
+                }
             }
         }
+        if (!rootSeen_ && failure_.empty()) {
+            Fail({line_, column_}, "the document has no root element");
+        }
     }
-    if (!rootSeen_ && failure_.empty()) {
-        Fail({line_, column_}, "the document has no root element");
+    if (encoding_ != XmlEncoding::kAsDeclared) {
+        return buffer;
     }
+    direct_ = false;
+    input_ = {};
+    if (!changed_) {
+        return bytes.substr(0, passed_);
+    }
+    buffer.append(bytes.substr(copied_, passed_ - copied_));
+    return buffer;
+}
+
+void XmlMarkupFilter::Emit(char c) {
+    if (direct_) {
+        ++passed_;
+    } else {
+        out_->push_back(c);
+    }
+}
+
+void XmlMarkupFilter::Pass(std::string_view run) {
+    if (direct_) {
+        passed_ += run.size();
+    } else {
+        out_->append(run);
+    }
+}
+
+// What is added goes before the byte that is to pass next.
+void XmlMarkupFilter::Add(std::string_view added) {
+    if (direct_) {
+        out_->append(input_.substr(copied_, passed_ - copied_));
+        copied_ = passed_;
+        changed_ = true;
+    }
+    out_->append(added);
+}
+
+// Takes the start or end tag whose "<" stands at `at` of input_ in one step,
+// as the states of Filter would take it byte by byte, where it ends within
+// input_ and breaks no limit; false, having changed nothing, for any other
+// tag, which the states take.
+bool XmlMarkupFilter::WholeTag(std::size_t& at) {
+    const char* const data = input_.data();
+    const std::size_t size = input_.size();
+    // The ">" of a tag no longer than kLongestTag stands before this.
+    const std::size_t most = std::min(size, at + kLongestTag);
+    std::size_t i = at + 1;
+    if (i >= most || data[i] == '?' || data[i] == '!') {
+        return false;
+    }
+    if (data[i] == '/') {
+        ++i;
+        while (i < most && data[i] != '>') {
+            ++i;
+        }
+        if (i == most) {
+            return false;
+        }
+        previous_ = i > at + 2 ? data[i - 1] : '\0';
+        depth_ -= depth_ > 0 ? 1 : 0;
+    } else {
+        if (depth_ == kDeepestElement) {
+            return false;
+        }
+        ++i;  // the first byte after "<" is the name's, whatever it is
+        while (true) {
+            while (i < most && !kEndsStartTagRun[static_cast<unsigned char>(data[i])]) {
+                ++i;
+            }
+            if (i == most) {
+                return false;
+            }
+            if (data[i] == '>') {
+                break;
+            }
+            const char quote = data[i++];
+            while (i < most && data[i] != quote) {
+                ++i;
+            }
+            if (i == most) {
+                return false;
+            }
+            ++i;
+        }
+        CountTo(at);
+        startTags_.push_back({line_, column_});
+        rootSeen_ = true;
+        // An element that is its own end: <a/>.
+        depth_ += data[i - 1] == '/' ? 0 : 1;
+        previous_ = '>';
+    }
+    tagBytes_ = i + 1 - at;
+    textBytes_ = 0;
+    inReference_ = false;
+    passed_ += i + 1 - at;
+    at = i + 1;
+    return true;
+}
+
+// Counts the bytes of input_ up to `end`, setting tagStart_ on the way.
+void XmlMarkupFilter::CountTo(std::size_t end) {
+    if (!tagCounted_ && tagAt_ <= end) {
+        tagCounted_ = true;
+        CountTo(tagAt_);
+        tagStart_ = {line_, column_};
+    }
+    if (!plain_) {
+        CountPositions(input_.substr(counted_, end - counted_));
+        counted_ = end;
+        return;
+    }
+    while (lineEnd_ < end) {
+        ++line_;
+        column_ = 1;
+        std::size_t next = lineEnd_ + 1;
+        if (input_[lineEnd_] == '\r') {
+            if (next == end) {
+                // Between CR and LF: from here on byte by byte.
+                counted_ = end;
+                afterCarriageReturn_ = true;
+                plain_ = false;
+                return;
+            }
+            ++next;  // the LF of CR LF
+        }
+        counted_ = next;
+        lineEnd_ = NextLineEnd(next);
+    }
+    column_ += end - counted_;
+    counted_ = end;
+    afterCarriageReturn_ = false;
+}
+
+// Where the first line from `from` of input_ ends, when plain_: every CR
+// stands before an LF.
+std::size_t XmlMarkupFilter::NextLineEnd(std::size_t from) const {
+    const std::size_t lineFeed = input_.find('\n', from);
+    return lineFeed != std::string_view::npos && lineFeed > from && input_[lineFeed - 1] == '\r'
+               ? lineFeed - 1
+               : lineFeed;
+}
+
+// Where the tag being read begins: its "<".
+XmlPosition XmlMarkupFilter::TagStart() {
+    if (!tagCounted_) {
+        CountTo(tagAt_);
+    }
+    return tagStart_;
 }
 
 XmlPosition XmlMarkupFilter::NextStartTag() {
@@ -105,6 +405,11 @@ void XmlMarkupFilter::Fail(XmlPosition where, const std::string& problem) {
     if (failure_.empty()) {
         failure_ = PlaceText(where) + ": " + problem;
     }
+}
+
+void XmlMarkupFilter::FailTooLong(const char* what) {
+    Fail(TagStart(),
+         std::string(what) + " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
 }
 
 // Lines end as XML ends them: CR LF, CR or LF. A column is a character.
@@ -123,22 +428,40 @@ void XmlMarkupFilter::CountPosition(char c) {
     }
 }
 
-// CountPosition for every byte of `run`: a run without a line end, the
-// commonest, is counted without looking at its bytes one by one.
+// CountPosition for every byte of `run`, in passes that a compiler makes
+// over many bytes at once: line ends and characters are counted, and only
+// a run that holds a line end is looked at again, back to its last one.
 void XmlMarkupFilter::CountPositions(std::string_view run) {
+    if (run.empty()) {
+        return;
+    }
+    const auto lineEnd = [](char c) { return c == '\r' || c == '\n'; };
+    const auto character = [](char c) { return IsContinuationByte(c) ? 0U : 1U; };
+    // LF after CR ends no line of its own.
+    std::size_t lines = run[0] == '\r' || (run[0] == '\n' && !afterCarriageReturn_) ? 1 : 0;
+    std::size_t lineEnds = lineEnd(run[0]) ? 1 : 0;
+    std::size_t characters = character(run[0]);
+    for (std::size_t i = 1; i < run.size(); ++i) {
+        const char c = run[i];
+        lines += c == '\r' || (c == '\n' && run[i - 1] != '\r') ? 1U : 0U;
+        lineEnds += lineEnd(c) ? 1U : 0U;
+        characters += character(c);
+    }
+    if (lineEnds == 0) {
+        column_ += characters;
+        afterCarriageReturn_ = false;
+        return;
+    }
+    line_ += lines;
     std::size_t afterLastEnd = run.size();
-    while (afterLastEnd > 0 && run[afterLastEnd - 1] != '\r' && run[afterLastEnd - 1] != '\n') {
+    while (!lineEnd(run[afterLastEnd - 1])) {
         --afterLastEnd;
     }
-    for (const char c : run.substr(0, afterLastEnd)) {
-        CountPosition(c);
+    column_ = 1;
+    for (const char c : run.substr(afterLastEnd)) {
+        column_ += character(c);
     }
-    run.remove_prefix(afterLastEnd);
-    if (!run.empty()) {
-        afterCarriageReturn_ = false;
-        column_ += static_cast<std::size_t>(
-            std::count_if(run.begin(), run.end(), [](char c) { return !IsContinuationByte(c); }));
-    }
+    afterCarriageReturn_ = run.back() == '\r';
 }
 
 // Whether a piece may be cut before `c` once it has `size` bytes: at a
@@ -156,10 +479,10 @@ bool XmlMarkupFilter::CutsBefore(char c, std::size_t size, bool allowed) const {
 // it was: a parser (Wine's XmlLite) may hold a text node whole. Not inside a
 // character reference, nor where "]]>" would be cut, which may stand in no
 // text.
-void XmlMarkupFilter::TextCut(char c, std::string& out) {
+void XmlMarkupFilter::TextCut(char c) {
     if (CutsBefore(c, textBytes_, previous_ != ']' && !inReference_) ||
         textBytes_ >= 3 * kSectionSize) {
-        out.append("<!---->");
+        Add("<!---->");
         textBytes_ = 0;
     }
     ++textBytes_;
@@ -169,8 +492,8 @@ void XmlMarkupFilter::TextCut(char c, std::string& out) {
 
 // A run of bytes none of which ends the text, start tag, end tag or quoted
 // value that the filter is in.
-void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
-    CountPositions(run);
+// Read as declared: its bytes are counted when a place is needed.
+void XmlMarkupFilter::Run(std::string_view run) {
     if (state_ == State::kText) {
         // Up to kSectionSize bytes of text go on in one piece, as no cut may
         // come before; from there on each byte is looked at, until a cut.
@@ -190,14 +513,14 @@ void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
                                   [](char c) { return c == '&' || c == '\r' || c == '\n'; }) -
                               run.begin());
                 if (plain == 0) {
-                    TextCut(run.front(), out);
-                    out.push_back(run.front());
+                    TextCut(run.front());
+                    Emit(run.front());
                     run.remove_prefix(1);
                     continue;
                 }
                 textBytes_ += plain;
                 previous_ = run[plain - 1];
-                out.append(run.substr(0, plain));
+                Pass(run.substr(0, plain));
                 run.remove_prefix(plain);
                 continue;
             }
@@ -207,7 +530,7 @@ void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
             inReference_ = reference != std::string_view::npos &&
                            piece.find(';', reference) == std::string_view::npos;
             previous_ = piece.back();
-            out.append(piece);
+            Pass(piece);
             run.remove_prefix(piece.size());
         }
         return;
@@ -220,15 +543,16 @@ void XmlMarkupFilter::Run(std::string_view run, std::string& out) {
         } else if (state_ == State::kStartTag || quotedFrom_ == State::kStartTag) {
             what = "a start tag";
         }
-        Fail(tagStart_,
-             std::string(what) + " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
+        FailTooLong(what);
         return;
     }
     previous_ = run.back();
-    out.append(run);
+    Pass(run);
 }
 
-void XmlMarkupFilter::Byte(char c, std::string& out) {
+// A byte of a UTF-16 document, in UTF-8, or of one read as declared that
+// Filter does not take itself; the bytes before it have been counted.
+void XmlMarkupFilter::Byte(char c) {
     if (!failure_.empty()) {
         return;
     }
@@ -240,8 +564,7 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
         if (++tagBytes_ <= kLongestTag) {
             return false;
         }
-        Fail(tagStart_,
-             std::string(what) + " is longer than " + std::to_string(kLongestTag / 1024) + " KiB");
+        FailTooLong(what);
         return true;
     };
     // A declaration's byte: its quoted values may hold ">".
@@ -257,7 +580,7 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
     switch (state_) {
         case State::kText:
             if (c != '<') {
-                TextCut(c, out);
+                TextCut(c);
                 break;
             }
             state_ = State::kAngle;
@@ -359,7 +682,7 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
             // nor "-" at its end.
             if (CutsBefore(c, sectionBytes_, !comment || repeats_ == 0) ||
                 sectionBytes_ >= 3 * kSectionSize) {
-                out.append(comment ? "--><!--" : "]]><![CDATA[");
+                Add(comment ? "--><!--" : "]]><![CDATA[");
                 sectionBytes_ = 0;
             }
             repeats_ = c == (comment ? '-' : ']') ? repeats_ + 1 : 0;
@@ -377,10 +700,10 @@ void XmlMarkupFilter::Byte(char c, std::string& out) {
             previous_ = c;
             break;
     }
-    out.push_back(c);
+    Emit(c);
 }
 
-void XmlMarkupFilter::Utf16Unit(std::uint16_t unit, std::string& out) {
+void XmlMarkupFilter::Utf16Unit(std::uint16_t unit) {
     std::uint32_t code = unit;
     if (highSurrogate_ != 0) {
         if (unit < 0xDC00 || unit > 0xDFFF) {
@@ -414,16 +737,16 @@ void XmlMarkupFilter::Utf16Unit(std::uint16_t unit, std::string& out) {
         bytes[count++] = static_cast<char>(0x80U | (code & 0x3FU));
     }
     for (std::size_t i = 0; i < count; ++i) {
-        Utf8Byte(bytes[i], out);
+        Utf8Byte(bytes[i]);
     }
 }
 
 // A UTF-16 document reaches the parser in UTF-8: its XML declaration, which
 // names UTF-16 or nothing, gives way to one that names nothing, which is
 // UTF-8. A document without one gets none.
-void XmlMarkupFilter::Utf8Byte(char c, std::string& out) {
+void XmlMarkupFilter::Utf8Byte(char c) {
     if (declarationDecided_) {
-        Byte(c, out);
+        Byte(c);
         return;
     }
     constexpr std::string_view kOpening = "<?xml";
@@ -446,20 +769,22 @@ void XmlMarkupFilter::Utf8Byte(char c, std::string& out) {
     const std::string declaration = std::exchange(declaration_, {});
     if (!replace) {
         for (const char kept : declaration) {
-            Byte(kept, out);
+            Byte(kept);
         }
         return;
     }
     // Counted as written; its line ends stay, so that lines count alike.
     std::string dropped;
+    std::string& out = *std::exchange(out_, &dropped);
     out.append("<?xml version=\"1.0\"");
     for (const char written : declaration) {
-        Byte(written, dropped);
+        Byte(written);
         if (written == '\n' || written == '\r') {
             out.push_back(written);
         }
     }
     out.append("?>");
+    out_ = &out;
 }
 
 }  // namespace routalo

@@ -40,11 +40,13 @@ class XmlMarkupFilter {
     explicit XmlMarkupFilter(XmlEncoding encoding, XmlPosition start = {})
         : line_(start.line), column_(start.column), encoding_(encoding) {}
 
-    // Appends what the parser is to read of `bytes`, the document's next
-    // bytes, to `out`; `atEnd` once the document has no more. After a
-    // failure nothing more is appended: the parser reads the bytes before
-    // it, then Failure() is the cause.
-    void Filter(std::string_view bytes, bool atEnd, std::string& out);
+    // What the parser is to read of `bytes`, the document's next bytes;
+    // `atEnd` once the document has no more. Where the filter changes
+    // nothing, which is the rule, that is a part of `bytes` itself, else it
+    // is written into `buffer`, which is overwritten. After a failure
+    // nothing more comes: the parser reads the bytes before it, then
+    // Failure() is the cause.
+    std::string_view Filter(std::string_view bytes, bool atEnd, std::string& buffer);
 
     // The cause of the failure, "line L, column C: ..."; empty while none.
     [[nodiscard]] const std::string& Failure() const { return failure_; }
@@ -66,15 +68,43 @@ class XmlMarkupFilter {
         kDeclaration  // after "<!" that starts no comment or CDATA section
     };
 
-    void Byte(char c, std::string& out);
-    void Run(std::string_view run, std::string& out);
-    void TextCut(char c, std::string& out);
+    bool WholeTag(std::size_t& at);
+    void Byte(char c);
+    void Run(std::string_view run);
+    void TextCut(char c);
     [[nodiscard]] bool CutsBefore(char c, std::size_t size, bool allowed) const;
     void CountPosition(char c);
     void CountPositions(std::string_view run);
+    void CountTo(std::size_t end);
+    [[nodiscard]] std::size_t NextLineEnd(std::size_t from) const;
+    XmlPosition TagStart();
     void Fail(XmlPosition where, const std::string& problem);
-    void Utf16Unit(std::uint16_t unit, std::string& out);
-    void Utf8Byte(char c, std::string& out);
+    void FailTooLong(const char* what);
+    void Utf16Unit(std::uint16_t unit);
+    void Utf8Byte(char c);
+
+    // What the parser reads. The bytes of a document read as declared go
+    // on as they are, with what the filter adds between them: then only
+    // the additions and the bytes between them are copied into *out_, and
+    // the bytes that go on are counted in passed_. A UTF-16 document's
+    // bytes are all written into *out_.
+    void Emit(char c);
+    void Pass(std::string_view run);
+    void Add(std::string_view added);
+
+    std::string* out_ = nullptr;
+    bool direct_ = false;      // whether the bytes are input_'s
+    std::string_view input_;   // the bytes of this Filter, read as declared
+    std::size_t passed_ = 0;   // of input_, going on to the parser
+    std::size_t copied_ = 0;   // of input_, in *out_
+    bool changed_ = false;     // whether anything was added to input_
+    std::size_t counted_ = 0;  // of input_: line_ and column_ are where it stands
+    // Whether input_ is ASCII whose every CR stands before an LF, after no
+    // CR: then a line ends at each LF or CR LF, and a column is a byte.
+    bool plain_ = false;
+    std::size_t lineEnd_ = 0;  // of input_, when plain_: the first line end from counted_, or npos
+    std::size_t tagAt_ = 0;    // of input_: the "<" of tagStart_, when not counted
+    bool tagCounted_ = true;   // whether tagStart_ is known
 
     std::string failure_;
     std::deque<XmlPosition> startTags_;

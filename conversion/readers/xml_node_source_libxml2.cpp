@@ -72,8 +72,8 @@ class LibXml2NodeSource : public XmlNodeSource {
         current_ = &nodes_[next_++];
         node.kind = current_->kind;
         node.empty = false;
-        node.localName = View(current_->name);
-        node.namespaceUri = View(current_->uri);
+        node.localName = current_->name;
+        node.namespaceUri = current_->uri;
         textAt_ = 0;
         return true;
     }
@@ -92,7 +92,7 @@ class LibXml2NodeSource : public XmlNodeSource {
 
     std::optional<std::string_view> Attribute(std::string_view localName) override {
         for (std::size_t i = current_->firstAttribute; i < current_->endAttribute; ++i) {
-            if (View(attributes_[i].name) == localName) {
+            if (attributes_[i].name == localName) {
                 return View(attributes_[i].value);
             }
         }
@@ -108,10 +108,12 @@ class LibXml2NodeSource : public XmlNodeSource {
         std::size_t start = 0;
         std::size_t size = 0;
     };
+    // Names and namespaces are libxml2's own: it keeps one copy of each in
+    // its dictionary for as long as the parser lives.
     struct QueuedNode {
         XmlNode::Kind kind = XmlNode::Kind::kOther;
-        Span name;
-        Span uri;
+        std::string_view name;
+        std::string_view uri;
         Span text;
         std::size_t firstAttribute = 0;
         std::size_t endAttribute = 0;
@@ -119,7 +121,7 @@ class LibXml2NodeSource : public XmlNodeSource {
         std::size_t column = 0;
     };
     struct QueuedAttribute {
-        Span name;
+        std::string_view name;
         Span value;
     };
 
@@ -133,11 +135,18 @@ class LibXml2NodeSource : public XmlNodeSource {
         return span;
     }
 
+    // A node where the parser stands; a start's place is the filter's.
     QueuedNode& Queue(XmlNode::Kind kind) {
         QueuedNode& node = nodes_.emplace_back();
         node.kind = kind;
-        node.line = static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0));
-        node.column = static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0));
+        if (kind == XmlNode::Kind::kStart) {
+            const XmlPosition start = filter_.NextStartTag();
+            node.line = start.line;
+            node.column = start.column;
+        } else {
+            node.line = static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0));
+            node.column = static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0));
+        }
         return node;
     }
 
@@ -155,12 +164,11 @@ class LibXml2NodeSource : public XmlNodeSource {
         }
         const std::string_view bytes = log_.Buffered();
         const std::size_t size = std::min(bytes.size(), kPieceSize);
-        filtered_.clear();
-        filter_.Filter(bytes.substr(0, size), size == 0, filtered_);
-        log_.Skip(size);
+        const std::string_view piece = filter_.Filter(bytes.substr(0, size), size == 0, filtered_);
         const int terminate = size == 0 && filter_.Failure().empty() ? 1 : 0;
         const int result =
-            xmlParseChunk(parser_, filtered_.data(), static_cast<int>(filtered_.size()), terminate);
+            xmlParseChunk(parser_, piece.data(), static_cast<int>(piece.size()), terminate);
+        log_.Skip(size);
         finished_ = terminate == 1;
         if (failure_) {
             std::rethrow_exception(std::exchange(failure_, nullptr));
@@ -196,18 +204,15 @@ class LibXml2NodeSource : public XmlNodeSource {
                         int attributeCount, int /*defaultedCount*/, const xmlChar** attributes) {
         Guarded(context, [&](LibXml2NodeSource& self) {
             QueuedNode& node = self.Queue(XmlNode::Kind::kStart);
-            const XmlPosition start = self.filter_.NextStartTag();
-            node.line = start.line;
-            node.column = start.column;
-            node.name = self.Keep(ViewOf(localName));
-            node.uri = self.Keep(ViewOf(uri));
+            node.name = ViewOf(localName);
+            node.uri = ViewOf(uri);
             node.firstAttribute = self.attributes_.size();
             // Five pointers an attribute: local name, prefix, URI, value, value's end.
             for (int i = 0; i < attributeCount; ++i) {
                 const xmlChar** attribute = attributes + static_cast<std::ptrdiff_t>(5 * i);
                 if (attribute[1] == nullptr) {  // without a namespace
-                    self.attributes_.push_back({self.Keep(ViewOf(attribute[0])),
-                                                self.Keep(ViewOf(attribute[3], attribute[4]))});
+                    self.attributes_.push_back(
+                        {ViewOf(attribute[0]), self.Keep(ViewOf(attribute[3], attribute[4]))});
                 }
             }
             node.endAttribute = self.attributes_.size();
@@ -217,7 +222,7 @@ class LibXml2NodeSource : public XmlNodeSource {
     static void OnEnd(void* context, const xmlChar* localName, const xmlChar* /*prefix*/,
                       const xmlChar* /*uri*/) {
         Guarded(context, [&](LibXml2NodeSource& self) {
-            self.Queue(XmlNode::Kind::kEnd).name = self.Keep(ViewOf(localName));
+            self.Queue(XmlNode::Kind::kEnd).name = ViewOf(localName);
         });
     }
 
@@ -281,7 +286,7 @@ class LibXml2NodeSource : public XmlNodeSource {
     TextInputFile& log_;
     XmlMarkupFilter filter_;
     XmlPosition start_;
-    std::string filtered_;    // the piece that the parser reads
+    std::string filtered_;    // the piece that the parser reads, where the filter changed it
     std::size_t textAt_ = 0;  // how much of the text just read has been handed
     xmlParserCtxtPtr parser_ = nullptr;
     std::vector<QueuedNode> nodes_;

@@ -169,7 +169,7 @@ class LogStream : public ISequentialStream {
                     at_ = 0;
                     const std::string_view bytes = log_.Buffered();
                     const std::size_t piece = std::min(bytes.size(), kPieceSize);
-                    filter_.Filter(bytes.substr(0, piece), piece == 0, filtered_);
+                    filtered_.append(filter_.Filter(bytes.substr(0, piece), piece == 0, changed_));
                     log_.Skip(piece);
                     atEnd_ = piece == 0;
                     continue;
@@ -218,6 +218,7 @@ class LogStream : public ISequentialStream {
     TextInputFile& log_;
     XmlMarkupFilter filter_;
     std::string filtered_;  // what the reader is to read
+    std::string changed_;   // a piece that the filter changed
     std::size_t at_ = 0;    // of filtered_, handed already
     std::exception_ptr failure_;
     bool atEnd_ = false;

@@ -236,6 +236,8 @@ TEST(GpxPointReader, FailsWithTheCauseAndWhereItStands) {
     for (int line = 0; line < 99; ++line) {
         lines += std::string(99, 'a') + "\r\n";
     }
+    // A CR LF across the 16 KiB pieces that the parser is given.
+    const std::string across = "<gpx>" + std::string(16'378, 'a') + "\r\n<trk><trkseg>";
     const std::pair<std::string, std::string> cases[] = {
         {head + R"(<trkpt lat="90.0001" lon="0"/>)" + tail,
          "line 2, column 14: the lat \"90.0001\" is no number from -90 to 90"},
@@ -246,6 +248,11 @@ TEST(GpxPointReader, FailsWithTheCauseAndWhereItStands) {
          "lon='2'><time>yesterday</time></trkpt>" +
              tail,
          "line 4, column 27: the time \"yesterday\" is no ISO 8601 date-time"},
+        {"<gpx>\r\n<!-- a\r\n -->\r\n<trk><trkseg><trkpt lat='1' lon='2'><time>x</time></trkpt>" +
+             tail,
+         "line 4, column 14: the time \"x\" is no ISO 8601 date-time"},
+        {across + "<trkpt lat='1' lon='2'><time>x</time></trkpt>" + tail,
+         "line 2, column 14: the time \"x\" is no ISO 8601 date-time"},
         {head + R"(<trkpt lat="1" lon="2"><speed>fast</speed></trkpt>)" + tail,
          "line 2, column 14: the speed \"fast\" is not a number"},
         {deep, "line 1, column 807: elements are nested deeper than 256"},

@@ -103,6 +103,7 @@ TEST(NmeaPointReader, ReadsEveryKindOfLineEndAsOneChain) {
         {fix + "\r\n" + other + "\r\n" + fix + "\r\n", {1, 3}},
         {fix + "\n" + other + "\n\n" + fix, {1, 4}},
         {"\xEF\xBB\xBF  " + fix + "\r" + fix + " \r", {1, 2}},
+        {longest + "\r" + other + "\r" + longest + "\r", {1, 3}},
         {rtk + "\r\n" + longest + "\r\n" + longest + " \r\n" + std::string(100000, 'x') + "\n" +
              fix + "\n",
          {1, 2, 5}},

@@ -78,6 +78,43 @@ TEST(ReadIsoDateTime, WritesEveryValidDateTimeInUtc) {
               std::string(kMostFractionDigits, '7'));
 }
 
+// The texts alone, written over the last time's: ToUtcTime's, whether the
+// time is its own date and time in UTC, written as it stands, or not.
+TEST(WriteUtcTimeTexts, WritesTheTextsOfToUtcTime) {
+    const WrittenTime cases[] = {
+        {2007, 6, 15, 9, 5, 3, "123456789012"},
+        {2007, 6, 15, 9, 5, 3, ""},
+        {2024, 2, 29, 23, 59, 59, "5"},
+        {2016, 12, 31, 23, 59, 60, "25"},
+        {2023, 2, 28, 24, 0, 0, "00"},
+        {2007, 6, 15, 1, 5, 3, "", 120},
+        {1, 1, 1, 0, 0, 0, ""},
+        {9999, 12, 31, 23, 59, 59, "9"},
+        {0, 12, 31, 23, 0, 0, "", -60},
+        {2023, 2, 29, 9, 5, 3, ""},
+        {2007, 13, 1, 9, 5, 3, ""},
+        {2007, 6, 0, 9, 5, 3, ""},
+        {2007, 6, 15, -1, 5, 3, ""},
+        {2007, 6, 15, 9, 60, 0, ""},
+        {2007, 6, 15, 9, 5, 3, "1x"},
+        {10000, 1, 1, 0, 0, 0, ""},
+    };
+    std::string date = "1999-01-01";
+    std::string time = "12:00:00.999999999";
+    for (const WrittenTime& written : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << written.year << "-" << written.month << "-" << written.day << " "
+                     << written.hour << ":" << written.minute << ":" << written.second << "."
+                     << written.fraction << " " << written.offsetMinutes);
+        const std::optional<UtcTime> expected = ToUtcTime(written);
+        ASSERT_EQ(WriteUtcTimeTexts(written, date, time), expected.has_value());
+        if (expected) {
+            EXPECT_EQ(date, expected->date);
+            EXPECT_EQ(time, expected->time);
+        }
+    }
+}
+
 // Every digit counts, exactly, until the one rounding to a double.
 TEST(SecondsBetween, IsTheExactDifferenceRoundedOnce) {
     const std::pair<std::pair<const char*, const char*>, std::optional<double>> cases[] = {
