@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <system_error>
@@ -241,17 +240,23 @@ bool FourDigits(const char* at, std::uint32_t& value) {
     return true;
 }
 
-// Whether two short texts are the same, without a call for the bytes.
+// Whether two short texts are the same, without a call for the bytes: a
+// text of 8 to 16 bytes as its first and its last eight, which may overlap.
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i]) {
-            return false;
-        }
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    if (a.size() >= kWord && a.size() <= 2 * kWord) {
+        const auto word = [](const char* at) {
+            std::uint64_t value = 0;
+            std::memcpy(&value, at, kWord);
+            return value;
+        };
+        const std::size_t last = a.size() - kWord;
+        return word(a.data()) == word(b.data()) && word(a.data() + last) == word(b.data() + last);
     }
-    return true;
+    return a == b;
 }
 
 // 10^0 to 10^-15, each the double nearest it.
@@ -315,6 +320,14 @@ int DefaultClassOf(const ExactSpeed& speed) {
     constexpr std::int64_t kHighestClass = 25;
     constexpr int kSharedFastClass = 24;
     return rounded > kHighestClass ? kSharedFastClass : static_cast<int>(rounded);
+}
+
+// Metres, at least 0, as whole micrometres, a half rounded up: as llround
+// rounds, without its call.
+std::int64_t RoundedMicrometres(double metres) {
+    const double micrometres = metres * 1e6;
+    const auto whole = static_cast<std::int64_t>(micrometres);
+    return whole + (micrometres - static_cast<double>(whole) >= 0.5 ? 1 : 0);
 }
 
 // Whole seconds, and the fraction's digits without trailing zeros: "3600",
@@ -408,11 +421,14 @@ void TripStats::Add(const TrackPoint& point, const TrackPoint& previous, std::in
     // read again.
     const bool samePlace = started_ && SameText(point.Latitude, previous.Latitude) &&
                            SameText(point.Longitude, previous.Longitude);
+    // Read into plain doubles and moved field by field: a copy of the whole
+    // place right after its parts were stored would wait for the stores.
     bool placed = previousPlaced_;
-    GreatCirclePlace place = previous_;
+    double latitude = previous_.latitude;
+    double longitude = previous_.longitude;
     if (!samePlace) {
-        placed = ReadDegrees(point.Latitude, 90, place.latitude) &&
-                 ReadDegrees(point.Longitude, 180, place.longitude);
+        placed = ReadDegrees(point.Latitude, 90, latitude) &&
+                 ReadDegrees(point.Longitude, 180, longitude);
     }
     if (continuesChain) {
         ExactSpeed speed;
@@ -440,13 +456,22 @@ void TripStats::Add(const TrackPoint& point, const TrackPoint& previous, std::in
             }
         }
         if (placed && previousPlaced_ && !samePlace) {
-            pending_.at(pendingCount_++) = {previous_, place, speedClass, moving};
+            Segment& segment = pending_.at(pendingCount_++);
+            segment.from.latitude = previous_.latitude;
+            segment.from.longitude = previous_.longitude;
+            segment.to.latitude = latitude;
+            segment.to.longitude = longitude;
+            segment.speedClass = speedClass;
+            segment.moving = moving;
             if (pendingCount_ == pending_.size()) {
                 MeasurePending();
             }
         }
     }
-    previous_ = place;
+    if (placed) {
+        previous_.latitude = latitude;
+        previous_.longitude = longitude;
+    }
     previousPlaced_ = placed;
     previousMoment_ = moment;
     started_ = true;
@@ -460,7 +485,7 @@ void TripStats::MeasurePending() {
         // Rounded to the micrometre, the distance adds up without a
         // rounding per sum, the same on every system.
         const std::int64_t micrometres =
-            std::llround(SegmentMetres(segment.from, segment.to) * 1e6);
+            RoundedMicrometres(SegmentMetres(segment.from, segment.to));
         figures_.micrometres.at(static_cast<std::size_t>(segment.speedClass)) += micrometres;
         figures_.movingMicrometres += segment.moving ? micrometres : 0;
     }
