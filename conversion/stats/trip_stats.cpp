@@ -577,4 +577,37 @@ std::string TripFiguresText(const TripFigures& figures, const std::vector<Colour
     return text;
 }
 
+std::string TripFiguresHtml(std::string_view text) {
+    const auto appendEscaped = [](std::string& html, std::string_view part) {
+        for (const char c : part) {
+            switch (c) {
+                case '&':
+                    html += "&amp;";
+                    break;
+                case '<':
+                    html += "&lt;";
+                    break;
+                case '>':
+                    html += "&gt;";
+                    break;
+                default:
+                    html += c;
+            }
+        }
+    };
+    std::string html = "<table>";
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        const std::size_t colon = std::min(line.find(": "), line.size());
+        html += "<tr><td>";
+        appendEscaped(html, line.substr(0, colon));
+        html += "</td><td>";
+        appendEscaped(html, line.substr(std::min(colon + 2, line.size())));
+        html += "</td></tr>";
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return html + "</table>";
+}
+
 }  // namespace routalo

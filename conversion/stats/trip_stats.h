@@ -151,4 +151,8 @@ struct ColourRow {
                                           const std::vector<ColourRow>& colours,
                                           std::optional<int> rangeTopKmh = std::nullopt);
 
+// The lines of TripFiguresText as an HTML table for a document's
+// description: a row of two cells, label and value, for each.
+[[nodiscard]] std::string TripFiguresHtml(std::string_view text);
+
 }  // namespace routalo
