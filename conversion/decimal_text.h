@@ -1,11 +1,17 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace routalo {
+
+// An ASCII digit, whatever the locale.
+[[nodiscard]] inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A decimal number as written, held exactly: the value is
 // (negative ? -1 : 1) x digits x 10^exponent, `digits` holding no leading
@@ -22,6 +28,14 @@ struct ExactDecimal {
 // there: no value that matters here comes near it.
 [[nodiscard]] std::optional<ExactDecimal> ReadExactDecimal(std::string_view text,
                                                            bool withExponent);
+
+// Whether `text` reads as ReadExactDecimal(text, false) would read it and
+// its value lies within -limit..limit (a limit below 1000), found on the
+// text itself with no digits kept: a reader checks two coordinates for
+// every point. `fractionZeros` is set to the zeros that begin the fraction
+// of a value below 1, the others to zero: a value of more than 300 lies
+// below 10^-300, where a double may underflow.
+[[nodiscard]] bool IsDecimalWithin(std::string_view text, int limit, std::size_t& fractionZeros);
 
 // The exact product of `value` and the whole number `factor` x 10^`shift`,
 // written as plain decimal text ("-12.3456", "0"): knots to km/h is

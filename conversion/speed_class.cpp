@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "conversion/decimal_text.h"
 #include "conversion/errors.h"
 
 namespace routalo {
@@ -23,10 +24,6 @@ constexpr std::int64_t kExponentCap = 1'000'000;  // far beyond any 16-bit resul
         shown += "...";
     }
     throw SpeedError("the speed \"" + shown + "\" " + problem);
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 // A decimal number as written: sign, the digits in front of and behind the

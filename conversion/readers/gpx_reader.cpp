@@ -37,24 +37,16 @@ std::string_view TrimXmlBlanks(std::string_view text) {
     return text;
 }
 
-// Whether a decimal lies within -limit..limit.
-bool WithinLimit(const ExactDecimal& number, int limit) {
-    const std::int64_t wholeDigits =
-        static_cast<std::int64_t>(number.digits.size()) + number.exponent;
-    if (wholeDigits <= 0) {
-        return true;  // below 1
-    }
-    if (wholeDigits > 3) {
-        return false;
-    }
-    const auto kept = static_cast<std::size_t>(wholeDigits);
-    int whole = 0;
-    for (std::size_t i = 0; i < kept; ++i) {
-        whole = whole * 10 + (i < number.digits.size() ? number.digits[i] - '0' : 0);
-    }
-    const bool fraction = number.digits.size() > kept &&
-                          number.digits.find_first_not_of('0', kept) != std::string::npos;
-    return whole < limit || (whole == limit && !fraction);
+// A coordinate whose fraction begins with more zeros than this lies below
+// 10^-300, where reading it as a double may underflow.
+constexpr std::size_t kMostFractionZeros = 300;
+
+// Reads a coordinate's text, as the limits let it through, as a double.
+// from_chars rounds correctly, the same on every system; it takes no "+",
+// which xsd:decimal allows.
+bool ReadDegrees(std::string_view text, double& degrees) {
+    const std::string_view plain = text.starts_with('+') ? text.substr(1) : text;
+    return std::from_chars(plain.data(), plain.data() + plain.size(), degrees).ec == std::errc();
 }
 
 // The namespaces of GPX 1.0 and 1.1.
@@ -231,16 +223,14 @@ struct GpxPointReader::State {
     // The point being read.
     std::size_t pointLine = 0;
     std::size_t pointColumn = 0;
-    double latitude = 0;
-    double longitude = 0;
     DateTimeText time;
     ElementText speed;  // GPX 1.0's
     ElementText extensionSpeed;
 
     // The point before, in the chain.
     std::optional<UtcTime> previousTime;
-    double previousLatitude = 0;
-    double previousLongitude = 0;
+    std::string previousLatitude;
+    std::string previousLongitude;
     std::string previousSpeed = "0";
 
     [[noreturn]] void Fail(const std::string& problem) const {
@@ -255,18 +245,19 @@ struct GpxPointReader::State {
         time.Clear();
         speed.Clear();
         extensionSpeed.Clear();
-        const auto coordinate = [&](const char* name, int limit, std::string& out, double& value) {
+        const auto coordinate = [&](const char* name, int limit, std::string& out) {
             const std::optional<std::string_view> written = source->Attribute(name);
             if (!written) {
                 Fail(std::string("the track point has no ") + name);
             }
             const std::string_view text = TrimXmlBlanks(*written);
-            const std::optional<ExactDecimal> number = ReadExactDecimal(text, false);
-            // from_chars takes no "+", which xsd:decimal allows.
-            const std::string_view plain = text.starts_with('+') ? text.substr(1) : text;
-            if (!number || !WithinLimit(*number, limit) ||
-                std::from_chars(plain.data(), plain.data() + plain.size(), value).ec !=
-                    std::errc()) {
+            // Within its limit a coordinate fails to read as a double only
+            // when it is so small that it underflows; only such a one is
+            // read here, the rest when a derived speed needs it.
+            std::size_t fractionZeros = 0;
+            double ignored = 0;
+            if (!IsDecimalWithin(text, limit, fractionZeros) ||
+                (fractionZeros > kMostFractionZeros && !ReadDegrees(text, ignored))) {
                 ElementText shown;
                 shown.Append(*written);
                 Fail(std::string("the ") + name + " \"" + shown.Shown() + "\" is no number from -" +
@@ -274,8 +265,8 @@ struct GpxPointReader::State {
             }
             out.assign(text);
         };
-        coordinate("lat", 90, point.Latitude, latitude);
-        coordinate("lon", 180, point.Longitude, longitude);
+        coordinate("lat", 90, point.Latitude);
+        coordinate("lon", 180, point.Longitude);
     }
 
     // Fills in the point's time and speed once its element has ended.
@@ -314,17 +305,25 @@ struct GpxPointReader::State {
             point.Speed = ExactProductText(*metresPerSecond, kKilometresPerHourTimesTen, -1);
             CapAtTheFastestSpeed(point.Speed);
         } else if (stamp && previousTime && (seconds = SecondsBetween(*previousTime, *stamp))) {
+            // Both points' coordinates passed their limits, so each reads.
+            double fromLatitude = 0;
+            double fromLongitude = 0;
+            double toLatitude = 0;
+            double toLongitude = 0;
+            ReadDegrees(previousLatitude, fromLatitude);
+            ReadDegrees(previousLongitude, fromLongitude);
+            ReadDegrees(point.Latitude, toLatitude);
+            ReadDegrees(point.Longitude, toLongitude);
             point.Speed = DerivedSpeedText(
-                GreatCircleMetres(previousLatitude, previousLongitude, latitude, longitude),
-                *seconds);
+                GreatCircleMetres(fromLatitude, fromLongitude, toLatitude, toLongitude), *seconds);
         } else {
             point.Speed = previousSpeed;
         }
-        point.XmlSafe = IsPlainXmlText(point.Latitude) && IsPlainXmlText(point.Longitude);
+        point.XmlSafe = true;  // coordinates of digits, signs and points alone
         previousSpeed = point.Speed;
         previousTime = std::move(stamp);
-        previousLatitude = latitude;
-        previousLongitude = longitude;
+        previousLatitude = point.Latitude;
+        previousLongitude = point.Longitude;
     }
 };
 

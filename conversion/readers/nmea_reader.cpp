@@ -28,10 +28,6 @@ constexpr std::size_t kMostMinuteDecimals = 12;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool AllDigits(std::string_view text) {
     for (const char c : text) {
         if (!IsDigit(c)) {

@@ -1,5 +1,7 @@
 #include "conversion/readers/utc_time.h"
 
+#include "conversion/decimal_text.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -18,10 +20,6 @@ constexpr int kWidestOffsetMinutes = 14 * 60;
 constexpr std::size_t kDateTimeLength = 19;
 // The longest date-time that kMostFractionDigits leave: its zone "+hh:mm".
 constexpr std::size_t kLongestDateTime = kDateTimeLength + 1 + kMostFractionDigits + 6;
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 bool IsXmlBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
