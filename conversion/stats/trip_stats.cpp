@@ -220,23 +220,32 @@ bool FractionIsZero(std::string_view fraction) {
     return fraction.find_first_not_of('0') == std::string_view::npos;
 }
 
-// Reads the four ASCII digits at `at` into `value` at once; false when
-// they are not all digits. The bytes are taken as a little-endian word, as
-// on every system that Routalo is built for.
-bool FourDigits(const char* at, std::uint32_t& value) {
-    std::uint32_t word = 0;
-    std::memcpy(&word, at, sizeof word);
+// Reads the last `count` bytes before `end`, 1 to 8 of them, as the
+// digits of a whole number into `value`, all at once; false when they are
+// not all ASCII digits. The 8 bytes before `end` must be readable. The bytes
+// are taken as a little-endian word, as on every system that Routalo is
+// built for.
+bool DigitsAtTheEnd(const char* end, std::size_t count, std::uint32_t& value) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, end - sizeof word, sizeof word);
+    // The digits are the word's top bytes; its bottom bytes become '0's,
+    // which add nothing in front of them.
+    constexpr std::uint64_t kZeros = 0x3030303030303030U;
+    const auto bottom = static_cast<unsigned>(8 * (sizeof word - count));
+    const std::uint64_t bottomMask = bottom == 0 ? 0 : ~std::uint64_t{0} >> (64U - bottom);
+    word = (word & ~bottomMask) | (kZeros & bottomMask);
     // Each byte 0x30 to 0x39: its high half 3, and its low half at most 9,
     // so that adding 6 leaves the high half 3.
-    constexpr std::uint32_t kHighHalves = 0xF0F0F0F0U;
-    constexpr std::uint32_t kZeros = 0x30303030U;
-    if ((word & kHighHalves) != kZeros || ((word + 0x06060606U) & kHighHalves) != kZeros) {
+    constexpr std::uint64_t kHighHalves = 0xF0F0F0F0F0F0F0F0U;
+    if ((word & kHighHalves) != kZeros || ((word + 0x0606060606060606U) & kHighHalves) != kZeros) {
         return false;
     }
-    const std::uint32_t digits = word - kZeros;
-    // Bytes 0 and 2 become the first and the second pair's value.
-    const std::uint32_t pairs = (digits * 10 + (digits >> 8U)) & 0x00FF00FFU;
-    value = (pairs & 0xFFU) * 100 + (pairs >> 16U);
+    // Pairs, fours, eight: each step joins neighbouring lanes.
+    word -= kZeros;
+    word = (word * 10 + (word >> 8U)) & 0x00FF00FF00FF00FFU;
+    word = (word * 100 + (word >> 16U)) & 0x0000FFFF0000FFFFU;
+    word = (word * 10'000 + (word >> 32U)) & 0xFFFFFFFFU;
+    value = static_cast<std::uint32_t>(word);
     return true;
 }
 
@@ -282,16 +291,21 @@ bool ReadDegrees(std::string_view text, double limit, double& value) {
     std::size_t fractionDigits = 0;
     if (at != end && *at == '.') {
         const char* const fraction = ++at;
-        // Four digits at a time: a coordinate's fraction mostly has six.
-        std::uint32_t four = 0;
-        while (end - at >= 4 && FourDigits(at, four)) {
-            mantissa = mantissa * 10'000 + four;
-            at += 4;
+        fractionDigits = static_cast<std::size_t>(end - fraction);
+        std::uint32_t eight = 0;
+        if (fractionDigits >= 1 && fractionDigits <= 8 && text.size() >= 8 &&
+            DigitsAtTheEnd(end, fractionDigits, eight)) {
+            // The usual coordinate: all of its fraction's digits at once.
+            constexpr std::array<std::uint64_t, 9> kScales = {
+                1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000};
+            mantissa = mantissa * kScales.at(fractionDigits) + eight;
+            at = end;
+        } else {
+            for (; at != end && IsDigit(*at); ++at) {
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
+            }
+            fractionDigits = static_cast<std::size_t>(at - fraction);
         }
-        for (; at != end && IsDigit(*at); ++at) {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
-        }
-        fractionDigits = static_cast<std::size_t>(at - fraction);
         digits += fractionDigits;
     }
     if (at != end || digits == 0) {
