@@ -8,8 +8,8 @@
 
 #include "bench/track_log_generator.h"
 #include "conversion/files/text_output_file.h"
-#include "conversion/kml_writer.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/writers/kml_writer.h"
 #include "conversion/xml_text.h"
 
 namespace {

@@ -4,17 +4,19 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "conversion/document_path.h"
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/files/text_input_file.h"
-#include "conversion/kml_writer.h"
 #include "conversion/readers/reader_factory.h"
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/stats/trip_stats.h"
+#include "conversion/stop/stop_request.h"
+#include "conversion/writers/kml_writer.h"
+#include "conversion/writers/merged_kml_writer.h"
 
 namespace routalo {
 namespace {
@@ -62,6 +64,22 @@ void ForEachPointOf(Reader& reader, std::array<TrackPoint, 2>& points, PointStep
     for (; step != PointStep::kEnd; step = reader.Next(*current)) {
         onPoint(*current, *previous, step);
         std::swap(previous, current);
+    }
+}
+
+// Hands the segment from `previous` to `current` to the writer, or tells the
+// merged layout that a chain ends.
+template <typename Writer>
+void WriteStep(Writer& writer, const TrackPoint& current, const TrackPoint& previous,
+               PointStep step, bool withTimeInfo) {
+    if constexpr (std::is_same_v<Writer, KmlWriter>) {
+        if (step == PointStep::kNextPoint) {
+            writer.WriteSegment(current, previous, withTimeInfo);
+        }
+    } else if (step == PointStep::kNextPoint) {
+        writer.WriteSegment(current, previous);
+    } else {
+        writer.EndChain();
     }
 }
 
@@ -172,7 +190,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     std::unique_ptr<PointReader> reader;
     try {
         ThrowIfStopRequested();  // asked for before this LOG started
-        std::optional<TopSpeed> topSpeed = request.topSpeed;
+        ClassRule classRule = request.classRule;
         std::optional<FileIdentity> firstRead;
         if (request.topSpeedFromTrip) {
             // The first read: the moving time by speed, for the top speed.
@@ -205,7 +223,10 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
             log.reset();
             outcome.tripTopSpeed = speeds.TopSpeedKmh();
             if (outcome.tripTopSpeed) {
-                topSpeed = TopSpeed::Read(std::to_string(*outcome.tripTopSpeed));
+                if (std::optional<TopSpeed> top =
+                        TopSpeed::Read(std::to_string(*outcome.tripTopSpeed))) {
+                    classRule = ClassRule(std::move(*top));
+                }
             }
             phase = Phase::kOpeningLog;
         }
@@ -257,44 +278,51 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         outcome.document = document->Identity();
 
         phase = Phase::kConverting;
-        KmlWriter writer(*document, topSpeed ? &*topSpeed : nullptr);
-        writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
-        if (!reader) {
-            reader = MakePointReader(start, *log);
-            first = reader->Next(points[0]);
-        }
-        if (!request.withStats && !request.gapMicroseconds) {
-            ForEachPoint(
-                *reader, points, first,
-                [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
-                    if (step == PointStep::kNextPoint) {
-                        writer.WriteSegment(current, previous, request.withTimeInfo);
-                    }
-                });
+        const auto convert = [&](auto& writer) {
+            writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
+            if (!reader) {
+                reader = MakePointReader(start, *log);
+                first = reader->Next(points[0]);
+            }
+            std::string figuresHtml;
+            if (!request.withStats && !request.gapMicroseconds) {
+                ForEachPoint(
+                    *reader, points, first,
+                    [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
+                        WriteStep(writer, current, previous, step, request.withTimeInfo);
+                    });
+            } else {
+                // The figures are kept from the very segments that are written.
+                PointMoments moments(request.gapMicroseconds);
+                std::optional<TripStats> stats;
+                if (request.withStats) {
+                    stats.emplace(classRule);
+                }
+                ForEachPoint(
+                    *reader, points, first,
+                    [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
+                        step = moments.Take(current, step);
+                        WriteStep(writer, current, previous, step, request.withTimeInfo);
+                        if (stats) {
+                            stats->Add(current, previous, moments.Current(),
+                                       step == PointStep::kNextPoint);
+                        }
+                    });
+                if (stats) {
+                    outcome.figures =
+                        TripFiguresText(stats->Figures(), classRule, outcome.tripTopSpeed);
+                    figuresHtml = TripFiguresHtml(*outcome.figures);
+                }
+            }
+            writer.WriteKmlFooter(figuresHtml);
+        };
+        if (request.merge) {
+            MergedKmlWriter writer(*document, classRule, request.withTimeInfo, request.withStats);
+            convert(writer);
         } else {
-            // The figures are kept from the very segments that are written.
-            PointMoments moments(request.gapMicroseconds);
-            std::optional<TripStats> stats;
-            if (request.withStats) {
-                stats.emplace(topSpeed);
-            }
-            ForEachPoint(
-                *reader, points, first,
-                [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
-                    step = moments.Take(current, step);
-                    if (step == PointStep::kNextPoint) {
-                        writer.WriteSegment(current, previous, request.withTimeInfo);
-                    }
-                    if (stats) {
-                        stats->Add(current, previous, moments.Current(),
-                                   step == PointStep::kNextPoint);
-                    }
-                });
-            if (stats) {
-                outcome.figures = stats->Figures();
-            }
+            KmlWriter writer(*document, classRule);
+            convert(writer);
         }
-        writer.WriteKmlFooter();
         document->Close();
         log->Close();
         return outcome;

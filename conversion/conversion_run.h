@@ -6,16 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/class_rule.h"
 #include "conversion/document_path.h"
 #include "conversion/files/file_identity.h"
 #include "conversion/readers/track_log_reader.h"
-#include "conversion/speed_class.h"
-#include "conversion/stats/trip_stats.h"
 
 namespace routalo {
 
-// Shows a conversion's failure message to the user: the window puts it in a
-// modal message box, the command line prints it.
+// Shows a conversion's failure message to the user; the window puts it in a
+// modal message box.
 using ShowMessage = std::function<void(const std::string& message)>;
 
 // Converts the track log at `sourcePath` into a KML document beside it (see
@@ -25,6 +24,7 @@ using ShowMessage = std::function<void(const std::string& message)>;
 // A failure ends the run with all files closed and exactly one message
 // through `showMessage`; a successful run shows none. The log is never
 // written to. InitSpeedScheme must have run before.
+// Its one caller is the window's Convert button; the command line calls RunConversion.
 void ConvertTrackLog(const std::string& sourcePath, std::string_view trackName, bool withTimeInfo,
                      const ShowMessage& showMessage);
 
@@ -43,9 +43,11 @@ struct ConversionRequest {
     // DocumentPathFor says; a track log is told by its header line either
     // way.
     bool anyKindOfLog = false;
-    // The speed range of the classes; without it every speed above 25 km/h
-    // shares class 24.
-    std::optional<TopSpeed> topSpeed;
+    // The rule that gives each segment its class.
+    ClassRule classRule;
+    // Whether the document takes the merged layout (MergedKmlWriter): few
+    // placemarks, for viewers that take few, instead of one per segment.
+    bool merge = false;
     // Takes the top speed from the log instead (MovingTimeBySpeed): the log
     // is read once for it, and again for the document. A log that can be
     // read only once (a pipe, a FIFO, a terminal) is refused.
@@ -53,7 +55,8 @@ struct ConversionRequest {
     // Two consecutive points more than this many microseconds apart, both
     // with a time, start a new chain: no segment spans the gap.
     std::optional<std::int64_t> gapMicroseconds;
-    // Keeps the trip's figures, from the same points as the document.
+    // Keeps the trip's figures, from the same points as the document, and
+    // puts them in the document's description.
     bool withStats = false;
 };
 
@@ -70,8 +73,9 @@ struct ConversionOutcome {
     int signal = 0;
     // The document, once it was created; also after a later failure.
     std::optional<FileIdentity> document;
-    // With withStats, for a converted log: the trip's figures.
-    std::optional<TripFigures> figures;
+    // With withStats, for a converted log: the trip's figures as
+    // TripFiguresText words them, as the document's description has them.
+    std::optional<std::string> figures;
     // With topSpeedFromTrip: the top speed taken from the log, in km/h;
     // nothing for a log without moving time, whose document then has the
     // default classes.
@@ -79,7 +83,7 @@ struct ConversionOutcome {
 };
 
 // Runs one conversion; every file is closed when it returns. Shows nothing.
-// A stop asked for (stop_request.h) ends it at a line's end, or in a wait
+// A stop asked for (conversion/stop/) ends it at a line's end, or in a wait
 // for a pipe's other end, as kInterrupted; one asked for before it starts
 // ends it before it touches a file.
 [[nodiscard]] ConversionOutcome RunConversion(const ConversionRequest& request);

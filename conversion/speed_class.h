@@ -47,6 +47,9 @@ class TopSpeed {
     // class rounds below zero.
     [[nodiscard]] int ClassOf(std::string_view text) const;
 
+    // The top speed as it was read.
+    [[nodiscard]] const ExactDecimal& Kmh() const { return kmh_; }
+
   private:
     explicit TopSpeed(ExactDecimal kmh);
 

@@ -11,11 +11,11 @@
 #include "app/support/answer_output.h"
 #include "app/support/option_reader.h"
 #include "app/support/printable_text.h"
-#include "app/support/stop_signals.h"
 #include "app/support/version_text.h"
 #include "conversion/conversion_run.h"
 #include "conversion/errors.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/stop/stop_signals.h"
 #include "conversion/utf16.h"
 
 namespace routalo {
@@ -24,8 +24,8 @@ namespace {
 constexpr std::string_view kProgram = "routalo-convert";
 
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH|auto] [--gap SECONDS] "
-    "[--stats] LOG...\n";
+    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH|auto] "
+    "[--gap SECONDS] [--stats] LOG...\n";
 
 constexpr std::string_view kHelp =
     "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"
@@ -39,6 +39,12 @@ constexpr std::string_view kHelp =
     "Options:\n"
     "  -t, --time         give every segment the date and time of its point, so a\n"
     "                     map viewer can play the trip back\n"
+    "  -m, --merge        write few placemarks, for phones and web maps: one per\n"
+    "                     speed class (26 at most), each holding every stretch\n"
+    "                     of its class; with --time one per stretch, with its\n"
+    "                     time span. A KML 2.2 document whose placemarks carry\n"
+    "                     their colour and are named by their speeds, with the\n"
+    "                     legend of the colours as its description\n"
     "  -n, --name NAME    name of the track in the document (without it: the\n"
     "                     name that a GPX document gives its track, else none)\n"
     "  -s, --top-speed KMH\n"
@@ -51,7 +57,8 @@ constexpr std::string_view kHelp =
     "                     5 km/h; the LOG is read twice, so it cannot be a pipe\n"
     "  -g, --gap SECONDS  start a new line where two points lie more than\n"
     "                     SECONDS apart in time: no line across a lost signal\n"
-    "  --stats            print the trip's numbers for every LOG converted\n"
+    "  --stats            print the trip's numbers for every LOG converted, and\n"
+    "                     put them in its document's description\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "  --                 treat every following argument as a LOG\n"
@@ -65,16 +72,19 @@ constexpr std::string_view kHelp =
     "value a line, as \"LABEL: VALUE UNIT\": \"log: LOG\", \"distance: 12.346 km\",\n"
     "\"elapsed time: 3600 s\", \"moving time: 3000 s\" (at 1.8 km/h or faster),\n"
     "\"average moving speed: 14.81 km/h\", \"top speed: 31.20 km/h\", with auto\n"
-    "\"top of the range: 35 km/h\", then for each colour \"time in colour C: ...\"\n"
-    "and \"distance in colour C: ...\". What the LOG cannot tell is left out.\n"
+    "\"top of the range: 35 km/h\", then for each colour of the legend\n"
+    "\"time in colour C (SPEEDS): ...\" and \"distance in colour C (SPEEDS): ...\",\n"
+    "C its KML colour aabbggrr, SPEEDS those it stands for (\"7-8 km/h\"). What\n"
+    "the LOG cannot tell is left out.\n"
     "\n"
     "Exit status: 0 when every LOG converted, 1 when any failed, 2 for a usage error,\n"
     "128+N when signal N stopped the conversion.\n";
 
 // The options as getopt_long knows them, and their short forms.
 constexpr int kStatsOption = 0x100;  // no short form
-constexpr std::array<option, 8> kOptions = {{
+constexpr std::array<option, 9> kOptions = {{
     {"time", no_argument, nullptr, 't'},
+    {"merge", no_argument, nullptr, 'm'},
     {"name", required_argument, nullptr, 'n'},
     {"top-speed", required_argument, nullptr, 's'},
     {"gap", required_argument, nullptr, 'g'},
@@ -83,12 +93,13 @@ constexpr std::array<option, 8> kOptions = {{
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 }};
-constexpr std::string_view kShortOptions = "tn:s:g:hV";
+constexpr std::string_view kShortOptions = "tmn:s:g:hV";
 
 struct Options {
     bool withTimeInfo = false;
+    bool merge = false;
     std::optional<std::string> trackName;
-    std::optional<TopSpeed> topSpeed;
+    ClassRule classRule;
     bool topSpeedFromTrip = false;
     std::optional<std::int64_t> gapMicroseconds;
     bool withStats = false;
@@ -154,13 +165,20 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             case 't':
                 options.withTimeInfo = true;
                 break;
+            case 'm':
+                options.merge = true;
+                break;
             case 'n':
                 options.trackName = TrackNameOf(given.value);
                 break;
             case 's':
-                options.topSpeedFromTrip = given.value == "auto";
-                options.topSpeed = TopSpeed::Read(given.value);
-                if (!options.topSpeed && !options.topSpeedFromTrip) {
+                if (given.value == "auto") {
+                    options.topSpeedFromTrip = true;
+                    options.classRule = ClassRule();
+                } else if (std::optional<TopSpeed> topSpeed = TopSpeed::Read(given.value)) {
+                    options.topSpeedFromTrip = false;
+                    options.classRule = ClassRule(std::move(*topSpeed));
+                } else {
                     refuse(
                         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', "
                         "not '" +
@@ -201,9 +219,7 @@ void Report(std::ostream& errors, const std::string& log, const std::string& tex
 // The block of --stats for a converted LOG; false when it could not be
 // written.
 bool PrintFigures(std::ostream& output, const std::string& log, const ConversionOutcome& outcome) {
-    const std::string block =
-        "log: " + PrintableText(log) + "\n" +
-        TripFiguresText(*outcome.figures, SchemeColourRows(), outcome.tripTopSpeed);
+    const std::string block = "log: " + PrintableText(log) + "\n" + *outcome.figures;
     output << block << std::flush;
     return !output.fail();
 }
@@ -233,7 +249,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
     request.trackName = options.trackName;
     request.withTimeInfo = options.withTimeInfo;
     request.anyKindOfLog = true;
-    request.topSpeed = options.topSpeed;
+    request.classRule = options.classRule;
+    request.merge = options.merge;
     request.topSpeedFromTrip = options.topSpeedFromTrip;
     request.gapMicroseconds = options.gapMicroseconds;
     request.withStats = options.withStats;

@@ -5,7 +5,7 @@
 
 #include "app/routalo-convert/convert_command.h"
 #include "app/support/standard_descriptors.h"
-#include "app/support/stop_signals.h"
+#include "conversion/stop/stop_signals.h"
 
 int main(int argc, char* argv[]) {
     routalo::OpenClosedStandardDescriptors();

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/routalo-convert/convert_command.h"
-#include "app/support/stop_signals.h"
+#include "conversion/stop/stop_signals.h"
 #include "conversion/utf16.h"
 
 namespace {

@@ -9,7 +9,6 @@
 #include "app/routalo/window_command_line.h"
 #include "app/support/answer_output.h"
 #include "app/support/standard_descriptors.h"
-#include "app/support/stop_signals.h"
 #include "app/support/version_text.h"
 #include "window/qt/frm_main.h"
 

@@ -1,9 +1,11 @@
 #include "app/support/standard_descriptors.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <initializer_list>
 
 namespace routalo {
 
@@ -20,6 +22,15 @@ void OpenClosedStandardDescriptors() noexcept {
             ::dup2(fd, standard);
             ::close(fd);
         }
+    }
+}
+
+void IgnoreWriteSignals() {
+    for (const int signal : {SIGPIPE, SIGXFSZ}) {
+        struct sigaction action {};
+        action.sa_handler = SIG_IGN;
+        ::sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
     }
 }
 

@@ -5,13 +5,14 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
+#include "conversion/stop/stop_request.h"
+#include "conversion/stop/stoppable_waits.h"
 
 namespace routalo {
 
 BackgroundWriter::BackgroundWriter(SystemFile& file, std::size_t capacity) : file_(file) {
     spare_.reserve(capacity);
-    thread_ = StartWriterThread([this] { Run(); });
+    thread_ = StartStoppableThread([this] { Run(); });
 }
 
 BackgroundWriter::~BackgroundWriter() {

@@ -1,10 +1,12 @@
 #include "conversion/files/system_file.h"
 
+#include <chrono>
 #include <utility>
 
 #include "conversion/errors.h"
 #include "conversion/files/byte_calls.h"
-#include "conversion/files/stop_request.h"
+#include "conversion/stop/stop_request.h"
+#include "conversion/stop/stoppable_waits.h"
 
 // What the files of every system do alike: reads and writes go through the
 // byte calls, and one that is interrupted is made again unless a stop was
@@ -50,7 +52,7 @@ std::size_t SystemFile::WriteAll(const char* data, std::size_t size,
             error = std::make_error_code(std::errc::no_space_on_device);
         } else if (error == std::errc::resource_unavailable_try_again ||
                    error == std::errc::operation_would_block) {
-            if (WaitUntilWritable(giveUpAt)) {
+            if (WaitUntilWritable(handle_, giveUpAt)) {
                 continue;
             }
             error = std::make_error_code(std::errc::interrupted);

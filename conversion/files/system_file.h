@@ -1,12 +1,9 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <system_error>
-#include <thread>
 
 #include "conversion/files/file_identity.h"
 
@@ -17,7 +14,7 @@ namespace routalo {
 // system has its implementation beside this header. Paths are UTF-8.
 //
 // A call that fails throws FileError with the system's code. A wait in an
-// open or a read that a stop interrupts (stop_request.h) throws
+// open or a read that a stop interrupts (conversion/stop/) throws
 // StopRequested instead of going on.
 class SystemFile {
   public:
@@ -32,6 +29,11 @@ class SystemFile {
     [[nodiscard]] static SystemFile OpenForReading(const std::string& path);
     // Opens `path` for writing, creating it when missing, without emptying it.
     [[nodiscard]] static SystemFile OpenForWriting(const std::string& path);
+    // Creates a file for reading and writing in the system's folder for
+    // temporary files (TMPDIR or /tmp; Windows' TEMP) that no name leads to
+    // once it is open, or that the system deletes when it closes, however the
+    // process ends: nothing is left behind after a failure or a signal.
+    [[nodiscard]] static SystemFile OpenTemporary();
 
     SystemFile() = default;
     ~SystemFile() { Close(); }
@@ -49,6 +51,9 @@ class SystemFile {
     bool TryLock();
     // Cuts the file back, or lengthens it, to `size` bytes.
     void Truncate(std::size_t size);
+    // Moves the place of the next read or write to `offset` bytes from the
+    // file's start.
+    void Seek(std::uint64_t offset);
     // Makes writes to a file that is no regular file (a pipe, a terminal)
     // wait where a stop can end the wait (see WriteAll).
     void MakeWritesStoppable();
@@ -77,11 +82,6 @@ class SystemFile {
   private:
     explicit SystemFile(std::intptr_t handle) : handle_(handle) {}
 
-    // Waits until a file whose write would have waited (a pipe) takes bytes
-    // again; false once a stop was asked for and `giveUpAt`, set on the
-    // first look after the stop, has passed.
-    bool WaitUntilWritable(std::chrono::steady_clock::time_point& giveUpAt) const;
-
     // A descriptor on POSIX systems, a HANDLE on Windows; both use -1 for none.
     static constexpr std::intptr_t kClosed = -1;
     std::intptr_t handle_ = kClosed;
@@ -90,10 +90,5 @@ class SystemFile {
 // Removes the file `path` names (a link itself, not what it leads to);
 // false when the system refuses.
 bool RemoveFile(const std::string& path) noexcept;
-
-// Starts `run` on a thread whose waits for a pipe's other end a stop can
-// end. On POSIX systems no signal interrupts it: signals go to the main
-// thread, whose waits they are meant to end.
-[[nodiscard]] std::thread StartWriterThread(std::function<void()> run);
 
 }  // namespace routalo

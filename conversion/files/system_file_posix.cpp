@@ -1,20 +1,16 @@
 #include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/files/system_file.h"
-#include "conversion/files/wake_ups.h"
+#include "conversion/stop/stop_request.h"
 
 namespace routalo {
 namespace {
@@ -52,33 +48,6 @@ int OpenDescriptor(const std::string& path, int flags) {
     return fd;
 }
 
-// How long, once a stop is asked for, a write may still wait for a pipe's
-// reader to take the rest of the lines in hand: a reader that keeps reading
-// gets whole lines, one that has paused does not hold the stop up.
-constexpr std::chrono::milliseconds kStopGrace{300};
-
-// The pipe that wakes writes waiting in poll() when a stop is asked for,
-// once PrepareWakeUps made it. The signal handler reads the write end,
-// hence an atomic.
-int wakeUpReadEnd = -1;
-std::atomic<int> wakeUpWriteEnd{-1};
-
-// Empties the wake-up pipe, which holds bytes that no stop wrote (a stray
-// write to its descriptor): left there, they would end every wait for a
-// pipe's reader at once, and the wait would spin instead of sleeping. A stop
-// that came meanwhile wakes the other waits again.
-void DrainWakeUps() noexcept {
-    if (StopSignal() != 0) {
-        return;  // a stop's wake-up: the caller sees the stop
-    }
-    char bytes[64];
-    while (::read(wakeUpReadEnd, bytes, sizeof bytes) > 0) {
-    }
-    if (StopSignal() != 0) {
-        WakeWaitingWrites();
-    }
-}
-
 }  // namespace
 
 SystemFile SystemFile::OpenForReading(const std::string& path) {
@@ -87,6 +56,36 @@ SystemFile SystemFile::OpenForReading(const std::string& path) {
 
 SystemFile SystemFile::OpenForWriting(const std::string& path) {
     return SystemFile(OpenDescriptor(path, O_WRONLY | O_CREAT));
+}
+
+// A file of no name where the file system makes one (O_TMPFILE); elsewhere
+// one made under a unique name and unlinked at once, before any byte goes in.
+SystemFile SystemFile::OpenTemporary() {
+    const char* variable = std::getenv("TMPDIR");
+    const std::string folder = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+#ifdef O_TMPFILE
+    const int unnamed = RetryInterrupted(
+        [&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600); });
+    if (unnamed >= 0) {
+        return SystemFile(unnamed);
+    }
+#endif
+    std::string path = folder + "/routalo-XXXXXX";
+    const int fd = RetryInterrupted([&] { return ::mkostemp(path.data(), O_CLOEXEC); });
+    if (fd < 0) {
+        Fail("cannot create a temporary file");
+    }
+    SystemFile file(fd);
+    if (::unlink(path.c_str()) != 0) {
+        Fail("cannot create a temporary file");
+    }
+    return file;
+}
+
+void SystemFile::Seek(std::uint64_t offset) {
+    if (::lseek(Descriptor(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        Fail("cannot move in the file");
+    }
 }
 
 SystemFile::Status SystemFile::Look() const {
@@ -124,39 +123,11 @@ void SystemFile::Truncate(std::size_t size) {
 }
 
 // A write that would wait returns EAGAIN at once; WriteAll then waits in
-// poll(), which the wake-up pipe ends.
+// poll(), which a stop's wake-up ends (stoppable_waits.h).
 void SystemFile::MakeWritesStoppable() {
     const int flags = ::fcntl(Descriptor(handle_), F_GETFL);
     if (flags < 0 || ::fcntl(Descriptor(handle_), F_SETFL, flags | O_NONBLOCK) != 0) {
         Fail("cannot set up the file");
-    }
-}
-
-// Waits in poll(), which the wake-up pipe ends, for a pipe's reader to take
-// bytes again.
-bool SystemFile::WaitUntilWritable(std::chrono::steady_clock::time_point& giveUpAt) const {
-    using Clock = std::chrono::steady_clock;
-    while (true) {
-        int timeout = -1;
-        if (StopSignal() != 0) {
-            if (giveUpAt == Clock::time_point{}) {
-                giveUpAt = Clock::now() + kStopGrace;
-            }
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(giveUpAt - Clock::now());
-            if (left.count() <= 0) {
-                return false;
-            }
-            timeout = static_cast<int>(left.count());
-        }
-        // Once stopping, the wake-up pipe stays readable: leave it out.
-        pollfd waits[2] = {{Descriptor(handle_), POLLOUT, 0}, {wakeUpReadEnd, POLLIN, 0}};
-        const int ready = ::poll(waits, timeout < 0 ? 2 : 1, timeout);
-        if (ready > 0 && waits[0].revents != 0) {
-            return true;  // writable, or a failure that the next write tells
-        }
-        if (timeout < 0 && waits[1].revents != 0) {
-            DrainWakeUps();
-        }
     }
 }
 
@@ -178,40 +149,8 @@ std::error_code SystemFile::Close() noexcept {
     return result == 0 ? std::error_code() : std::error_code(errno, std::generic_category());
 }
 
-void PrepareWakeUps() {
-    int ends[2] = {-1, -1};
-    if (wakeUpReadEnd < 0 && ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wakeUpReadEnd = ends[0];
-        wakeUpWriteEnd = ends[1];
-    }
-}
-
-void WakeWaitingWrites() noexcept {
-    const int writeEnd = wakeUpWriteEnd;
-    if (writeEnd >= 0) {
-        const int savedErrno = errno;
-        [[maybe_unused]] const ssize_t put = ::write(writeEnd, "!", 1);  // full is as good
-        errno = savedErrno;
-    }
-}
-
 bool RemoveFile(const std::string& path) noexcept {
     return ::unlink(path.c_str()) == 0;
-}
-
-std::thread StartWriterThread(std::function<void()> run) {
-    sigset_t all;
-    sigset_t before;
-    ::sigfillset(&all);
-    ::pthread_sigmask(SIG_SETMASK, &all, &before);  // the new thread starts with this mask
-    try {
-        std::thread thread(std::move(run));
-        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-        return thread;
-    } catch (...) {
-        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-        throw;
-    }
 }
 
 std::optional<FileIdentity> IdentityOfFile(const std::string& path) {

@@ -2,17 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <optional>
 #include <string_view>
 #include <utility>
 
 #include "conversion/errors.h"
 #include "conversion/files/path_style.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/files/system_error_win32.h"
 #include "conversion/files/system_file.h"
-#include "conversion/files/wake_ups.h"
+#include "conversion/stop/stop_request.h"
 #include "conversion/utf16.h"
 
 namespace routalo {
@@ -173,40 +171,6 @@ HANDLE OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
     return handle;
 }
 
-// A stop ends the waits of these threads: the main thread's, whose reads
-// and opens may wait for a pipe, and the writer threads'. CancelSynchronousIo
-// ends a wait in a read, a write or an open of a pipe.
-constexpr std::size_t kMostThreads = 8;
-std::array<std::atomic<HANDLE>, kMostThreads> stoppableThreads{};
-
-void AddStoppableThread(HANDLE thread) {
-    for (std::atomic<HANDLE>& slot : stoppableThreads) {
-        HANDLE empty = nullptr;
-        if (slot.compare_exchange_strong(empty, thread)) {
-            return;
-        }
-    }
-    ::CloseHandle(thread);  // more threads than slots: this one waits unwoken
-}
-
-void RemoveStoppableThread(DWORD id) {
-    for (std::atomic<HANDLE>& slot : stoppableThreads) {
-        HANDLE thread = slot.load();
-        if (thread != nullptr && ::GetThreadId(thread) == id &&
-            slot.compare_exchange_strong(thread, nullptr)) {
-            ::CloseHandle(thread);
-            return;
-        }
-    }
-}
-
-HANDLE CurrentThread() {
-    HANDLE thread = nullptr;
-    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread,
-                      0, FALSE, DUPLICATE_SAME_ACCESS);
-    return thread;
-}
-
 }  // namespace
 
 // A log named like a device is not opened where that would open the
@@ -230,6 +194,36 @@ SystemFile SystemFile::OpenForWriting(const std::string& path) {
         throw FileRefused("it is a device, not a file");
     }
     return file;
+}
+
+// Made under a unique name in the user's folder for temporary files, and
+// opened so that the system deletes it with the last handle: also when the
+// process is ended by force.
+SystemFile SystemFile::OpenTemporary() {
+    std::array<wchar_t, MAX_PATH + 1> folder{};
+    std::array<wchar_t, MAX_PATH + 1> name{};
+    const DWORD length = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0 || length > folder.size() ||
+        ::GetTempFileNameW(folder.data(), L"rta", 0, name.data()) == 0) {
+        Fail("cannot create a temporary file");
+    }
+    const HANDLE handle =
+        ::CreateFileW(name.data(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const std::error_code error = LastWindowsError();
+        ::DeleteFileW(name.data());
+        throw FileError(error, "cannot create a temporary file");
+    }
+    return SystemFile(reinterpret_cast<std::intptr_t>(handle));
+}
+
+void SystemFile::Seek(std::uint64_t offset) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(Handle(handle_), distance, nullptr, FILE_BEGIN)) {
+        Fail("cannot move in the file");
+    }
 }
 
 // The volume's serial number and the file's index tell files apart as a
@@ -286,12 +280,6 @@ void SystemFile::Truncate(std::size_t size) {
 // Writes that wait for a pipe's reader are ended by CancelSynchronousIo.
 void SystemFile::MakeWritesStoppable() {}
 
-// Writes on Windows wait inside WriteFile, which CancelSynchronousIo ends:
-// they never ask to wait here.
-bool SystemFile::WaitUntilWritable(std::chrono::steady_clock::time_point& /*giveUpAt*/) const {
-    return false;
-}
-
 void SystemFile::StartWriteBack(std::size_t /*offset*/, std::size_t /*size*/) noexcept {}
 
 std::error_code SystemFile::Close() noexcept {
@@ -304,32 +292,12 @@ std::error_code SystemFile::Close() noexcept {
     return {};
 }
 
-void PrepareWakeUps() {
-    AddStoppableThread(CurrentThread());
-}
-
-void WakeWaitingWrites() noexcept {
-    for (std::atomic<HANDLE>& slot : stoppableThreads) {
-        if (const HANDLE thread = slot.load(); thread != nullptr) {
-            ::CancelSynchronousIo(thread);
-        }
-    }
-}
-
 bool RemoveFile(const std::string& path) noexcept {
     try {
         return ::DeleteFileW(WindowsPath(path).c_str()) != 0;
     } catch (...) {  // the path's conversion could not have its memory
         return false;
     }
-}
-
-std::thread StartWriterThread(std::function<void()> run) {
-    return std::thread([run = std::move(run)] {
-        AddStoppableThread(CurrentThread());
-        run();
-        RemoveStoppableThread(::GetCurrentThreadId());
-    });
 }
 
 // Only a file on a disk is opened to learn its identity; a pipe or a device

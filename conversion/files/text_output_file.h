@@ -8,6 +8,7 @@
 #include "conversion/files/background_writer.h"
 #include "conversion/files/file_identity.h"
 #include "conversion/files/system_file.h"
+#include "conversion/writers/document_lines.h"
 
 namespace routalo {
 
@@ -17,8 +18,9 @@ namespace routalo {
 // own, so the file only ever holds complete lines: when a write fails
 // part-way (a full disk), the file is cut back to the end of the last line
 // that reached it. A failure shows at the next hand-over of a buffer or at
-// Close at the latest.
-class TextOutputFile {
+// Close at the latest. Final, so that a writer that holds it as itself, as
+// the default layout does, calls WriteLine without going through the table.
+class TextOutputFile final : public DocumentLines {
   public:
     // Creates `path`, or empties it when it exists, and holds the file's
     // exclusive lock until it is closed. Throws, with nothing emptied, when
@@ -27,12 +29,14 @@ class TextOutputFile {
     // TextOutputFile, in this process or another, writes it; and with nothing
     // created either when the buffers or the writer thread cannot be had.
     explicit TextOutputFile(const std::string& path, const OverwriteGuard& guard = {});
-    ~TextOutputFile();
+    ~TextOutputFile() override;
     TextOutputFile(const TextOutputFile&) = delete;
     TextOutputFile& operator=(const TextOutputFile&) = delete;
+    TextOutputFile(TextOutputFile&&) = delete;
+    TextOutputFile& operator=(TextOutputFile&&) = delete;
 
     // Writes `text` followed by CR LF. Throws FileError when writing fails.
-    void WriteLine(std::string_view text);
+    void WriteLine(std::string_view text) override;
 
     // Writes `bytes` as they are, without a line end: a file that is no text
     // (an archive). A failed write leaves such a file of no use: Discard it.

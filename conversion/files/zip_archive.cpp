@@ -115,19 +115,23 @@ void ZipArchive::Put(std::string_view bytes) {
     file_.Write(bytes);
 }
 
+void ZipArchive::PutEntryFields(std::string& out, const Entry& entry) {
+    Put16(out, entry.flags);
+    Put16(out, entry.method);
+    Put16(out, entry.time.time);
+    Put16(out, entry.time.date);
+    Put32(out, entry.crc);
+    Put32(out, entry.compressedSize);
+    Put32(out, entry.size);
+    Put16(out, static_cast<std::uint32_t>(entry.name.size()));
+    Put16(out, 0);  // extra length
+}
+
 void ZipArchive::PutLocalHeader(const Entry& entry) {
     std::string header;
     Put32(header, kLocalHeaderSignature);
     Put16(header, kVersion);
-    Put16(header, entry.flags);
-    Put16(header, entry.method);
-    Put16(header, entry.time.time);
-    Put16(header, entry.time.date);
-    Put32(header, entry.crc);
-    Put32(header, entry.compressedSize);
-    Put32(header, entry.size);
-    Put16(header, static_cast<std::uint32_t>(entry.name.size()));
-    Put16(header, 0);
+    PutEntryFields(header, entry);
     header.append(entry.name);
     Put(header);
 }
@@ -239,17 +243,9 @@ void ZipArchive::Finish() {
         std::string directory;
         for (const Entry& entry : entries_) {
             Put32(directory, kCentralHeaderSignature);
-            Put16(directory, kVersion);
-            Put16(directory, kVersion);
-            Put16(directory, entry.flags);
-            Put16(directory, entry.method);
-            Put16(directory, entry.time.time);
-            Put16(directory, entry.time.date);
-            Put32(directory, entry.crc);
-            Put32(directory, entry.compressedSize);
-            Put32(directory, entry.size);
-            Put16(directory, static_cast<std::uint32_t>(entry.name.size()));
-            Put16(directory, 0);  // extra length
+            Put16(directory, kVersion);  // made by
+            Put16(directory, kVersion);  // needed
+            PutEntryFields(directory, entry);
             Put16(directory, 0);  // comment length
             Put16(directory, 0);  // first disk
             Put16(directory, 0);  // internal attributes

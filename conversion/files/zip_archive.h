@@ -105,6 +105,9 @@ class ZipArchive {
     };
 
     void Put(std::string_view bytes);
+    // The fields that a local header and a central directory header share,
+    // from the flags to the extra field's length, in the order both hold them.
+    static void PutEntryFields(std::string& out, const Entry& entry);
     void PutLocalHeader(const Entry& entry);
     void Deflate(bool finish);
     void EndStreamedEntry();

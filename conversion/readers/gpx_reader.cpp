@@ -7,10 +7,10 @@
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/readers/great_circle.h"
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
+#include "conversion/stop/stop_request.h"
 #include "conversion/xml_text.h"
 
 namespace routalo {

@@ -10,9 +10,9 @@
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
+#include "conversion/stop/stop_request.h"
 
 namespace routalo {
 namespace {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
+#include "conversion/stop/stop_request.h"
 #include "conversion/text_encoding.h"
 #include "conversion/xml_text.h"
 

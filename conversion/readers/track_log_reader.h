@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/point_reader.h"
+#include "conversion/stop/stop_request.h"
 #include "conversion/track_point.h"
 
 namespace routalo {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/readers/xml_markup_filter.h"
 #include "conversion/readers/xml_node_source.h"
+#include "conversion/stop/stop_request.h"
 #include "conversion/text_encoding.h"
 
 namespace routalo {

@@ -11,10 +11,10 @@
 #include <utility>
 
 #include "conversion/errors.h"
-#include "conversion/files/stop_request.h"
 #include "conversion/files/system_error_win32.h"
 #include "conversion/readers/xml_markup_filter.h"
 #include "conversion/readers/xml_node_source.h"
+#include "conversion/stop/stop_request.h"
 #include "conversion/utf16.h"
 
 namespace routalo {

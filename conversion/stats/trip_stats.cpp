@@ -449,9 +449,8 @@ void TripStats::Add(const TrackPoint& point, const TrackPoint& previous, std::in
         const bool readable = ReadSpeed(point.Speed, speed, room_);
         // The writer took the speed before, so it is readable; the classes
         // fail on it as the writer does should it not be.
-        const int speedClass = topSpeed_
-                                   ? topSpeed_->ClassOf(point.Speed)
-                                   : (readable ? DefaultClassOf(speed) : SpeedClassOf(point.Speed));
+        const int speedClass =
+            rule_.IsDefault() && readable ? DefaultClassOf(speed) : rule_.ClassOf(point.Speed);
         bool moving = false;
         if (readable && moment != kNoMoment && previousMoment_ != kNoMoment &&
             moment > previousMoment_) {
@@ -515,40 +514,31 @@ TripFigures TripStats::Figures() {
     return figures;
 }
 
-std::vector<ColourRow> SchemeColourRows() {
-    std::vector<ColourRow> rows;
-    for (std::size_t speedClass = 0; speedClass < SpeedColours.size(); ++speedClass) {
-        const std::string& colour = SpeedColours.at(speedClass);
-        auto row = std::ranges::find(rows, colour, &ColourRow::label);
-        if (row == rows.end()) {
-            row = rows.insert(rows.end(), ColourRow{colour, 0});
-        }
-        row->classes |= std::uint32_t{1} << speedClass;
-    }
-    return rows;
-}
-
-std::string TripFiguresText(const TripFigures& figures, const std::vector<ColourRow>& colours,
+std::string TripFiguresText(const TripFigures& figures, const ClassRule& rule,
                             std::optional<int> rangeTopKmh) {
-    // Each colour's distance in whole metres, and the whole distance as
-    // their sum, so that the lines add up as printed.
-    std::vector<std::int64_t> colourMetres;
-    std::vector<std::int64_t> colourMicroseconds;
+    // The legend's rows are the runs of classes of one colour, in class
+    // order: a class whose colour differs from the one before starts the
+    // next row.
+    const std::vector<LegendRow> rows = LegendRows(rule);
+    std::vector<std::int64_t> rowMicrometres(rows.size());
+    std::vector<std::int64_t> rowMicroseconds(rows.size());
+    std::size_t row = 0;
+    for (std::size_t speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
+        if (speedClass > 0 && SpeedColours.at(speedClass) != SpeedColours.at(speedClass - 1)) {
+            ++row;
+        }
+        rowMicrometres.at(row) += figures.micrometres.at(speedClass);
+        rowMicroseconds.at(row) += figures.movingMicroseconds.at(speedClass);
+    }
+    // Each row's distance in whole metres, and the whole distance as their
+    // sum, so that the lines add up as printed.
+    std::vector<std::int64_t> rowMetres;
     std::int64_t metres = 0;
     std::int64_t moving = 0;
-    for (const ColourRow& colour : colours) {
-        std::int64_t micrometres = 0;
-        std::int64_t microseconds = 0;
-        for (std::size_t speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
-            if ((colour.classes >> speedClass & 1U) != 0) {
-                micrometres += figures.micrometres.at(speedClass);
-                microseconds += figures.movingMicroseconds.at(speedClass);
-            }
-        }
-        colourMetres.push_back(WholeMetres(micrometres));
-        colourMicroseconds.push_back(microseconds);
-        metres += colourMetres.back();
-        moving += microseconds;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rowMetres.push_back(WholeMetres(rowMicrometres[i]));
+        metres += rowMetres.back();
+        moving += rowMicroseconds[i];
     }
 
     std::string text = "distance: " + KilometresText(metres) + "\n";
@@ -580,13 +570,12 @@ std::string TripFiguresText(const TripFigures& figures, const std::vector<Colour
     if (rangeTopKmh) {
         text += "top of the range: " + std::to_string(*rangeTopKmh) + " km/h\n";
     }
-    for (std::size_t i = 0; i < colours.size(); ++i) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string label = "in colour " + rows[i].colour + " (" + rows[i].speeds + "): ";
         if (figures.timed) {
-            text += "time in colour " + colours[i].label + ": " +
-                    SecondsText(colourMicroseconds[i]) + "\n";
+            text += "time " + label + SecondsText(rowMicroseconds[i]) + "\n";
         }
-        text += "distance in colour " + colours[i].label + ": " + KilometresText(colourMetres[i]) +
-                "\n";
+        text += "distance " + label + KilometresText(rowMetres[i]) + "\n";
     }
     return text;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "conversion/class_rule.h"
 #include "conversion/readers/great_circle.h"
 #include "conversion/speed_class.h"
 #include "conversion/speed_scheme.h"
@@ -91,9 +92,8 @@ struct TripFigures {
 // the readers use.
 class TripStats {
   public:
-    // The classes as the document has them: spread up to `topSpeed`, or the
-    // default ones without it.
-    explicit TripStats(std::optional<TopSpeed> topSpeed) : topSpeed_(std::move(topSpeed)) {}
+    // The classes as the document has them.
+    explicit TripStats(ClassRule rule) : rule_(std::move(rule)) {}
 
     // Takes the next point, read at `moment`, after `previous`, the point
     // of the call before; `continuesChain` when a segment joins the two. A
@@ -118,7 +118,7 @@ class TripStats {
 
     std::array<Segment, 64> pending_{};
     std::size_t pendingCount_ = 0;
-    std::optional<TopSpeed> topSpeed_;
+    ClassRule rule_;
     TripFigures figures_;
     std::int64_t firstMoment_ = kNoMoment;
     std::int64_t lastMoment_ = kNoMoment;
@@ -130,25 +130,16 @@ class TripStats {
     std::string room_;  // a speed written with an exponent, as plain digits
 };
 
-// One distinct colour of the scale: its classes (bit i for class i) and
-// how the figures name it.
-struct ColourRow {
-    std::string label;
-    std::uint32_t classes = 0;
-};
-
-// The distinct colours of SpeedColours, in class order, each named by its
-// aabbggrr text.
-[[nodiscard]] std::vector<ColourRow> SchemeColourRows();
-
 // The figures as lines of text, "LABEL: VALUE UNIT\n", one value per line,
 // for standard output and the document: distance, elapsed and moving time,
 // average moving speed, top speed, the top of the range `rangeTopKmh` where
-// the trip chose it, then each colour's moving time and distance. Times are seconds, distances
-// kilometres to the metre, speeds km/h to two decimals; the whole distance is the sum of the
-// colours' as printed. What the log cannot tell is left out.
-[[nodiscard]] std::string TripFiguresText(const TripFigures& figures,
-                                          const std::vector<ColourRow>& colours,
+// the trip chose it, then for each row of the legend of `rule` (LegendRows)
+// its moving time and distance, "time in colour ff0000ff (20 km/h and
+// faster): 12 s". Times are seconds, distances kilometres to the metre,
+// speeds km/h to two decimals; the whole distance is the sum of the rows'
+// as printed, the moving time that of their times. What the log cannot tell
+// is left out.
+[[nodiscard]] std::string TripFiguresText(const TripFigures& figures, const ClassRule& rule,
                                           std::optional<int> rangeTopKmh = std::nullopt);
 
 // The lines of TripFiguresText as an HTML table for a document's

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/writers/legend_row.h"
+#include "conversion/class_rule.h"
 
 namespace routalo {
 

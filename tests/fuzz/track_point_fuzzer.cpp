@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::int64_t kYear10000 = 253'402'300'800'000'000;
     Require(moment == kNoMoment || (moment >= kYear1 && moment < kYear10000),
             "a point's moment lies in the years 1 to 9999");
-    TripStats stats(std::nullopt);
+    TripStats stats{ClassRule()};
     TripFigures figures;
     try {
         stats.Add(*point, *point, moment, false);

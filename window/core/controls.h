@@ -122,10 +122,38 @@ static_assert([] {
     return true;
 }());
 
-// The label of each of the four steps: step n is kStepLabels[n - 1].
-inline constexpr std::array<Control, 4> kStepLabels{Control::kLabel1, Control::kLabel2,
-                                                    Control::kLabel3, Control::kLabel4};
-inline constexpr int kStepCount = static_cast<int>(kStepLabels.size());
+// The four steps the window leads the user through, numbered as their
+// labels are ("Stap 1: ...").
+enum class Step : std::uint8_t {
+    kChooseSource = 1,  // Label1: choose the track log
+    kChooseOutput = 2,  // Label2: choose the kind of output
+    kNameTrack = 3,     // Label3: name the track
+    kConvert = 4,       // Label4: convert
+};
+inline constexpr std::array<Step, 4> kSteps{Step::kChooseSource, Step::kChooseOutput,
+                                            Step::kNameTrack, Step::kConvert};
+
+// The place of `step` in kSteps, and in any table kept for each step.
+[[nodiscard]] constexpr std::size_t IndexOf(Step step) {
+    return static_cast<std::size_t>(step) - 1;
+}
+
+// The label of each step, at the step's index.
+inline constexpr std::array<Control, kSteps.size()> kStepLabels{Control::kLabel1, Control::kLabel2,
+                                                                Control::kLabel3, Control::kLabel4};
+
+[[nodiscard]] constexpr Control StepLabel(Step step) {
+    return kStepLabels.at(IndexOf(step));
+}
+
+static_assert([] {
+    for (std::size_t i = 0; i < kSteps.size(); ++i) {
+        if (IndexOf(kSteps.at(i)) != i) {
+            return false;
+        }
+    }
+    return true;
+}());
 
 // The controls that take the focus, in the order Tab moves through them (by
 // their tab index); labels take none. The focus starts on the first.

@@ -66,16 +66,12 @@ bool NamesFile(const std::string& path) {
            std::filesystem::is_regular_file(FileSystemPath(path), error);
 }
 
-bool WindowCore::StepBold(int step) const {
-    return step >= 1 && step <= kStepCount && stepBold_.at(static_cast<std::size_t>(step - 1));
-}
-
-void WindowCore::SetStepBold(int step, bool bold) {
-    stepBold_.at(static_cast<std::size_t>(step - 1)) = bold;
+void WindowCore::SetStepBold(Step step, bool bold) {
+    stepBold_.at(IndexOf(step)) = bold;
     view_.SetStepBold(step, bold);
 }
 
-void WindowCore::SetPointerShape(int shape) {
+void WindowCore::SetPointerShape(PointerShape shape) {
     pointer_ = shape;
     view_.SetPointerShape(shape);
 }
@@ -119,7 +115,7 @@ bool WindowCore::Drop(const std::vector<std::string>& paths) {
 void WindowCore::Form_Load() {
     sourceFileName_.clear();
     InitSpeedScheme();
-    SetStepBold(1, true);
+    SetStepBold(Step::kChooseSource, true);
     // Setting the text is a change of the scheme box, as typing in it is;
     // the core runs its handler once, whether or not the view reports it.
     settingText_ = Control::kCmbKleuren;
@@ -150,33 +146,33 @@ void WindowCore::TakeDialogFileName() {
     }
     // A byte that is no UTF-8 shows as U+FFFD; the source keeps the bytes.
     view_.SetCaption(kProgramTitle + " - " + ShownText(sourceFileName_));
-    SetStepBold(1, false);
-    SetStepBold(2, true);
+    SetStepBold(Step::kChooseSource, false);
+    SetStepBold(Step::kChooseOutput, true);
 }
 
 void WindowCore::chkGenTimeInfo_Click() {
-    SetStepBold(2, false);
-    SetStepBold(3, true);
+    SetStepBold(Step::kChooseOutput, false);
+    SetStepBold(Step::kNameTrack, true);
 }
 
 // The scheme's text is never read: the conversion has one built-in scheme.
 void WindowCore::cmbKleuren_Change() {
-    SetStepBold(2, false);
-    SetStepBold(3, true);
+    SetStepBold(Step::kChooseOutput, false);
+    SetStepBold(Step::kNameTrack, true);
 }
 
 void WindowCore::txtNaam_Change() {
-    SetStepBold(3, false);
-    SetStepBold(4, true);
+    SetStepBold(Step::kNameTrack, false);
+    SetStepBold(Step::kConvert, true);
 }
 
 // Converts synchronously: the window takes no input until the run returns.
 // The run reports its own failures, through a critical-error box.
 void WindowCore::cmdConverteer_Click() {
-    SetStepBold(4, false);
+    SetStepBold(Step::kConvert, false);
     if (!sourceFileName_.empty()) {
-        const int previousPointer = pointer_;
-        SetPointerShape(kHourglass);
+        const PointerShape previousPointer = pointer_;
+        SetPointerShape(PointerShape::kHourglass);
         const std::string trackName = view_.NameText();
         ConvertTrackLog(sourceFileName_, trackName, view_.TimeInfoTicked(),
                         [this](const std::string& message) {
@@ -186,7 +182,7 @@ void WindowCore::cmdConverteer_Click() {
     } else {
         view_.ShowMessage(kNoFileMessage, MessageStyle::kOkOnly, kProgramTitle);
     }
-    SetStepBold(1, true);
+    SetStepBold(Step::kChooseSource, true);
 }
 
 void WindowCore::cmdInfo_Click() {

@@ -40,10 +40,10 @@ class WindowCore {
     // The file dialog's FileName: the last confirmed choice, kept from one
     // opening to the next; empty until there is one.
     [[nodiscard]] const std::string& DialogFileName() const { return dialogFileName_; }
-    // Whether the label of `step` (1 to 4) is bold.
-    [[nodiscard]] bool StepBold(int step) const;
-    // The window's mouse pointer as a shape number (pointer_shape.h).
-    [[nodiscard]] int PointerShape() const { return pointer_; }
+    // Whether the label of `step` is bold.
+    [[nodiscard]] bool StepBold(Step step) const { return stepBold_.at(IndexOf(step)); }
+    // The window's mouse pointer.
+    [[nodiscard]] PointerShape Pointer() const { return pointer_; }
 
     // Runs the handler, if any, of `event` of `control`. A change that the
     // core makes itself (the scheme box's text at the start) runs none.
@@ -90,14 +90,14 @@ class WindowCore {
     // What follows a closing of the file dialog: take its FileName as the
     // source, show it in the caption and move the bold mark to step 2.
     void TakeDialogFileName();
-    void SetStepBold(int step, bool bold);
-    void SetPointerShape(int shape);
+    void SetStepBold(Step step, bool bold);
+    void SetPointerShape(PointerShape shape);
 
     WindowView& view_;
     std::string sourceFileName_;
     std::string dialogFileName_;
-    std::array<bool, kStepCount> stepBold_{};
-    int pointer_ = kDefaultPointer;
+    std::array<bool, kSteps.size()> stepBold_{};
+    PointerShape pointer_ = PointerShape::kDefault;
     bool backgroundPressed_ = false;
     // The control whose text the core is setting, whose change it ignores.
     std::optional<Control> settingText_;

@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "window/core/controls.h"
 #include "window/core/message_style.h"
+#include "window/core/pointer_shape.h"
 
 namespace routalo {
 
@@ -23,14 +25,14 @@ class WindowView {
   public:
     virtual ~WindowView() = default;
 
-    // Shows the label of `step` (1 to 4) in bold or in the normal weight.
-    virtual void SetStepBold(int step, bool bold) = 0;
+    // Shows the label of `step` in bold or in the normal weight.
+    virtual void SetStepBold(Step step, bool bold) = 0;
     virtual void SetCaption(const std::string& caption) = 0;
 
-    // Shows the window's mouse pointer as a shape number (pointer_shape.h)
-    // at once, before the core goes on with work that keeps the toolkit's
-    // event loop from running. The core keeps the number.
-    virtual void SetPointerShape(int shape) = 0;
+    // Shows the window's mouse pointer in `shape` at once, before the core
+    // goes on with work that keeps the toolkit's event loop from running.
+    // The core keeps the shape.
+    virtual void SetPointerShape(PointerShape shape) = 0;
 
     // A modal message box with an OK button; returns when it is closed.
     virtual void ShowMessage(const std::string& text, MessageStyle style,

@@ -8,6 +8,29 @@
 namespace routalo {
 namespace {
 
+// "*.csv;*.txt" -> "*.csv *.txt"; "*.*" -> "*".
+QString QtPatterns(const QString& patterns) {
+    QStringList result;
+    for (const QString& part : patterns.split(u';', Qt::SkipEmptyParts)) {
+        const QString pattern = part.trimmed();
+        if (pattern.isEmpty()) {
+            continue;
+        }
+        result.append(pattern == u"*.*" ? QStringLiteral("*") : pattern);
+    }
+    return result.join(u' ');
+}
+
+// The description without a bracketed copy of `patterns` at its end.
+QString BareDescription(const QString& description, const QString& patterns) {
+    QString trimmed = description.trimmed();
+    const QString shown = u'(' + patterns.trimmed() + u')';
+    if (trimmed.endsWith(shown)) {
+        return trimmed.chopped(shown.size()).trimmed();
+    }
+    return trimmed;
+}
+
 // Qt's own file dialog keeps its last folder, its history and its layout in
 // QtProject.conf through QSettings: it reads the user's and the system's
 // copy when it opens and writes the user's when it closes. The program keeps
@@ -32,6 +55,27 @@ QStringList ItemTexts(const QComboBox& box) {
 }
 
 }  // namespace
+
+QStringList QtNameFilters(std::span<const FileFilter> filters) {
+    QStringList result;
+    for (const FileFilter& filter : filters) {
+        const QString patterns = QString::fromUtf8(filter.patterns);
+        const QString bare = BareDescription(QString::fromUtf8(filter.description), patterns);
+        const QString shown = u'(' + QtPatterns(patterns) + u')';
+        result.append(bare.isEmpty() ? shown : bare + u' ' + shown);
+    }
+    return result;
+}
+
+QStringList ShownFilters(std::span<const FileFilter> filters) {
+    QStringList result;
+    for (const FileFilter& filter : filters) {
+        const QString description = QString::fromUtf8(filter.description).trimmed();
+        result.append(description.isEmpty() ? QtNameFilters({&filter, 1}).constFirst()
+                                            : description);
+    }
+    return result;
+}
 
 DialogFilePicker::DialogFilePicker(QWidget* parent) : parent_(parent) {
     KeepNoSettings();

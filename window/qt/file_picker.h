@@ -3,11 +3,28 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <span>
 #include <string>
+
+#include "window/core/window_view.h"
 
 class QWidget;
 
 namespace routalo {
+
+// Turns file types, as description and pattern pairs,
+//   {"CSV GPS files (*.csv)", "*.csv"}, {"All files (*.*)", "*.*"}
+// into Qt's name filters, one per pair:
+//   "CSV GPS files (*.csv)", "All files (*)"
+// Patterns separated by ";" become one space-separated list, and "*.*"
+// becomes "*", which also matches names without a dot. A pattern already
+// shown in brackets at the end of its description is not shown twice.
+[[nodiscard]] QStringList QtNameFilters(std::span<const FileFilter> filters);
+
+// The same file types as a file dialog lists them: each pair's description
+// as written ("All files (*.*)"), or its Qt name filter when the description
+// is empty.
+[[nodiscard]] QStringList ShownFilters(std::span<const FileFilter> filters);
 
 // What one opening of a file-open dialog asks of the user.
 struct FileOpenRequest {

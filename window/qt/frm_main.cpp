@@ -8,14 +8,12 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "window/qt/caption_font.h"
-#include "window/qt/file_open_dialog.h"
 #include "window/qt/file_picker.h"
 #include "window/qt/message_box.h"
 #include "window/qt/program_icon.h"
@@ -199,8 +197,8 @@ void frmMain::setFocusOrder() {
     }
 }
 
-void frmMain::SetStepBold(int step, bool bold) {
-    auto* label = control<QLabel>(kStepLabels.at(static_cast<std::size_t>(step - 1)));
+void frmMain::SetStepBold(Step step, bool bold) {
+    auto* label = control<QLabel>(StepLabel(step));
     QFont font = label->font();
     font.setBold(bold);
     label->setFont(font);
@@ -210,7 +208,7 @@ void frmMain::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
 }
 
-void frmMain::SetPointerShape(int shape) {
+void frmMain::SetPointerShape(PointerShape shape) {
     mousePointer_.Set(shape);
 }
 
@@ -218,17 +216,20 @@ void frmMain::ShowMessage(const std::string& text, MessageStyle style, const std
     messageBox_.Show(QString::fromStdString(text), style, QString::fromStdString(title));
 }
 
+// The dialog keeps nothing between openings: the core hands it the last
+// confirmed choice each time. The first file type is in effect.
 std::optional<std::string> frmMain::ChooseFile(const std::string& title,
                                                std::span<const FileFilter> filters,
                                                const std::string& fileName) {
-    FileOpenDialog cdFile(filePicker_);
-    cdFile.SetDialogTitle(QString::fromStdString(title));
-    cdFile.SetFilters(filters);
-    cdFile.SetFileName(fileName);
-    if (!cdFile.ShowOpen()) {
-        return std::nullopt;
+    FileOpenRequest request;
+    request.title = QString::fromStdString(title);
+    request.nameFilters = QtNameFilters(filters);
+    request.shownFilters = ShownFilters(filters);
+    if (!request.nameFilters.isEmpty()) {
+        request.selectedNameFilter = request.nameFilters.constFirst();
     }
-    return cdFile.FileName();
+    request.fileName = fileName;
+    return filePicker_.PickFile(request);
 }
 
 void frmMain::SetSchemeText(const std::string& text) {

@@ -53,9 +53,9 @@ class frmMain : public QWidget, private WindowView {
 
   private:
     // What the core asks of the window.
-    void SetStepBold(int step, bool bold) override;
+    void SetStepBold(Step step, bool bold) override;
     void SetCaption(const std::string& caption) override;
-    void SetPointerShape(int shape) override;
+    void SetPointerShape(PointerShape shape) override;
     void ShowMessage(const std::string& text, MessageStyle style,
                      const std::string& title) override;
     std::optional<std::string> ChooseFile(const std::string& title,

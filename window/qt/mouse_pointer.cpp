@@ -5,11 +5,14 @@
 
 namespace routalo {
 
-void MousePointer::Set(int value) {
-    if (value == kHourglass) {
-        ShowBusy();
-    } else {
-        ShowOwn();
+void MousePointer::Set(PointerShape shape) {
+    switch (shape) {
+        case PointerShape::kHourglass:
+            ShowBusy();
+            break;
+        case PointerShape::kDefault:
+            ShowOwn();
+            break;
     }
     // Hands the change to the window system now. User input stays queued
     // until the handler that set the pointer returns.

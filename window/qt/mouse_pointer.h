@@ -11,10 +11,10 @@
 namespace routalo {
 
 // Shows a window's pointer shape over that window and every control in it.
-// Any value other than kHourglass shows the pointers the window and its
-// controls have of their own. Another window,
-// such as a message box shown while the window is busy, keeps its own
-// pointer: the busy one is no override for the whole application.
+// The default shape shows the pointers the window and its controls have of
+// their own. Another window, such as a message box shown while the window is
+// busy, keeps its own pointer: the busy one is no override for the whole
+// application.
 class MousePointer {
   public:
     explicit MousePointer(QWidget& window) : window_(window) {}
@@ -22,9 +22,9 @@ class MousePointer {
     MousePointer(const MousePointer&) = delete;
     MousePointer& operator=(const MousePointer&) = delete;
 
-    // Shows the shape of `value` at once, before the caller goes on with
-    // work that keeps the event loop from running.
-    void Set(int value);
+    // Shows `shape` at once, before the caller goes on with work that keeps
+    // the event loop from running.
+    void Set(PointerShape shape);
 
   private:
     void ShowBusy();

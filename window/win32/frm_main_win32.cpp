@@ -52,6 +52,19 @@ int Pixels(int twips, UINT dpi) {
     return ::MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch);
 }
 
+// The system's icon that a message box of `style` shows.
+UINT IconOf(MessageStyle style) {
+    switch (style) {
+        case MessageStyle::kCritical:
+            return MB_ICONERROR;
+        case MessageStyle::kInformation:
+            return MB_ICONINFORMATION;
+        case MessageStyle::kOkOnly:
+            break;
+    }
+    return 0;
+}
+
 // The system's window text, as UTF-8.
 std::string WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
@@ -134,9 +147,9 @@ class Win32Window final : private WindowView {
     [[nodiscard]] bool IsInside(POINT point) const;
 
     // What the core asks of the window.
-    void SetStepBold(int step, bool bold) override;
+    void SetStepBold(Step step, bool bold) override;
     void SetCaption(const std::string& caption) override;
-    void SetPointerShape(int shape) override;
+    void SetPointerShape(PointerShape shape) override;
     void ShowMessage(const std::string& text, MessageStyle style,
                      const std::string& title) override;
     std::optional<std::string> ChooseFile(const std::string& title,
@@ -229,8 +242,8 @@ HFONT Win32Window::FontOf(Control control) const {
         return fonts_->Info();
     }
     // The step marks are the core's; a new DPI draws them as the core has them.
-    for (std::size_t step = 0; step < kStepLabels.size(); ++step) {
-        if (control == kStepLabels.at(step) && core_.StepBold(static_cast<int>(step) + 1)) {
+    for (const Step step : kSteps) {
+        if (control == StepLabel(step) && core_.StepBold(step)) {
             return fonts_->Bold();
         }
     }
@@ -336,7 +349,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETCURSOR:
             // The hourglass over the whole window, its controls included,
             // while the core wants it.
-            if (core_.PointerShape() == kHourglass) {
+            if (core_.Pointer() == PointerShape::kHourglass) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
                 return TRUE;
             }
@@ -382,8 +395,8 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void Win32Window::SetStepBold(int step, bool bold) {
-    const HWND label = ControlWindow(kStepLabels.at(static_cast<std::size_t>(step - 1)));
+void Win32Window::SetStepBold(Step step, bool bold) {
+    const HWND label = ControlWindow(StepLabel(step));
     ::SendMessageW(label, WM_SETFONT,
                    reinterpret_cast<WPARAM>(bold ? fonts_->Bold() : fonts_->Normal()), TRUE);
 }
@@ -394,14 +407,13 @@ void Win32Window::SetCaption(const std::string& caption) {
 
 // The hourglass shows at once: the core converts next, and no message is
 // handled until it is done.
-void Win32Window::SetPointerShape(int shape) {
-    ::SetCursor(::LoadCursorW(nullptr, shape == kHourglass ? IDC_WAIT : IDC_ARROW));
+void Win32Window::SetPointerShape(PointerShape shape) {
+    ::SetCursor(::LoadCursorW(nullptr, shape == PointerShape::kHourglass ? IDC_WAIT : IDC_ARROW));
 }
 
 void Win32Window::ShowMessage(const std::string& text, MessageStyle style,
                               const std::string& title) {
-    ::MessageBoxW(window_, Wide(text).c_str(), Wide(title).c_str(),
-                  MB_OK | static_cast<UINT>(style));
+    ::MessageBoxW(window_, Wide(text).c_str(), Wide(title).c_str(), MB_OK | IconOf(style));
 }
 
 std::optional<std::string> Win32Window::ChooseFile(const std::string& title,

@@ -23,8 +23,8 @@ constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
 constexpr std::string_view kPoints = "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--name NAME] [--top-speed KMH|auto] [--gap SECONDS] "
-    "[--stats] LOG...\n";
+    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH|auto] "
+    "[--gap SECONDS] [--stats] LOG...\n";
 
 struct Outcome {
     int status;
@@ -193,13 +193,17 @@ TEST_F(ConvertCommand, PrintsTheTripsNumbersOfEachLogConverted) {
     const std::string bad = folder_.Write("bad.csv", "no header\r\n");
     const Outcome outcome = RunCommand({"--stats", "--top-speed", "auto", good_, bad});
     EXPECT_EQ(outcome.status, 1);
+    // The legend's rows under a top speed of 10 km/h: a class's limits are
+    // (2 x class - 1) x 10 / 50 km/h.
     std::string colours;
-    for (const char* colour : {"ff000000", "ffff0000", "ffff7700", "ff00ff6a", "ff00ff37",
-                               "ff00ffd9", "ff00eaff", "ff0077ff", "ff0000ff"}) {
+    for (const char* row :
+         {"ff000000 (0-0.6 km/h)", "ffff0000 (0.6-1.4 km/h)", "ffff7700 (1.4-2.6 km/h)",
+          "ff00ff6a (2.6-3.4 km/h)", "ff00ff37 (3.4-4.2 km/h)", "ff00ffd9 (4.2-5 km/h)",
+          "ff00eaff (5-6.6 km/h)", "ff0077ff (6.6-7.8 km/h)", "ff0000ff (7.8 km/h and faster)"}) {
         // 6 km/h of 10 is class 15 of 25
-        const bool used = std::string_view(colour) == "ff00eaff";
-        colours += std::string("time in colour ") + colour + ": " + (used ? "1" : "0") + " s\n" +
-                   "distance in colour " + colour + ": " + (used ? "471.294" : "0.000") + " km\n";
+        const bool used = std::string_view(row).starts_with("ff00eaff");
+        colours += std::string("time in colour ") + row + ": " + (used ? "1" : "0") + " s\n" +
+                   "distance in colour " + row + ": " + (used ? "471.294" : "0.000") + " km\n";
     }
     EXPECT_EQ(outcome.output, "log: " + good_ +
                                   "\ndistance: 471.294 km\nelapsed time: 1 s\nmoving time: 1 s\n"
@@ -222,6 +226,24 @@ TEST_F(ConvertCommand, PrintsTheTripsNumbersOfEachLogConverted) {
     EXPECT_EQ(ReadBytes(errors),
               "routalo-convert: /dev/stdin: Het bestand /dev/stdin kon niet worden geopend. "
               "(--top-speed auto reads the LOG twice, and a pipe can be read only once)\n");
+}
+
+// The merged layout in each form of the option; with --time it has time spans.
+TEST_F(ConvertCommand, WritesTheMergedLayoutWithMerge) {
+    const std::pair<std::vector<std::string>, bool> cases[] = {
+        {{"--merge"}, false}, {{"-m"}, false}, {{"--me"}, false}, {{"-mt"}, true}};
+    for (const auto& [options, withTime] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(options));
+        std::vector<std::string> arguments = options;
+        arguments.push_back(good_);
+        EXPECT_EQ(RunCommand(arguments).status, 0);
+        const std::string document = ReadBytes(folder_.File("good.kml"));
+        EXPECT_NE(document.find("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"),
+                  std::string::npos);
+        EXPECT_EQ(
+            document.find("<TimeSpan><begin>7-01-01T01:01:01+00:00</begin>") != std::string::npos,
+            withTime);
+    }
 }
 
 TEST_F(ConvertCommand, TreatsEverythingAfterDoubleDashAsALog) {

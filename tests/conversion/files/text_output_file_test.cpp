@@ -21,7 +21,7 @@
 
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
-#include "conversion/files/wake_ups.h"
+#include "conversion/stop/stoppable_waits.h"
 #include "tests/conversion/files/scarce_memory.h"
 #include "tests/support/scratch_folder.h"
 
@@ -218,8 +218,8 @@ TEST(TextOutputFile, SleepsWhileAPipesReaderPauses) {
     const std::string path = folder.File("doc.kml");
     ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0);
     const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    PrepareWakeUps();
-    WakeWaitingWrites();
+    PrepareStoppableWaits();
+    WakeStoppableWaits();
     const std::string line(999, 'x');
     constexpr std::size_t kLines = 3000;  // more than the pipe and both buffers hold
     std::string received;

@@ -129,7 +129,7 @@ TEST_F(TripStatsTest, GivesEachNumberOfATripBuiltForIt) {
     const ConversionOutcome outcome = Convert(folder_.Write("trip.csv", CsvLog(points)), request);
     ASSERT_EQ(outcome.result, ConversionResult::kConverted) << outcome.cause;
     ASSERT_TRUE(outcome.figures);
-    const std::string text = TripFiguresText(*outcome.figures, SchemeColourRows());
+    const std::string& text = *outcome.figures;
     std::map<std::string, double> values = Values(text);
 
     long double metres = 0;
@@ -159,20 +159,23 @@ TEST_F(TripStatsTest, GivesEachNumberOfATripBuiltForIt) {
     near("average moving speed", movingMetres / moving * 3.6L);
     near("top speed", 120.5L);
 
-    // The colours: 36 and 120.5 km/h red, 12.5 km/h (class 12) ff00ffd9, 1.8
-    // km/h (class 2) blue; every other colour's time is zero.
+    // The legend's rows: 36 and 120.5 km/h red, 12.5 km/h (class 12)
+    // ff00ffd9, 1.8 km/h (class 2) blue; every other row's time is zero.
     const std::map<std::string, std::int64_t> colourSeconds = {
-        {"ff0000ff", secondsBySpeed[360] + secondsBySpeed[1205]},
-        {"ff00ffd9", secondsBySpeed[125]},
-        {"ffff0000", secondsBySpeed[18]}};
+        {"ff0000ff (20 km/h and faster)", secondsBySpeed[360] + secondsBySpeed[1205]},
+        {"ff00ffd9 (11-12 km/h)", secondsBySpeed[125]},
+        {"ffff0000 (2-3 km/h)", secondsBySpeed[18]}};
     std::int64_t colourTimes = 0;
     std::int64_t colourMetres = 0;
-    for (const ColourRow& colour : SchemeColourRows()) {
-        const auto time = values.at("time in colour " + colour.label);
-        const auto known = colourSeconds.find(colour.label);
-        EXPECT_EQ(time, known == colourSeconds.end() ? 0 : known->second) << colour.label;
+    const std::vector<LegendRow> rows = LegendRows(ClassRule());
+    EXPECT_EQ(values.size(), 5 + 2 * rows.size()) << text;
+    for (const LegendRow& row : rows) {
+        const std::string label = row.colour + " (" + row.speeds + ")";
+        const auto time = values.at("time in colour " + label);
+        const auto known = colourSeconds.find(label);
+        EXPECT_EQ(time, known == colourSeconds.end() ? 0 : known->second) << label;
         colourTimes += static_cast<std::int64_t>(time);
-        colourMetres += std::llround(values.at("distance in colour " + colour.label) * 1000);
+        colourMetres += std::llround(values.at("distance in colour " + label) * 1000);
     }
     EXPECT_EQ(colourTimes, values["moving time"]);
     EXPECT_EQ(colourMetres, std::llround(values["distance"] * 1000));
@@ -195,20 +198,62 @@ TEST_F(TripStatsTest, LeavesOutWhatTheLogCannotTell) {
         R"(<trkpt lat="52.01" lon="5.01"/></trkseg></trk></gpx>)");
     const ConversionOutcome timeless = Convert(gpx);
     ASSERT_TRUE(timeless.figures);
-    const std::string text = TripFiguresText(*timeless.figures, SchemeColourRows());
+    const std::string& text = *timeless.figures;
     const Point a{520'000'000, 50'000'000, 0, 0};
     const Point b{520'100'000, 50'000'000, 0, 0};
     const Point c{520'100'000, 50'100'000, 0, 0};
     const auto lines = Values(text);
-    EXPECT_EQ(lines.size(), 1 + SchemeColourRows().size()) << text;
+    EXPECT_EQ(lines.size(), 1 + LegendRows(ClassRule()).size()) << text;
     EXPECT_NEAR(lines.at("distance"), (Metres(a, b) + Metres(b, c)) / 1000, 0.0005);
-    EXPECT_EQ(lines.count("distance in colour ff000000"), 1U);
+    EXPECT_EQ(lines.count("distance in colour ff000000 (0-1 km/h)"), 1U);
 
     const std::string bad = folder_.Write(
         "bad.csv", std::string(kHeader) + "5,52,1,1/1/25,1:1:1,0\r\n5,52,x,1/1/25,1:1:2,0\r\n");
     const ConversionOutcome failed = Convert(bad);
     EXPECT_EQ(failed.result, ConversionResult::kFailed);
     EXPECT_FALSE(failed.figures);
+}
+
+// With the figures, a document gains their table in its description, at the
+// Document's end, and nothing else: the default layout a description of its
+// own; the merged layout's legend moves there, the table after it.
+TEST_F(TripStatsTest, PutsTheFiguresInTheDocumentsDescription) {
+    const std::string log = std::string(kHeader) + "5,52,3,1/1/25,1:1:1,0\r\n" +
+                            "5,52.001,30,1/1/25,1:1:11,0\r\n5,52.002,30.5,1/1/25,1:1:21,0\r\n";
+    const std::pair<bool, bool> cases[] = {
+        {false, false}, {false, true}, {true, false}, {true, true}};
+    for (const auto& [merge, withTime] : cases) {
+        SCOPED_TRACE(std::string(merge ? "merged" : "default") + (withTime ? ", --time" : ""));
+        ConversionRequest request;
+        request.sourcePath = folder_.Write("trip.csv", log);
+        request.anyKindOfLog = true;
+        request.merge = merge;
+        request.withTimeInfo = withTime;
+        ASSERT_EQ(RunConversion(request).result, ConversionResult::kConverted);
+        std::string expected = ReadBytes(folder_.File("trip.kml"));
+        request.withStats = true;
+        const ConversionOutcome outcome = RunConversion(request);
+        ASSERT_EQ(outcome.result, ConversionResult::kConverted) << outcome.cause;
+        const std::string document = ReadBytes(folder_.File("trip.kml"));
+
+        ASSERT_TRUE(outcome.figures);
+        const std::string table = TripFiguresHtml(*outcome.figures);
+        EXPECT_TRUE(table.starts_with("<table><tr><td>distance</td><td>0.222 km</td></tr>"))
+            << table;
+        const std::size_t end = expected.rfind("</Document></kml>");
+        ASSERT_NE(end, std::string::npos);
+        if (merge) {
+            const std::size_t from = expected.find("<description>");
+            const std::size_t to = expected.find("</description>\r\n") + 16;
+            std::string legend = expected.substr(from, to - from);
+            legend.insert(legend.find("]]></description>"), table);
+            expected.insert(end, legend);
+            expected.erase(from, to - from);
+        } else {
+            expected.insert(end, "<description><![CDATA[" + table + "]]></description>");
+        }
+        EXPECT_EQ(document, expected);
+    }
 }
 
 // A point's time, as the readers write it.
@@ -271,7 +316,8 @@ TEST(MovingTimeBySpeed, TakesTheSpeedBelowWhich99PercentOfTheMovingTimeWasSpent)
 TEST_F(TripStatsTest, KeepsTheRangeOfADriveWithASpike) {
     std::vector<Point> drive;
     for (std::int64_t t = 0; t <= 3600; ++t) {
-        const auto tenths = static_cast<std::int64_t>(600 + 600 * std::sin(static_cast<double>(t) / 300));
+        const auto tenths =
+            static_cast<std::int64_t>(600 + 600 * std::sin(static_cast<double>(t) / 300));
         drive.push_back({520'000'000 + t * 300, 50'000'000, tenths, 1'700'000'000 + t});
     }
     std::vector<std::pair<std::int64_t, std::int64_t>> moving;
@@ -302,7 +348,7 @@ TEST_F(TripStatsTest, KeepsTheRangeOfADriveWithASpike) {
     const ConversionOutcome spiked = Convert(folder_.Write("spike.csv", CsvLog(drive)), request);
     ASSERT_TRUE(spiked.tripTopSpeed);
     EXPECT_LE(std::abs(*spiked.tripTopSpeed - expected), 5);
-    EXPECT_EQ(spiked.figures->topWhole, 1000);  // the spike is still the top speed
+    EXPECT_EQ(Values(*spiked.figures).at("top speed"), 1000);  // the spike is still the top speed
 }
 
 }  // namespace

@@ -40,9 +40,9 @@ std::string Dialog(const std::string& fileName) {
 // The numbers of the steps that `core` marks bold, in order: "13" for steps 1 and 3.
 std::string BoldSteps(const WindowCore& core) {
     std::string bold;
-    for (int step = 1; step <= kStepCount; ++step) {
+    for (const Step step : kSteps) {
         if (core.StepBold(step)) {
-            bold += std::to_string(step);
+            bold += std::to_string(static_cast<int>(step));
         }
     }
     return bold;
@@ -54,14 +54,15 @@ std::string BoldSteps(const WindowCore& core) {
 // change when the core sets it.
 class RecordingView : public WindowView {
   public:
-    void SetStepBold(int step, bool bold) override {
-        requests.push_back("Label" + std::to_string(step) + (bold ? " bold" : " normal"));
+    void SetStepBold(Step step, bool bold) override {
+        requests.push_back("Label" + std::to_string(static_cast<int>(step)) +
+                           (bold ? " bold" : " normal"));
     }
     void SetCaption(const std::string& caption) override {
         requests.push_back("caption " + caption);
     }
-    void SetPointerShape(int shape) override {
-        requests.push_back("pointer " + std::to_string(shape));
+    void SetPointerShape(PointerShape shape) override {
+        requests.push_back("pointer " + std::to_string(static_cast<int>(shape)));
     }
     void ShowMessage(const std::string& text, MessageStyle style,
                      const std::string& title) override {
@@ -358,7 +359,7 @@ TEST_F(WindowCoreTest, ConvertsUnderTheHourglassAndReportsEachFailureInOneBox) {
             expected.insert(expected.begin() + 2, "box 16 Routalo: " + c.failure);
         }
         EXPECT_EQ(view.requests, expected);
-        EXPECT_EQ(core.PointerShape(), kDefaultPointer);
+        EXPECT_EQ(core.Pointer(), PointerShape::kDefault);
     }
     // The name and the tick as the view had them at the start.
     const std::string document = ReadBytes(*KmlPathFor(log));

@@ -37,7 +37,7 @@ TEST_F(WindowTest, OpensWithStepsOneAndThreeBoldAndTheFocusOnFileOpen) {
     EXPECT_TRUE(Find<QLineEdit>("txtNaam")->text().isEmpty());
     EXPECT_TRUE(window.SourceFileName().empty());
     EXPECT_TRUE(window.Core().DialogFileName().empty());
-    EXPECT_EQ(window.Core().PointerShape(), kDefaultPointer);
+    EXPECT_EQ(window.Core().Pointer(), PointerShape::kDefault);
     EXPECT_TRUE(HasFocus(Find<QPushButton>("cmdFile")));
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(picker.requests.empty());
@@ -176,7 +176,7 @@ TEST_F(WindowTest, StartWithoutAFileRefusesInAPlainBox) {
     EXPECT_EQ(messages.shown[0].text, kNoFile);
     EXPECT_EQ(messages.shown[0].style, MessageStyle::kOkOnly);
     EXPECT_EQ(messages.shown[0].title, "Routalo");
-    EXPECT_EQ(messages.shown[0].pointer, kDefaultPointer);
+    EXPECT_EQ(messages.shown[0].pointer, PointerShape::kDefault);
     EXPECT_EQ(messages.shown[0].shownPointer, Qt::ArrowCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

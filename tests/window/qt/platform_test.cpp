@@ -1,6 +1,6 @@
-// The window's platform layer: the file-open dialog component with its
-// filter, the real dialog (opened by the window) and message box, and the
-// mouse pointer.
+// The window's platform layer: the file types as Qt's dialog takes them,
+// the real dialog (opened by the window) and message box, and the mouse
+// pointer.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
@@ -18,7 +18,6 @@
 
 #include "tests/support/scratch_folder.h"
 #include "tests/window/qt/stand_ins.h"
-#include "window/qt/file_open_dialog.h"
 #include "window/qt/file_picker.h"
 #include "window/qt/frm_main.h"
 #include "window/qt/message_box.h"
@@ -48,32 +47,6 @@ TEST(QtNameFilters, TurnsDescriptionAndPatternPairsIntoQtFilters) {
         EXPECT_EQ(QtNameFilters(c.filters), c.qt);
         EXPECT_EQ(ShownFilters(c.filters), c.shown);
     }
-}
-
-TEST(FileOpenDialog, KeepsTheFileNameBetweenOpeningsAndOnACancel) {
-    ScriptedFilePicker picker;
-    picker.answers = {"/data/a.csv", std::nullopt, "/data/b.csv"};
-    FileOpenDialog dialog(picker);
-    dialog.SetDialogTitle("File Open");
-    dialog.SetFilters(kCsvAndAll);
-
-    dialog.ShowOpen();
-    EXPECT_EQ(dialog.FileName(), "/data/a.csv");
-    dialog.ShowOpen();  // cancelled
-    EXPECT_EQ(dialog.FileName(), "/data/a.csv");
-    dialog.SetDialogTitle("Another title");
-    dialog.ShowOpen();
-    EXPECT_EQ(dialog.FileName(), "/data/b.csv");
-
-    ASSERT_EQ(picker.requests.size(), 3U);
-    EXPECT_EQ(picker.requests[0].title, "File Open");
-    EXPECT_EQ(picker.requests[0].nameFilters,
-              QStringList({"CSV GPS files (*.csv)", "All files (*)"}));
-    EXPECT_EQ(picker.requests[0].selectedNameFilter, "CSV GPS files (*.csv)");
-    EXPECT_TRUE(picker.requests[0].fileName.empty());
-    EXPECT_EQ(picker.requests[1].fileName, "/data/a.csv");
-    EXPECT_EQ(picker.requests[2].fileName, "/data/a.csv");
-    EXPECT_EQ(picker.requests[2].title, "Another title");
 }
 
 // Runs `act` on the modal `Dialog` as soon as it is up. Rejects any other
@@ -227,7 +200,7 @@ TEST(ModalMessageBox, ShowsTheIconOfItsStyleWithAnOkButton) {
 TEST(ModalMessageBox, ShowsTheArrowOverItselfWhileTheWindowIsBusy) {
     QWidget window;
     MousePointer pointer(window);
-    pointer.Set(kHourglass);
+    pointer.Set(PointerShape::kHourglass);
     ModalMessageBox box(&window);
     Qt::CursorShape shownOverBox = Qt::BlankCursor;
     Qt::CursorShape shownOverWindow = Qt::BlankCursor;
@@ -244,10 +217,10 @@ TEST(ModalMessageBox, ShowsTheArrowOverItselfWhileTheWindowIsBusy) {
     EXPECT_EQ(overriding, nullptr);
 }
 
-// Eleven shows the busy pointer over the window and over its controls,
-// those with a pointer of their own (a text box's I-beam) included, which
-// get theirs back afterwards; any other value shows the pointers of their own.
-TEST(MousePointer, ElevenShowsTheBusyPointerOverTheWindowAndItsControls) {
+// The hourglass shows the busy pointer over the window and over its
+// controls, those with a pointer of their own (a text box's I-beam)
+// included, which get theirs back afterwards with the default shape.
+TEST(MousePointer, TheHourglassShowsOverTheWindowAndItsControls) {
     QWidget window;
     auto* name = new QLineEdit(&window);
     auto* button = new QPushButton(&window);
@@ -263,15 +236,19 @@ TEST(MousePointer, ElevenShowsTheBusyPointerOverTheWindowAndItsControls) {
     const std::string busy = std::to_string(Qt::WaitCursor) + " " + std::to_string(Qt::WaitCursor) +
                              " " + std::to_string(Qt::WaitCursor);
     const struct {
-        int value;
+        PointerShape shape;
         std::string shown;
     } steps[] = {
-        {kDefaultPointer, own}, {kHourglass, busy}, {kHourglass, busy},  // again: nothing to add
-        {kDefaultPointer, own}, {5, own},           {kHourglass, busy}, {5, own},
+        {PointerShape::kDefault, own},
+        {PointerShape::kHourglass, busy},
+        {PointerShape::kHourglass, busy},  // again: nothing to add
+        {PointerShape::kDefault, own},
+        {PointerShape::kDefault, own},  // again: nothing to give back
+        {PointerShape::kHourglass, busy},
     };
     for (const auto& step : steps) {
-        SCOPED_TRACE(step.value);
-        pointer.Set(step.value);
+        SCOPED_TRACE(static_cast<int>(step.shape));
+        pointer.Set(step.shape);
         EXPECT_EQ(shown(), step.shown);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }

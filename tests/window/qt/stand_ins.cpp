@@ -1,16 +1,19 @@
 #include "tests/window/qt/stand_ins.h"
 
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace routalo::testing {
 
 void PrintTo(const ShownMessage& message, std::ostream* out) {
     *out << "box \"" << message.text.toStdString() << "\" style " << static_cast<int>(message.style)
-         << " title \"" << message.title.toStdString() << "\" pointer " << message.pointer;
+         << " title \"" << message.title.toStdString() << "\" pointer "
+         << (message.pointer ? std::to_string(static_cast<int>(*message.pointer)) : "none");
 }
 
 void RecordingMessageBox::Show(const QString& text, MessageStyle style, const QString& title) {
-    shown.push_back({text, style, title, readPointer ? readPointer() : -1,
+    shown.push_back({text, style, title, readPointer ? std::optional(readPointer()) : std::nullopt,
                      readShownPointer ? readShownPointer() : Qt::BlankCursor});
 }
 

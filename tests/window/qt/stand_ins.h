@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "window/core/pointer_shape.h"
 #include "window/qt/file_picker.h"
 #include "window/qt/message_box.h"
 
@@ -18,8 +19,8 @@ struct ShownMessage {
     QString text;
     MessageStyle style;
     QString title;
-    int pointer;                   // the window's pointer value
-    Qt::CursorShape shownPointer;  // the one Qt shows over the window
+    std::optional<PointerShape> pointer;  // the window's pointer; none when unread
+    Qt::CursorShape shownPointer;         // the one Qt shows over the window
 };
 
 // How a test failure shows a recorded box.
@@ -31,9 +32,9 @@ class RecordingMessageBox : public MessageBox {
     void Show(const QString& text, MessageStyle style, const QString& title) override;
 
     std::vector<ShownMessage> shown;
-    // Read while a box is up: the window's pointer value, and the pointer
-    // that Qt shows over the window.
-    std::function<int()> readPointer;
+    // Read while a box is up: the window's pointer, and the pointer that Qt
+    // shows over the window.
+    std::function<PointerShape()> readPointer;
     std::function<Qt::CursorShape()> readShownPointer;
 };
 

@@ -61,11 +61,11 @@ TEST_F(WindowConversionTest, ShowsTheHourglassOverTheWindowUntilTheRunEnds) {
     Press("cmdConverteer");
     ASSERT_EQ(messages.shown.size(), 1U);
     EXPECT_EQ(messages.shown[0].text.toStdString(), CannotOpenMessage(folder.File("missing.csv")));
-    EXPECT_EQ(messages.shown[0].pointer, kHourglass);
+    EXPECT_EQ(messages.shown[0].pointer, PointerShape::kHourglass);
     EXPECT_EQ(messages.shown[0].shownPointer, Qt::WaitCursor);
     EXPECT_EQ(messages.shown[0].style, MessageStyle::kCritical);
 
-    EXPECT_EQ(window.Core().PointerShape(), kDefaultPointer);
+    EXPECT_EQ(window.Core().Pointer(), PointerShape::kDefault);
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

@@ -6,7 +6,7 @@
 namespace routalo::testing {
 
 WindowTest::WindowTest() {
-    messages.readPointer = [this] { return window.Core().PointerShape(); };
+    messages.readPointer = [this] { return window.Core().Pointer(); };
     messages.readShownPointer = [this] { return window.cursor().shape(); };
     window.show();
     window.activateWindow();

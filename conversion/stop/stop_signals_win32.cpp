@@ -3,9 +3,9 @@
 #include <atomic>
 #include <csignal>
 
-#include "app/support/stop_signals.h"
-#include "conversion/files/stop_request.h"
-#include "conversion/files/wake_ups.h"
+#include "conversion/stop/stop_request.h"
+#include "conversion/stop/stop_signals.h"
+#include "conversion/stop/stoppable_waits.h"
 
 namespace routalo {
 namespace {
@@ -39,7 +39,7 @@ BOOL WINAPI AskToStop(DWORD event) {
     }
     RequestStop(signal);
     while (nudging) {
-        WakeWaitingWrites();
+        WakeStoppableWaits();
         ::Sleep(kNudgeMilliseconds);
     }
     return TRUE;
@@ -48,7 +48,7 @@ BOOL WINAPI AskToStop(DWORD event) {
 }  // namespace
 
 void CatchStopSignals() {
-    PrepareStopRequests();
+    PrepareStoppableWaits();
     ::SetConsoleCtrlHandler(AskToStop, TRUE);
 }
 
@@ -72,7 +72,5 @@ int ExitStatusAfterStop(int /*signal*/) {
 void StopNudging() {
     nudging = false;
 }
-
-void IgnoreWriteSignals() {}
 
 }  // namespace routalo

@@ -2,9 +2,10 @@
 
 #include <string>
 
-// How the stop that the user or the system asks for reaches the converter:
+// How the stop that the user or the system asks for reaches the programs:
 // signals on POSIX systems, the console's Ctrl-C, Ctrl-Break and close on
-// Windows. Each system has its implementation beside this header.
+// Windows, and the nudges that keep ending waits once it has. Each system
+// has its implementation beside this header.
 namespace routalo {
 
 // Makes SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C, Ctrl-Break and
@@ -27,11 +28,5 @@ void StopNudging();
 // signal's number on POSIX systems, as shells expect; on Windows the status
 // that the system gives a program ended by Ctrl-C, STATUS_CONTROL_C_EXIT.
 [[nodiscard]] int ExitStatusAfterStop(int signal);
-
-// Makes a write to a pipe whose reader went away, or past the file-size
-// limit, fail with an error (EPIPE, EFBIG) that the conversion reports,
-// instead of killing the program on the spot with SIGPIPE or SIGXFSZ.
-// Windows reports those as errors already.
-void IgnoreWriteSignals();
 
 }  // namespace routalo

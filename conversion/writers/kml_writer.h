@@ -3,10 +3,11 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "conversion/class_rule.h"
 #include "conversion/files/text_output_file.h"
 #include "conversion/line_builder.h"
-#include "conversion/speed_class.h"
 #include "conversion/track_point.h"
 
 namespace routalo {
@@ -15,12 +16,11 @@ namespace routalo {
 // class, one placemark per segment, the closing line. Each line is put
 // together in memory and handed to the file whole. Texts from the user or the
 // log are written as XML character data. Uses the speed colour scheme, which
-// InitSpeedScheme must have filled. With a top speed the classes spread
-// evenly up to it; without, every speed above 25 km/h shares class 24.
+// InitSpeedScheme must have filled, and `rule` for each segment's class.
 class KmlWriter {
   public:
-    explicit KmlWriter(TextOutputFile& document, const TopSpeed* topSpeed = nullptr)
-        : document_(document), topSpeed_(topSpeed) {}
+    explicit KmlWriter(TextOutputFile& document, ClassRule rule = {})
+        : document_(document), rule_(std::move(rule)) {}
 
     // The 29 head lines: XML declaration and <kml>, the document name, 26
     // style lines, the opening of the folder.
@@ -31,8 +31,10 @@ class KmlWriter {
     // Throws SpeedError when `current` has no usable speed.
     void WriteSegment(const TrackPoint& current, const TrackPoint& previous, bool withTimeInfo);
 
-    // <colorMode>random</colorMode></Folder></Document></kml>
-    void WriteKmlFooter();
+    // <colorMode>random</colorMode></Folder></Document></kml>; with
+    // `figures`, an HTML table, the document's description before
+    // </Document>: the figures are known only once the log has been read.
+    void WriteKmlFooter(std::string_view figures = {});
 
   private:
     void WriteDocumentOpening();
@@ -41,7 +43,7 @@ class KmlWriter {
     void WriteFolderOpening();
 
     TextOutputFile& document_;
-    const TopSpeed* topSpeed_;
+    ClassRule rule_;
     std::string line_;                    // the head's lines, one after the other
     LineBuilder segment_;                 // the segment lines, one after the other
     std::array<std::string, 6> escaped_;  // a segment's texts as XML text, when needed

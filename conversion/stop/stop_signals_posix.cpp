@@ -1,4 +1,4 @@
-#include "app/support/stop_signals.h"
+#include "conversion/stop/stop_signals.h"
 
 #include <signal.h>
 #include <time.h>
@@ -9,7 +9,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "conversion/files/stop_request.h"
+#include "conversion/stop/stop_request.h"
+#include "conversion/stop/stoppable_waits.h"
 
 namespace routalo {
 namespace {
@@ -56,7 +57,7 @@ void Handle(int signal, void (*handler)(int), int flags) {
 void CatchStopSignals() {
     // Without SA_RESTART, so that a signal ends the wait it interrupts
     // instead of resuming it.
-    PrepareStopRequests();
+    PrepareStoppableWaits();
     const int nudge = SIGRTMIN;
     Handle(nudge, Nudged, 0);
     sigevent event{};
@@ -95,12 +96,6 @@ std::string StopName(int signal) {
 
 int ExitStatusAfterStop(int signal) {
     return 128 + signal;
-}
-
-void IgnoreWriteSignals() {
-    for (const int signal : {SIGPIPE, SIGXFSZ}) {
-        Handle(signal, SIG_IGN, 0);
-    }
 }
 
 }  // namespace routalo

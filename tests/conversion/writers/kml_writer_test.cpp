@@ -1,4 +1,4 @@
-#include "conversion/kml_writer.h"
+#include "conversion/writers/kml_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,11 @@
 #include "conversion/errors.h"
 
 // A stop that the user or the system asks of this process's conversions:
-// Ctrl-C, `kill`, a hang-up. Once asked it stays asked. A conversion stops
-// at the end of a line, and a wait of the file layer (an open, a read, a
-// write that waits for the other end of a pipe) ends instead of going on,
-// with StopRequested.
+// Ctrl-C, `kill`, a hang-up (stop_signals.h). Once asked it stays asked. A
+// conversion stops at the end of a line, and a wait of the file layer (an
+// open, a read, a write that waits for the other end of a pipe) ends instead
+// of going on, with StopRequested: the waits a stop ends are in
+// stoppable_waits.h.
 namespace routalo {
 
 namespace detail {
@@ -18,10 +19,6 @@ namespace detail {
 extern std::atomic<int> requestedStop;
 static_assert(std::atomic<int>::is_always_lock_free);
 }  // namespace detail
-
-// Sets up what RequestStop needs to wake the waits of the file layer; once
-// a process, before the first request can come.
-void PrepareStopRequests();
 
 // Asks for the stop on behalf of `signal`; the first request's signal stays,
 // whichever threads or handlers ask at once. Wakes writes that wait for a

@@ -1,10 +1,10 @@
-#include "conversion/kml_writer.h"
+#include "conversion/writers/kml_writer.h"
 
 #include <array>
 
-#include "conversion/speed_class.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/text_encoding.h"
+#include "conversion/writers/kml_pieces.h"
 #include "conversion/xml_text.h"
 
 namespace routalo {
@@ -15,13 +15,16 @@ constexpr std::string_view kKmlNamespace = "http://earth.google.com/kml/2.1";
 // The markup of a segment line, in the order it is written.
 constexpr std::string_view kPlacemarkOpen = "<Placemark><name>Track</name>";
 constexpr std::string_view kTimeStampOpen = "<TimeStamp><when>";
-constexpr std::string_view kDateTimeSeparator = "T";
+using kml_pieces::kCoordinateSeparator;
+using kml_pieces::kDateTimeSeparator;
 constexpr std::string_view kTimeStampClose = "+00:00</when></TimeStamp>";
 constexpr std::string_view kStyleUrlOpen = "<styleUrl>#";
 constexpr std::string_view kCoordinatesOpen = "</styleUrl><LineString><coordinates>";
-constexpr std::string_view kCoordinateSeparator = ",";
-constexpr std::string_view kBetweenPoints = ",0 ";
+constexpr std::string_view kBetweenPoints = kml_pieces::kAfterPoint;
 constexpr std::string_view kPlacemarkClose = ",0 </coordinates></LineString></Placemark>";
+// Pieces that run a shared piece and the next one together, for speed.
+static_assert(kTimeStampClose.starts_with(kml_pieces::kTimeZone));
+static_assert(kPlacemarkClose.starts_with(kml_pieces::kAfterPoint));
 
 }  // namespace
 
@@ -75,8 +78,7 @@ void KmlWriter::WriteFolderOpening() {
 // </coordinates></LineString></Placemark>   (one line; the time stamp only with time information)
 void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previous,
                              bool withTimeInfo) {
-    const int speedClass =
-        topSpeed_ != nullptr ? topSpeed_->ClassOf(current.Speed) : SpeedClassOf(current.Speed);
+    const int speedClass = rule_.ClassOf(current.Speed);
     const std::string_view styleMapId = StyleMapIds.at(static_cast<std::size_t>(speedClass));
 
     // The six texts as they go into the line: as they stand when the reader
@@ -107,8 +109,14 @@ void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previo
     document_.WriteLine(line);
 }
 
-void KmlWriter::WriteKmlFooter() {
-    document_.WriteLine("<colorMode>random</colorMode></Folder></Document></kml>");
+void KmlWriter::WriteKmlFooter(std::string_view figures) {
+    if (figures.empty()) {
+        document_.WriteLine("<colorMode>random</colorMode></Folder></Document></kml>");
+        return;
+    }
+    line_.assign("<colorMode>random</colorMode></Folder><description><![CDATA[");
+    line_.append(figures).append("]]></description></Document></kml>");
+    document_.WriteLine(line_);
 }
 
 }  // namespace routalo
