@@ -14,6 +14,7 @@
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/stats/trip_stats.h"
+#include "conversion/stats/trip_stats_thread.h"
 #include "conversion/stop/stop_request.h"
 #include "conversion/writers/kml_writer.h"
 #include "conversion/writers/merged_kml_writer.h"
@@ -113,8 +114,6 @@ class PointMoments {
         }
         return step;
     }
-
-    [[nodiscard]] std::int64_t Current() const { return current_; }
 
     // From the point before to this one, when both have a time and this one
     // is later; 0 otherwise.
@@ -292,20 +291,25 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
                         WriteStep(writer, current, previous, step, request.withTimeInfo);
                     });
             } else {
-                // The figures are kept from the very segments that are written.
-                PointMoments moments(request.gapMicroseconds);
-                std::optional<TripStats> stats;
+                // The figures are kept from the very segments that are written,
+                // on a thread of their own.
+                std::optional<PointMoments> moments;
+                if (request.gapMicroseconds) {
+                    moments.emplace(request.gapMicroseconds);
+                }
+                std::optional<TripStatsThread> stats;
                 if (request.withStats) {
                     stats.emplace(classRule);
                 }
                 ForEachPoint(
                     *reader, points, first,
                     [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
-                        step = moments.Take(current, step);
+                        if (moments) {
+                            step = moments->Take(current, step);
+                        }
                         WriteStep(writer, current, previous, step, request.withTimeInfo);
                         if (stats) {
-                            stats->Add(current, previous, moments.Current(),
-                                       step == PointStep::kNextPoint);
+                            stats->Add(current, step == PointStep::kNextPoint);
                         }
                     });
                 if (stats) {

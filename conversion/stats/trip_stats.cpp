@@ -80,24 +80,42 @@ std::int64_t DayStartOf(std::string_view date) {
     return DaysFromCivil(year, month, day) * kSecondsPerDay * kMicrosecondsPerSecond;
 }
 
-// The number that the two ASCII digits at `at` write, or -1.
-int TwoDigits(const char* at) {
-    return IsDigit(at[0]) && IsDigit(at[1]) ? (at[0] - '0') * 10 + (at[1] - '0') : -1;
+// Eight '0's, as one little-endian word of text.
+constexpr std::uint64_t kZeros = 0x3030303030303030U;
+
+// Whether every byte of `word` is an ASCII digit: its high half 3, and its
+// low half at most 9, so that adding 6 leaves the high half 3.
+bool AllDigitBytes(std::uint64_t word) {
+    constexpr std::uint64_t kHighHalves = 0xF0F0F0F0F0F0F0F0U;
+    return (word & kHighHalves) == kZeros && ((word + 0x0606060606060606U) & kHighHalves) == kZeros;
 }
 
 // The microseconds since midnight of "hh:mm:ss" with an optional fraction,
-// or -1.
+// or -1. The eight bytes of "hh:mm:ss" are read as one little-endian word,
+// as on every system that Routalo is built for, and checked at once.
 std::int64_t MicrosecondsOfDay(std::string_view time) {
     constexpr std::size_t kWhole = 8;  // "hh:mm:ss"
-    if (time.size() < kWhole || time[2] != ':' || time[5] != ':') {
+    if (time.size() < kWhole) {
         return -1;
     }
-    const int hours = TwoDigits(time.data());
-    const int minutes = TwoDigits(time.data() + 3);
-    const int seconds = TwoDigits(time.data() + 6);
-    if (hours < 0 || minutes < 0 || seconds < 0) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, time.data(), sizeof word);
+    constexpr std::uint64_t kColonBytes = 0xFFU << 16U | std::uint64_t{0xFF} << 40U;
+    constexpr std::uint64_t kColons = std::uint64_t{':'} << 16U | std::uint64_t{':'} << 40U;
+    if ((word & kColonBytes) != kColons) {
         return -1;
     }
+    word = (word & ~kColonBytes) | (kZeros & kColonBytes);
+    if (!AllDigitBytes(word)) {
+        return -1;
+    }
+    word -= kZeros;
+    const auto pair = [word](unsigned at) {
+        return static_cast<int>((word >> (8 * at) & 0xFFU) * 10 + (word >> (8 * at + 8) & 0xFFU));
+    };
+    const int hours = pair(0);
+    const int minutes = pair(3);
+    const int seconds = pair(6);
     std::int64_t fraction = 0;
     bool fractionIsZero = true;
     if (time.size() > kWhole) {
@@ -230,14 +248,10 @@ bool DigitsAtTheEnd(const char* end, std::size_t count, std::uint32_t& value) {
     std::memcpy(&word, end - sizeof word, sizeof word);
     // The digits are the word's top bytes; its bottom bytes become '0's,
     // which add nothing in front of them.
-    constexpr std::uint64_t kZeros = 0x3030303030303030U;
     const auto bottom = static_cast<unsigned>(8 * (sizeof word - count));
     const std::uint64_t bottomMask = bottom == 0 ? 0 : ~std::uint64_t{0} >> (64U - bottom);
     word = (word & ~bottomMask) | (kZeros & bottomMask);
-    // Each byte 0x30 to 0x39: its high half 3, and its low half at most 9,
-    // so that adding 6 leaves the high half 3.
-    constexpr std::uint64_t kHighHalves = 0xF0F0F0F0F0F0F0F0U;
-    if ((word & kHighHalves) != kZeros || ((word + 0x0606060606060606U) & kHighHalves) != kZeros) {
+    if (!AllDigitBytes(word)) {
         return false;
     }
     // Pairs, fours, eight: each step joins neighbouring lanes.
@@ -268,6 +282,10 @@ bool SameText(std::string_view a, std::string_view b) {
     return a == b;
 }
 
+// 10^0 to 10^8, by which a whole number takes a fraction's digits.
+constexpr std::array<std::uint64_t, 9> kScales = {
+    1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000};
+
 // 10^0 to 10^-15, each the double nearest it.
 constexpr std::array<double, 16> kTenths = {1e0,  1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
                                             1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
@@ -283,6 +301,31 @@ bool ReadDegrees(std::string_view text, double limit, double& value) {
     const bool negative = at != end && *at == '-';
     at += at != end && (*at == '-' || *at == '+') ? 1 : 0;
     const char* const start = at;
+    // The usual coordinate first: one to three whole digits, a point, and
+    // one to eight digits of fraction, "51.985103", taken without a loop.
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    if (text.size() >= kWord && end - at >= 3 && IsDigit(at[0])) {
+        std::uint64_t whole = static_cast<std::uint64_t>(at[0] - '0');
+        std::size_t wholeDigits = 1;
+        if (IsDigit(at[1])) {
+            whole = whole * 10 + static_cast<std::uint64_t>(at[1] - '0');
+            wholeDigits = 2;
+            if (end - at >= 4 && IsDigit(at[2])) {
+                whole = whole * 10 + static_cast<std::uint64_t>(at[2] - '0');
+                wholeDigits = 3;
+            }
+        }
+        const char* const point = at + wholeDigits;
+        const auto fractionDigits = static_cast<std::size_t>(end - point - 1);
+        std::uint32_t fraction = 0;
+        if (point < end && *point == '.' && fractionDigits >= 1 && fractionDigits <= kWord &&
+            DigitsAtTheEnd(end, fractionDigits, fraction)) {
+            value = static_cast<double>(whole * kScales.at(fractionDigits) + fraction) *
+                    kTenths.at(fractionDigits);
+            value = negative ? -value : value;
+            return value >= -limit && value <= limit;
+        }
+    }
     std::uint64_t mantissa = 0;  // wraps beyond 19 digits, which go to from_chars
     for (; at != end && IsDigit(*at); ++at) {
         mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
@@ -296,8 +339,6 @@ bool ReadDegrees(std::string_view text, double limit, double& value) {
         if (fractionDigits >= 1 && fractionDigits <= 8 && text.size() >= 8 &&
             DigitsAtTheEnd(end, fractionDigits, eight)) {
             // The usual coordinate: all of its fraction's digits at once.
-            constexpr std::array<std::uint64_t, 9> kScales = {
-                1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000};
             mantissa = mantissa * kScales.at(fractionDigits) + eight;
             at = end;
         } else {
@@ -493,8 +534,14 @@ void TripStats::Add(const TrackPoint& point, const TrackPoint& previous, std::in
 void TripStats::MeasurePending() {
     for (std::size_t i = 0; i < pendingCount_; ++i) {
         Segment& segment = pending_.at(i);
-        segment.from.latitudeCosine = cosines_.Of(segment.from.latitude);
+        // A segment usually starts where the one before ended: its cosine
+        // is that one's, the same bits as asking again.
+        segment.from.latitudeCosine = segment.from.latitude == lastLatitude_
+                                          ? lastCosine_
+                                          : cosines_.Of(segment.from.latitude);
         segment.to.latitudeCosine = cosines_.Of(segment.to.latitude);
+        lastLatitude_ = segment.to.latitude;
+        lastCosine_ = segment.to.latitudeCosine;
         // Rounded to the micrometre, the distance adds up without a
         // rounding per sum, the same on every system.
         const std::int64_t micrometres =

@@ -125,6 +125,9 @@ class TripStats {
     std::int64_t previousMoment_ = kNoMoment;
     GreatCirclePlace previous_;
     LatitudeCosines cosines_;
+    // The latitude and cosine of the end of the segment measured last.
+    double lastLatitude_ = std::numeric_limits<double>::quiet_NaN();
+    double lastCosine_ = 1;
     bool previousPlaced_ = false;
     bool started_ = false;
     std::string room_;  // a speed written with an exponent, as plain digits

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
+#include "conversion/errors.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/stats/trip_stats_thread.h"
 #include "tests/support/scratch_folder.h"
 
 namespace routalo {
@@ -254,6 +256,47 @@ TEST_F(TripStatsTest, PutsTheFiguresInTheDocumentsDescription) {
         }
         EXPECT_EQ(document, expected);
     }
+}
+
+// On its own thread the figures are those of TripStats on the same points,
+// over batches and across their joins, chains and points in one place
+// included; a speed that no class takes fails there and is reported.
+TEST(TripStatsThread, GivesTheFiguresOfTripStats) {
+    InitSpeedScheme();
+    const ClassRule rule(*TopSpeed::Read("80"));
+    TripStatsThread onThread(rule);
+    TripStats direct(rule);
+    PointClock clock;
+    std::vector<TrackPoint> points(2 * TripStatsThread::kBatchPoints + 77);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        TrackPoint& point = points[i];
+        point.Latitude = DegreesText(520'000'000 + static_cast<std::int64_t>(i / 3) * 250);
+        point.Longitude = DegreesText(50'000'000 + static_cast<std::int64_t>(i) * 40);
+        point.Speed = SpeedText(static_cast<std::int64_t>(i * 7 % 900));
+        point.Date = i < 3000 ? "2025-12-31" : "2026-01-01";
+        point.Time = "0" + std::to_string(i % 10) + ":1" + std::to_string(i % 7) + ":" +
+                     std::to_string(10 + i % 50);
+        const bool continues = i > 0 && i % 1000 != 0;
+        onThread.Add(point, continues);
+        direct.Add(point, i > 0 ? points[i - 1] : point, clock.MomentOf(point), continues);
+    }
+    const TripFigures expected = direct.Figures();
+    const TripFigures figures = onThread.Figures();
+    EXPECT_EQ(figures.micrometres, expected.micrometres);
+    EXPECT_EQ(figures.movingMicroseconds, expected.movingMicroseconds);
+    EXPECT_EQ(figures.movingMicrometres, expected.movingMicrometres);
+    EXPECT_EQ(figures.timed, expected.timed);
+    EXPECT_EQ(figures.elapsedMicroseconds, expected.elapsedMicroseconds);
+    EXPECT_EQ(figures.topWhole, expected.topWhole);
+    EXPECT_EQ(figures.topFraction, expected.topFraction);
+    EXPECT_GT(figures.movingMicrometres, 0);
+
+    TripStatsThread failing(rule);
+    TrackPoint point = points[0];
+    failing.Add(point, false);
+    point.Speed = "fast";
+    failing.Add(point, true);
+    EXPECT_THROW((void)failing.Figures(), SpeedError);
 }
 
 // A point's time, as the readers write it.
