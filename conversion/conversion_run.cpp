@@ -16,9 +16,9 @@
 #include "conversion/readers/utc_time.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/stop/stop_request.h"
+#include "conversion/writers/kml_pieces.h"
 #include "conversion/writers/kml_writer.h"
 #include "conversion/writers/legend_image.h"
-#include "conversion/writers/kml_pieces.h"
 #include "conversion/writers/merged_kml_writer.h"
 
 namespace routalo {
@@ -164,9 +164,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         }
 
         phase = Phase::kCreatingDocument;
-        const std::optional<std::string> kmlPath = DocumentPathFor(
-            request.sourcePath, start.kind,
-            request.kmz ? DocumentFormat::kKmz : DocumentFormat::kKml);
+        const std::optional<std::string> kmlPath =
+            DocumentPathFor(request.sourcePath, start.kind,
+                            request.kmz ? DocumentFormat::kKmz : DocumentFormat::kKml);
         if (!kmlPath) {
             throw FileRefused("the log's path is too short to give a document path");
         }

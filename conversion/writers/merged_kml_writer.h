@@ -70,7 +70,7 @@ class MergedKmlWriter {
     DocumentLines& document_;
     ClassRule rule_;
     bool withTimeInfo_;
-    std::string legendImage_;  // its path in the archive; empty for none
+    std::string legendImage_;                          // its path in the archive; empty for none
     std::array<std::string, kSpeedClassCount> names_;  // each class's name as XML text
 
     int runClass_ = -1;  // the class of the open run; -1 when none is open

@@ -206,9 +206,8 @@ TEST_F(ConversionRun, TellsTheKindOfLogByItsFirstBytesOnlyWhenAskedTo) {
          true, "", "", Document::kWhole},
         // Lines and columns are the log's own, with the blank space before
         // the document skipped.
-        {"\r\n\r\n  <?xml version='1.0'?><gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true,
-         failed, "line 3, column 42: the lat \"x\" is no number from -90 to 90",
-         Document::kOldKept},
+        {"\r\n\r\n  <?xml version='1.0'?><gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true, failed,
+         "line 3, column 42: the lat \"x\" is no number from -90 to 90", Document::kOldKept},
         {"<gpx><wpt lat='1' lon='2'/><rte><rtept lat='1' lon='2'/></rte></gpx>", true, failed,
          kNoPoint, Document::kOldKept},
         {"<gpx><trk><trkseg><trkpt lat='x' lon='2'/>", true, failed,
@@ -306,8 +305,8 @@ TEST_F(ConversionRun, LeavesAKmzArchiveOnlyWhole) {
         {std::string(kHeader) + point + point, "", Archive::kWhole, "\xA4\x48\xCF\x36"sv},
         {std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n" + point, "", Archive::kWhole,
          "\x00\x00\x21\x00"sv},  // the year 7 is no moment: 1980-01-01 00:00
-        {"$GPRMC,090509,A,5212.0000,N,00506.0000,E,6.48,,150607,,*0E\r\n", "",
-         Archive::kWhole, "\xA4\x48\xCF\x36"sv},
+        {"$GPRMC,090509,A,5212.0000,N,00506.0000,E,6.48,,150607,,*0E\r\n", "", Archive::kWhole,
+         "\xA4\x48\xCF\x36"sv},
         {std::string(kHeader), "the log has no line after its header", Archive::kOldKept, ""},
         {std::string(kHeader) + point + "7,8,-3,1/1/7,1:1:3,0\r\n",
          "line 3: the speed \"-3\" rounds below zero", Archive::kNone, ""},

@@ -265,7 +265,10 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
          {"slow.csv", "next.csv"}},
         {"the middle of the only log, whose writer paused", "slow.csv", someLines, {"slow.csv"}},
         // An archive unfinished is no archive: none is left.
-        {"the middle of a log going into a KMZ archive", "slow.csv", someLines, {"slow.csv"},
+        {"the middle of a log going into a KMZ archive",
+         "slow.csv",
+         someLines,
+         {"slow.csv"},
          {"--kmz"}},
     };
     for (const Case& test : cases) {
