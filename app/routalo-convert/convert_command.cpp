@@ -22,7 +22,7 @@ namespace {
 constexpr std::string_view kProgram = "routalo-convert";
 
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH] LOG...\n";
+    "Usage: routalo-convert [--time] [--merge] [--kmz] [--name NAME] [--top-speed KMH] LOG...\n";
 
 constexpr std::string_view kHelp =
     "Converts GPS track logs into KML documents whose lines are coloured by speed.\n"
@@ -42,6 +42,11 @@ constexpr std::string_view kHelp =
     "                     time span. A KML 2.2 document whose placemarks carry\n"
     "                     their colour and are named by their speeds, with the\n"
     "                     legend of the colours as its description\n"
+    "  -z, --kmz          write the merged document into a KMZ archive instead,\n"
+    "                     named as the document with \"kmz\" in place of \"kml\"\n"
+    "                     (ride.gpx gives ride.kmz), with an image of the legend\n"
+    "                     that viewers show in their lower left corner; implies\n"
+    "                     --merge. A LOG that fails leaves no archive\n"
     "  -n, --name NAME    name of the track in the document (without it: the\n"
     "                     name that a GPX document gives its track, else none)\n"
     "  -s, --top-speed KMH\n"
@@ -61,20 +66,22 @@ constexpr std::string_view kHelp =
     "128+N when signal N stopped the conversion.\n";
 
 // The options as getopt_long knows them, and their short forms.
-constexpr std::array<option, 7> kOptions = {{
+constexpr std::array<option, 8> kOptions = {{
     {"time", no_argument, nullptr, 't'},
     {"merge", no_argument, nullptr, 'm'},
+    {"kmz", no_argument, nullptr, 'z'},
     {"name", required_argument, nullptr, 'n'},
     {"top-speed", required_argument, nullptr, 's'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 }};
-constexpr std::string_view kShortOptions = "tmn:s:hV";
+constexpr std::string_view kShortOptions = "tmzn:s:hV";
 
 struct Options {
     bool withTimeInfo = false;
     bool merge = false;
+    bool kmz = false;
     std::optional<std::string> trackName;
     ClassRule classRule;
     std::vector<std::string> logs;
@@ -110,6 +117,9 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
                 break;
             case 'm':
                 options.merge = true;
+                break;
+            case 'z':
+                options.kmz = true;
                 break;
             case 'n':
                 options.trackName = TrackNameOf(given.value);
@@ -167,7 +177,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
     request.withTimeInfo = options.withTimeInfo;
     request.anyKindOfLog = true;
     request.classRule = options.classRule;
-    request.merge = options.merge;
+    request.merge = options.merge || options.kmz;
+    request.kmz = options.kmz;
     request.mustNotOverwrite = [&](const FileIdentity& file) { return guard.ReasonToKeep(file); };
     for (const std::string& log : options.logs) {
         request.sourcePath = log;

@@ -28,7 +28,10 @@ namespace routalo {
 // Every placemark is named by the speeds its class stands for and carries
 // its style inline, the class's colour in a line 3 pixels wide: viewers that
 // ignore shared styles draw the colours too. The document's description is
-// the legend, a table of one row per colour (LegendRows).
+// the legend, a table of one row per colour (LegendRows). Given the name of
+// the legend's image (a KMZ archive's files/legend.png), the document also
+// shows the image in the viewer's lower left corner, as a ScreenOverlay
+// named "Legend" of the image's own size.
 //
 // A run longer than kMostRunBytes of coordinates is cut there into pieces
 // that share their joining point, each a LineString (a placemark with time
@@ -37,9 +40,11 @@ namespace routalo {
 // must have filled.
 class MergedKmlWriter {
   public:
-    MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo);
+    MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo,
+                    std::string_view legendImage = {});
 
-    // The XML declaration and <kml>, the document's name and its legend.
+    // The XML declaration and <kml>, the document's name and its legend, and
+    // the legend's overlay when the document has an image of it.
     void WriteKmlHeader(std::string_view trackName);
 
     // The segment from `previous` to `current`, of the class of the speed of
@@ -65,6 +70,7 @@ class MergedKmlWriter {
     DocumentLines& document_;
     ClassRule rule_;
     bool withTimeInfo_;
+    std::string legendImage_;                          // its path in the archive; empty for none
     std::array<std::string, kSpeedClassCount> names_;  // each class's name as XML text
 
     int runClass_ = -1;  // the class of the open run; -1 when none is open
