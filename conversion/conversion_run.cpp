@@ -10,17 +10,39 @@
 #include "conversion/document_path.h"
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/files/zip_archive.h"
 #include "conversion/readers/reader_factory.h"
 #include "conversion/readers/track_log_reader.h"
+#include "conversion/readers/utc_time.h"
 #include "conversion/speed_scheme.h"
 #include "conversion/stats/trip_stats.h"
 #include "conversion/stats/trip_stats_thread.h"
 #include "conversion/stop/stop_request.h"
+#include "conversion/writers/kml_pieces.h"
 #include "conversion/writers/kml_writer.h"
+#include "conversion/writers/legend_image.h"
 #include "conversion/writers/merged_kml_writer.h"
 
 namespace routalo {
 namespace {
+
+// A KMZ archive's entries: the document first, as viewers look for it.
+constexpr std::string_view kArchiveDocument = "doc.kml";
+constexpr std::string_view kArchiveLegend = "files/legend.png";
+
+// The moment of `point` as its document writes it (date "T" time, in UTC),
+// as a ZIP archive dates entries; the 1980 default for a point without one
+// or with one that is no moment (a track log's date is written as found).
+DosTime DosTimeOfPoint(const TrackPoint& point) {
+    std::optional<std::int64_t> seconds;
+    if (kml_pieces::HasTime(point)) {
+        if (const std::optional<UtcTime> moment =
+                ReadIsoDateTime(point.Date + "T" + point.Time + "Z")) {
+            seconds = moment->seconds;
+        }
+    }
+    return DosTimeOf(seconds);
+}
 
 // What the run was doing when a failure came; it picks the message.
 enum class Phase { kOpeningLog, kCreatingDocument, kConverting };
@@ -186,6 +208,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     std::string outputPath;
     std::optional<TextInputFile> log;
     std::optional<TextOutputFile> document;
+    std::optional<ZipArchive> archive;
     std::unique_ptr<PointReader> reader;
     try {
         ThrowIfStopRequested();  // asked for before this LOG started
@@ -241,7 +264,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         const LogStart start = *told;
 
         phase = Phase::kCreatingDocument;
-        const std::optional<std::string> kmlPath = DocumentPathFor(request.sourcePath, start.kind);
+        const std::optional<std::string> kmlPath =
+            DocumentPathFor(request.sourcePath, start.kind,
+                            request.kmz ? DocumentFormat::kKmz : DocumentFormat::kKml);
         if (!kmlPath) {
             throw FileRefused("the log's path is too short to give a document path");
         }
@@ -255,28 +280,25 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         }
 
         // A track log's document is made before its first line is read, as
-        // it always was. Another log's waits for its first point: a log that
-        // holds none, or fails before it, leaves no document behind and an
-        // old one as it was.
+        // it always was. Another log's, and every archive, waits for its
+        // first point: a log that holds none, or fails before it, leaves no
+        // document behind and an old one as it was.
         std::array<TrackPoint, 2> points;
         PointStep first = PointStep::kEnd;
-        if (start.kind != LogKind::kTrackLog) {
+        if (start.kind != LogKind::kTrackLog || request.kmz) {
             phase = Phase::kConverting;
             reader = MakePointReader(start, *log);
             first = reader->Next(points[0]);
             phase = Phase::kCreatingDocument;
         }
         const FileIdentity logIdentity = log->Identity();
-        document.emplace(
-            outputPath, [&](const FileIdentity& identity) -> std::optional<std::string> {
-                if (identity.Known() && identity == logIdentity) {
-                    return "the document would overwrite the log";
-                }
-                return request.mustNotOverwrite ? request.mustNotOverwrite(identity) : std::nullopt;
-            });
-        outcome.document = document->Identity();
-
-        phase = Phase::kConverting;
+        const OverwriteGuard guard =
+            [&](const FileIdentity& identity) -> std::optional<std::string> {
+            if (identity.Known() && identity == logIdentity) {
+                return "the document would overwrite the log";
+            }
+            return request.mustNotOverwrite ? request.mustNotOverwrite(identity) : std::nullopt;
+        };
         const auto convert = [&](auto& writer) {
             writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
             if (!reader) {
@@ -320,6 +342,28 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
             }
             writer.WriteKmlFooter(figuresHtml);
         };
+        if (request.kmz) {
+            // The legend is drawn before the archive is made, so that an
+            // image that cannot be had leaves an old archive as it was.
+            const std::string legend = LegendPng(LegendRows(classRule));
+            const DosTime time = DosTimeOfPoint(points[0]);
+            archive.emplace(outputPath, guard);
+            outcome.document = archive->Identity();
+            phase = Phase::kConverting;
+            archive->StartEntry(kArchiveDocument, time);
+            ZipEntryLines lines(*archive);
+            MergedKmlWriter writer(lines, classRule, request.withTimeInfo, request.withStats,
+                                   kArchiveLegend);
+            convert(writer);
+            archive->AddStoredEntry(kArchiveLegend, legend, time);
+            archive->Finish();
+            log->Close();
+            return outcome;
+        }
+        document.emplace(outputPath, guard);
+        outcome.document = document->Identity();
+
+        phase = Phase::kConverting;
         if (request.merge) {
             MergedKmlWriter writer(*document, classRule, request.withTimeInfo, request.withStats);
             convert(writer);
@@ -332,7 +376,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         return outcome;
     } catch (const StopRequested& stopped) {
         // Stopped at a line's end, or in a wait: the document keeps whole
-        // lines, as after any failure while converting.
+        // lines, as after any failure while converting; an archive goes.
         outcome.result = ConversionResult::kInterrupted;
         outcome.message = kConversionFailedMessage;
         outcome.cause = stopped.Cause();
@@ -349,6 +393,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     }
     if (document) {
         document->Abandon();
+    }
+    if (archive) {
+        archive->Discard();
     }
     if (log) {
         log->Close();

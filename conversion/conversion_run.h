@@ -58,6 +58,15 @@ struct ConversionRequest {
     // Keeps the trip's figures, from the same points as the document, and
     // puts them in the document's description.
     bool withStats = false;
+    // Whether the merged document goes into a KMZ archive instead, named as
+    // DocumentPathFor names one (merge is then implied): doc.kml first,
+    // deflated, then files/legend.png, the legend that the document shows
+    // in the viewer's lower left corner. Both entries are dated by the first
+    // point's time (1980-01-01 00:00 without one). The archive is made only
+    // once the log has given a point, whatever its kind; a run that fails or
+    // is stopped after that leaves no archive (an unfinished one could not
+    // be read), and outcome.document names the archive.
+    bool kmz = false;
 };
 
 enum class ConversionResult : std::uint8_t { kConverted, kFailed, kInterrupted };

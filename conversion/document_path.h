@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,11 +19,18 @@ namespace routalo {
 // characters that give way to "kml" ("/data/ab" gives "/datakml").
 [[nodiscard]] bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPath);
 
+// What a conversion writes: a KML document, or a KMZ archive that holds one.
+enum class DocumentFormat : std::uint8_t { kKml, kKmz };
+
 // The document path of a log of `kind`: a track log's is KmlPathFor's;
 // every other log's is its path with the file name's extension, from its
 // last "." when that is not the name's first character, replaced by ".kml",
 // or ".kml" added to a name without one ("ride.gpx" -> "ride.kml", "nmea"
-// -> "nmea.kml", ".gpx" -> ".gpx.kml").
-[[nodiscard]] std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind);
+// -> "nmea.kml", ".gpx" -> ".gpx.kml"). A KMZ archive's path is the same
+// with "kmz" in place of "kml" ("rit.csv" -> "rit.kmz", "ride.gpx" ->
+// "ride.kmz", "track_001" -> "track_kmz"), so that it stays beside its log
+// exactly where the document would.
+[[nodiscard]] std::optional<std::string> DocumentPathFor(
+    std::string_view sourcePath, LogKind kind, DocumentFormat format = DocumentFormat::kKml);
 
 }  // namespace routalo

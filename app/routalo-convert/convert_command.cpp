@@ -24,7 +24,7 @@ namespace {
 constexpr std::string_view kProgram = "routalo-convert";
 
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH|auto] "
+    "Usage: routalo-convert [--time] [--merge] [--kmz] [--name NAME] [--top-speed KMH|auto] "
     "[--gap SECONDS] [--stats] LOG...\n";
 
 constexpr std::string_view kHelp =
@@ -45,6 +45,11 @@ constexpr std::string_view kHelp =
     "                     time span. A KML 2.2 document whose placemarks carry\n"
     "                     their colour and are named by their speeds, with the\n"
     "                     legend of the colours as its description\n"
+    "  -z, --kmz          write the merged document into a KMZ archive instead,\n"
+    "                     named as the document with \"kmz\" in place of \"kml\"\n"
+    "                     (ride.gpx gives ride.kmz), with an image of the legend\n"
+    "                     that viewers show in their lower left corner; implies\n"
+    "                     --merge. A LOG that fails leaves no archive\n"
     "  -n, --name NAME    name of the track in the document (without it: the\n"
     "                     name that a GPX document gives its track, else none)\n"
     "  -s, --top-speed KMH\n"
@@ -82,9 +87,10 @@ constexpr std::string_view kHelp =
 
 // The options as getopt_long knows them, and their short forms.
 constexpr int kStatsOption = 0x100;  // no short form
-constexpr std::array<option, 9> kOptions = {{
+constexpr std::array<option, 10> kOptions = {{
     {"time", no_argument, nullptr, 't'},
     {"merge", no_argument, nullptr, 'm'},
+    {"kmz", no_argument, nullptr, 'z'},
     {"name", required_argument, nullptr, 'n'},
     {"top-speed", required_argument, nullptr, 's'},
     {"gap", required_argument, nullptr, 'g'},
@@ -93,11 +99,12 @@ constexpr std::array<option, 9> kOptions = {{
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 }};
-constexpr std::string_view kShortOptions = "tmn:s:g:hV";
+constexpr std::string_view kShortOptions = "tmzn:s:g:hV";
 
 struct Options {
     bool withTimeInfo = false;
     bool merge = false;
+    bool kmz = false;
     std::optional<std::string> trackName;
     ClassRule classRule;
     bool topSpeedFromTrip = false;
@@ -167,6 +174,9 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
                 break;
             case 'm':
                 options.merge = true;
+                break;
+            case 'z':
+                options.kmz = true;
                 break;
             case 'n':
                 options.trackName = TrackNameOf(given.value);
@@ -250,7 +260,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::ostream& o
     request.withTimeInfo = options.withTimeInfo;
     request.anyKindOfLog = true;
     request.classRule = options.classRule;
-    request.merge = options.merge;
+    request.merge = options.merge || options.kmz;
+    request.kmz = options.kmz;
     request.topSpeedFromTrip = options.topSpeedFromTrip;
     request.gapMicroseconds = options.gapMicroseconds;
     request.withStats = options.withStats;

@@ -27,11 +27,12 @@ std::string HtmlColour(std::string_view kml) {
 }  // namespace
 
 MergedKmlWriter::MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo,
-                                 bool withFigures)
+                                 bool withFigures, std::string_view legendImage)
     : document_(document),
       rule_(std::move(rule)),
       withTimeInfo_(withTimeInfo),
-      withFigures_(withFigures) {
+      withFigures_(withFigures),
+      legendImage_(legendImage) {
     for (int speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
         AppendXmlText(names_.at(static_cast<std::size_t>(speedClass)),
                       rule_.SpeedsOf(speedClass, speedClass));
@@ -41,6 +42,8 @@ MergedKmlWriter::MergedKmlWriter(DocumentLines& document, ClassRule rule, bool w
 // <?xml version="1.0" encoding="UTF-8"?><kml xmlns="http://www.opengis.net/kml/2.2">
 // <Document><name>Rit</name>
 // <description><![CDATA[<table>...</table>]]></description>
+// <ScreenOverlay><name>Legend</name><Icon><href>files/legend.png</href></Icon>
+// <overlayXY .../><screenXY .../><size .../></ScreenOverlay>   (with an image)
 void MergedKmlWriter::WriteKmlHeader(std::string_view trackName) {
     line_.assign(R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns=")");
     line_.append(kKmlNamespace).append(R"(">)");
@@ -53,6 +56,16 @@ void MergedKmlWriter::WriteKmlHeader(std::string_view trackName) {
 
     if (!withFigures_) {
         WriteDescription({});
+    }
+    // The image's lower left corner on the screen's, at the image's own size.
+    if (!legendImage_.empty()) {
+        constexpr std::string_view kCorner = R"(x="0" y="0" xunits="fraction" yunits="fraction"/>)";
+        line_.assign("<ScreenOverlay><name>Legend</name><Icon><href>");
+        AppendXmlText(line_, legendImage_);
+        line_.append("</href></Icon><overlayXY ").append(kCorner);
+        line_.append("<screenXY ").append(kCorner);
+        line_.append("<size ").append(kCorner).append("</ScreenOverlay>");
+        document_.WriteLine(line_);
     }
 }
 

@@ -30,7 +30,10 @@ namespace routalo {
 // ignore shared styles draw the colours too. The document's description is
 // the legend, a table of one row per colour (LegendRows); with the trip's
 // figures, the legend and then the figures, at the document's end, where
-// the figures are known.
+// the figures are known. Given the name of the legend's image (a KMZ
+// archive's files/legend.png), the document also shows the image in the
+// viewer's lower left corner, as a ScreenOverlay named "Legend" of the
+// image's own size.
 //
 // A run longer than kMostRunBytes of coordinates is cut there into pieces
 // that share their joining point, each a LineString (a placemark with time
@@ -41,10 +44,11 @@ class MergedKmlWriter {
   public:
     // With `withFigures`, the description waits for WriteKmlFooter's figures.
     MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo,
-                    bool withFigures = false);
+                    bool withFigures = false, std::string_view legendImage = {});
 
     // The XML declaration and <kml>, the document's name and its legend
-    // (not yet with figures to follow).
+    // (not yet with figures to follow), and the legend's overlay when the
+    // document has an image of it.
     void WriteKmlHeader(std::string_view trackName);
 
     // The segment from `previous` to `current`, of the class of the speed of
@@ -74,6 +78,7 @@ class MergedKmlWriter {
     ClassRule rule_;
     bool withTimeInfo_;
     bool withFigures_;
+    std::string legendImage_;                          // its path in the archive; empty for none
     std::array<std::string, kSpeedClassCount> names_;  // each class's name as XML text
 
     int runClass_ = -1;  // the class of the open run; -1 when none is open

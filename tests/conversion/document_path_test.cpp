@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "conversion/document_path.h"
@@ -45,6 +46,21 @@ TEST(DocumentPath, ReplacesTheExtensionOfEveryOtherKindOfLog) {
         EXPECT_EQ(DocumentPathFor(log, LogKind::kNmea), document) << log;
     }
     EXPECT_EQ(DocumentPathFor("/logs/track.nmea", LogKind::kTrackLog), "/logs/track.nkml");
+}
+
+// A KMZ archive lies where the document would, "kmz" in place of "kml".
+TEST(DocumentPath, NamesAnArchiveAsItsDocumentWithKmz) {
+    const std::tuple<const char*, LogKind, const char*> cases[] = {
+        {"/logs/rit.csv", LogKind::kTrackLog, "/logs/rit.kmz"},
+        {"/logs/track_001", LogKind::kTrackLog, "/logs/track_kmz"},
+        {"/data/ab", LogKind::kTrackLog, "/datakmz"},  // outside: the run refuses it
+        {"/logs/ride.gpx", LogKind::kGpx, "/logs/ride.kmz"},
+        {"/logs/nmea", LogKind::kNmea, "/logs/nmea.kmz"},
+    };
+    for (const auto& [log, kind, archive] : cases) {
+        EXPECT_EQ(DocumentPathFor(log, kind, DocumentFormat::kKmz), archive) << log;
+    }
+    EXPECT_EQ(DocumentPathFor("ab", LogKind::kTrackLog, DocumentFormat::kKmz), std::nullopt);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
 constexpr std::string_view kPoints = "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH|auto] "
+    "Usage: routalo-convert [--time] [--merge] [--kmz] [--name NAME] [--top-speed KMH|auto] "
     "[--gap SECONDS] [--stats] LOG...\n";
 
 struct Outcome {
@@ -244,6 +244,32 @@ TEST_F(ConvertCommand, WritesTheMergedLayoutWithMerge) {
             document.find("<TimeSpan><begin>7-01-01T01:01:01+00:00</begin>") != std::string::npos,
             withTime);
     }
+}
+
+// A KMZ archive instead of the document in each form of the option; two
+// LOGs whose archives would be one file are told as for documents.
+TEST_F(ConvertCommand, WritesAKmzArchiveWithKmz) {
+    for (const auto& options : std::vector<std::vector<std::string>>{
+             {"--kmz"}, {"-z"}, {"--km"}, {"-zt"}, {"--merge", "--kmz"}}) {
+        SCOPED_TRACE(::testing::PrintToString(options));
+        std::vector<std::string> arguments = options;
+        arguments.push_back(good_);
+        EXPECT_EQ(RunCommand(arguments).status, 0);
+        const std::string archive = ReadBytes(folder_.File("good.kmz"));
+        EXPECT_TRUE(archive.starts_with("PK\x03\x04"));
+        EXPECT_EQ(archive.substr(30, 7), "doc.kml");  // the first entry's name
+        EXPECT_FALSE(fs::exists(folder_.File("good.kml")));
+    }
+    const std::string content = std::string(kHeader) + std::string(kPoints);
+    const std::string first = folder_.Write("track_001", content);
+    const std::string second = folder_.Write("track_002", content);
+    const Outcome outcome = RunCommand({"-z", first, second});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.errors, "routalo-convert: " + second + ": Het bestand " +
+                                  folder_.File("track_kmz") +
+                                  " kon niet gemaakt worden. (it holds the document just made "
+                                  "from " +
+                                  first + ")\n");
 }
 
 TEST_F(ConvertCommand, TreatsEverythingAfterDoubleDashAsALog) {
