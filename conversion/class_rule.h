@@ -28,6 +28,10 @@ class ClassRule {
         return topSpeed_ ? topSpeed_->ClassOf(text) : SpeedClassOf(text);
     }
 
+    // Whether this is the default scheme, whose class of a speed that is
+    // already read is its rounding (a caller's quicker way than ClassOf).
+    [[nodiscard]] bool IsDefault() const { return !topSpeed_; }
+
     // The speeds that the classes `first` to `last` (0 to 25, in order)
     // stand for together, as a reader of a map wants them: "0-1 km/h",
     // "7 km/h", "20 km/h and faster"; under a top speed the exact limits

@@ -10,52 +10,134 @@
 #include "conversion/document_path.h"
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/files/zip_archive.h"
 #include "conversion/readers/reader_factory.h"
 #include "conversion/readers/track_log_reader.h"
+#include "conversion/readers/utc_time.h"
 #include "conversion/speed_scheme.h"
+#include "conversion/stats/trip_stats.h"
+#include "conversion/stats/trip_stats_thread.h"
 #include "conversion/stop/stop_request.h"
+#include "conversion/writers/kml_pieces.h"
 #include "conversion/writers/kml_writer.h"
+#include "conversion/writers/legend_image.h"
 #include "conversion/writers/merged_kml_writer.h"
 
 namespace routalo {
 namespace {
 
+// A KMZ archive's entries: the document first, as viewers look for it.
+constexpr std::string_view kArchiveDocument = "doc.kml";
+constexpr std::string_view kArchiveLegend = "files/legend.png";
+
+// The moment of `point` as its document writes it (date "T" time, in UTC),
+// as a ZIP archive dates entries; the 1980 default for a point without one
+// or with one that is no moment (a track log's date is written as found).
+DosTime DosTimeOfPoint(const TrackPoint& point) {
+    std::optional<std::int64_t> seconds;
+    if (kml_pieces::HasTime(point)) {
+        if (const std::optional<UtcTime> moment =
+                ReadIsoDateTime(point.Date + "T" + point.Time + "Z")) {
+            seconds = moment->seconds;
+        }
+    }
+    return DosTimeOf(seconds);
+}
+
 // What the run was doing when a failure came; it picks the message.
 enum class Phase { kOpeningLog, kCreatingDocument, kConverting };
 
-// Writes one segment for every pair of consecutive points of a chain, from
-// the point that `step` read into points[0] on. The two points trade places
-// instead of being copied. The merged layout is told where a chain ends.
-template <typename Reader, typename Writer>
-void ConvertPointsOf(Reader& reader, Writer& writer, bool withTimeInfo,
-                     std::array<TrackPoint, 2>& points, PointStep step) {
+// Hands every point to `onPoint` with the point before it and the step
+// that read it, from the point that `step` read into points[0] on. The two
+// points trade places instead of being copied.
+template <typename Reader, typename OnPoint>
+void ForEachPointOf(Reader& reader, std::array<TrackPoint, 2>& points, PointStep step,
+                    OnPoint& onPoint) {
     TrackPoint* previous = &points[1];
     TrackPoint* current = &points[0];
     for (; step != PointStep::kEnd; step = reader.Next(*current)) {
         ThrowIfStopRequested();  // between two points, for every kind of log
-        if constexpr (std::is_same_v<Writer, KmlWriter>) {
-            if (step == PointStep::kNextPoint) {
-                writer.WriteSegment(*current, *previous, withTimeInfo);
-            }
-        } else if (step == PointStep::kNextPoint) {
-            writer.WriteSegment(*current, *previous);
-        } else {
-            writer.EndChain();
-        }
+        onPoint(*current, *previous, step);
         std::swap(previous, current);
     }
 }
 
+// Hands the segment from `previous` to `current` to the writer, or tells the
+// merged layout that a chain ends.
 template <typename Writer>
-void ConvertPoints(PointReader& reader, Writer& writer, bool withTimeInfo,
-                   std::array<TrackPoint, 2>& points, PointStep step) {
+void WriteStep(Writer& writer, const TrackPoint& current, const TrackPoint& previous,
+               PointStep step, bool withTimeInfo) {
+    if constexpr (std::is_same_v<Writer, KmlWriter>) {
+        if (step == PointStep::kNextPoint) {
+            writer.WriteSegment(current, previous, withTimeInfo);
+        }
+    } else if (step == PointStep::kNextPoint) {
+        writer.WriteSegment(current, previous);
+    } else {
+        writer.EndChain();
+    }
+}
+
+template <typename OnPoint>
+void ForEachPoint(PointReader& reader, std::array<TrackPoint, 2>& points, PointStep step,
+                  OnPoint onPoint) {
     // A CSV log's reader is called as itself, its Next inline in the loop:
     // the commonest kind of log pays no call per point for the others.
     if (auto* trackLog = dynamic_cast<TrackLogPointReader*>(&reader)) {
-        ConvertPointsOf(*trackLog, writer, withTimeInfo, points, step);
+        ForEachPointOf(*trackLog, points, step, onPoint);
     } else {
-        ConvertPointsOf(reader, writer, withTimeInfo, points, step);
+        ForEachPointOf(reader, points, step, onPoint);
     }
+}
+
+// The moments of the points one after the other, and the gap rule: a point
+// more than the gap after the one before, both with a time, starts a new
+// chain.
+class PointMoments {
+  public:
+    explicit PointMoments(std::optional<std::int64_t> gap) : gap_(gap) {}
+
+    // Reads the point's moment; returns the step as the run takes it.
+    PointStep Take(const TrackPoint& point, PointStep step) {
+        previous_ = current_;
+        current_ = clock_.MomentOf(point);
+        if (step == PointStep::kNextPoint && gap_ && current_ != kNoMoment &&
+            previous_ != kNoMoment &&
+            (current_ > previous_ ? current_ - previous_ : previous_ - current_) > *gap_) {
+            return PointStep::kNewChain;
+        }
+        return step;
+    }
+
+    // From the point before to this one, when both have a time and this one
+    // is later; 0 otherwise.
+    [[nodiscard]] std::int64_t Duration() const {
+        return current_ != kNoMoment && previous_ != kNoMoment && current_ > previous_
+                   ? current_ - previous_
+                   : 0;
+    }
+
+  private:
+    PointClock clock_;
+    std::optional<std::int64_t> gap_;
+    std::int64_t previous_ = kNoMoment;
+    std::int64_t current_ = kNoMoment;
+};
+
+// Tells the log's kind and checks a track log's header. Nothing when the
+// header is not the track log's; `outcome` then says so.
+std::optional<LogStart> StartOf(const ConversionRequest& request, TextInputFile& log,
+                                ConversionOutcome& outcome) {
+    const LogStart start = request.anyKindOfLog ? TellLogKind(log) : LogStart();
+    if (std::optional<std::string> problem =
+            start.kind == LogKind::kTrackLog ? TrackLogHeaderProblem(log) : std::nullopt) {
+        log.Close();
+        outcome.result = ConversionResult::kFailed;
+        outcome.message = kHeaderMismatchMessage;
+        outcome.cause = std::move(*problem);
+        return std::nullopt;
+    }
+    return start;
 }
 
 // A failure's cause in English: the whole of a conversion's own (a value
@@ -98,23 +180,66 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     std::string outputPath;
     std::optional<TextInputFile> log;
     std::optional<TextOutputFile> document;
+    std::optional<ZipArchive> archive;
     std::unique_ptr<PointReader> reader;
     try {
         ThrowIfStopRequested();  // asked for before this LOG started
-        log.emplace(request.sourcePath);
-        const LogStart start = request.anyKindOfLog ? TellLogKind(*log) : LogStart();
-        if (std::optional<std::string> problem =
-                start.kind == LogKind::kTrackLog ? TrackLogHeaderProblem(*log) : std::nullopt) {
+        ClassRule classRule = request.classRule;
+        std::optional<FileIdentity> firstRead;
+        if (request.topSpeedFromTrip) {
+            // The first read: the moving time by speed, for the top speed.
+            log.emplace(request.sourcePath);
+            if (!log->Regular()) {
+                log->Close();
+                outcome.result = ConversionResult::kFailed;
+                outcome.message = CannotOpenMessage(request.sourcePath);
+                outcome.cause = kReadOnceCause;
+                return outcome;
+            }
+            const std::optional<LogStart> start = StartOf(request, *log, outcome);
+            if (!start) {
+                return outcome;
+            }
+            phase = Phase::kConverting;
+            reader = MakePointReader(*start, *log);
+            MovingTimeBySpeed speeds;
+            PointMoments moments(request.gapMicroseconds);
+            std::array<TrackPoint, 2> points;
+            ForEachPoint(*reader, points, reader->Next(points[0]),
+                         [&](const TrackPoint& current, const TrackPoint&, PointStep step) {
+                             if (moments.Take(current, step) == PointStep::kNextPoint) {
+                                 speeds.Add(current.Speed, moments.Duration());
+                             }
+                         });
+            reader.reset();
+            firstRead = log->Identity();
             log->Close();
-            outcome.result = ConversionResult::kFailed;
-            outcome.message = kHeaderMismatchMessage;
-            outcome.cause = std::move(*problem);
+            log.reset();
+            outcome.tripTopSpeed = speeds.TopSpeedKmh();
+            if (outcome.tripTopSpeed) {
+                if (std::optional<TopSpeed> top =
+                        TopSpeed::Read(std::to_string(*outcome.tripTopSpeed))) {
+                    classRule = ClassRule(std::move(*top));
+                }
+            }
+            phase = Phase::kOpeningLog;
+        }
+
+        log.emplace(request.sourcePath);
+        if (firstRead && log->Identity() != *firstRead) {
+            throw FileRefused("the log was replaced between its two reads");
+        }
+        const std::optional<LogStart> told = StartOf(request, *log, outcome);
+        if (!told) {
             return outcome;
         }
+        const LogStart start = *told;
 
         phase = Phase::kCreatingDocument;
         const std::optional<std::string> kmlPath =
-            DocumentPathFor(request.sourcePath, start.kind, start.compressed);
+            DocumentPathFor(request.sourcePath, start.kind,
+                            request.kmz ? DocumentFormat::kKmz : DocumentFormat::kKml,
+                            start.compressed);
         if (!kmlPath) {
             throw FileRefused("the log's path is too short to give a document path");
         }
@@ -129,45 +254,98 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         }
 
         // A track log's document is made before its first line is read, as
-        // it always was. Another log's waits for its first point: a log that
-        // holds none, or fails before it, leaves no document behind and an
-        // old one as it was.
+        // it always was. Another log's, and every archive, waits for its
+        // first point: a log that holds none, or fails before it, leaves no
+        // document behind and an old one as it was.
         std::array<TrackPoint, 2> points;
         PointStep first = PointStep::kEnd;
-        if (start.kind != LogKind::kTrackLog) {
+        if (start.kind != LogKind::kTrackLog || request.kmz) {
             phase = Phase::kConverting;
             reader = MakePointReader(start, *log);
             first = reader->Next(points[0]);
-            if (first == PointStep::kEnd) {
+            if (first == PointStep::kEnd && !reader->NoPointCause().empty()) {
                 throw ConversionError(std::string(reader->NoPointCause()));
             }
             phase = Phase::kCreatingDocument;
         }
         const FileIdentity logIdentity = log->Identity();
-        document.emplace(
-            outputPath, [&](const FileIdentity& identity) -> std::optional<std::string> {
-                if (identity.Known() && identity == logIdentity) {
-                    return "the document would overwrite the log";
-                }
-                return request.mustNotOverwrite ? request.mustNotOverwrite(identity) : std::nullopt;
-            });
-        outcome.document = document->Identity();
-
-        phase = Phase::kConverting;
+        const OverwriteGuard guard =
+            [&](const FileIdentity& identity) -> std::optional<std::string> {
+            if (identity.Known() && identity == logIdentity) {
+                return "the document would overwrite the log";
+            }
+            return request.mustNotOverwrite ? request.mustNotOverwrite(identity) : std::nullopt;
+        };
         const auto convert = [&](auto& writer) {
             writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
             if (!reader) {
                 reader = MakePointReader(start, *log);
                 first = reader->Next(points[0]);
             }
-            ConvertPoints(*reader, writer, request.withTimeInfo, points, first);
-            writer.WriteKmlFooter();
+            std::string figuresHtml;
+            if (!request.withStats && !request.gapMicroseconds) {
+                ForEachPoint(
+                    *reader, points, first,
+                    [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
+                        WriteStep(writer, current, previous, step, request.withTimeInfo);
+                    });
+            } else {
+                // The figures are kept from the very segments that are written,
+                // on a thread of their own.
+                std::optional<PointMoments> moments;
+                if (request.gapMicroseconds) {
+                    moments.emplace(request.gapMicroseconds);
+                }
+                std::optional<TripStatsThread> stats;
+                if (request.withStats) {
+                    stats.emplace(classRule);
+                }
+                ForEachPoint(
+                    *reader, points, first,
+                    [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
+                        if (moments) {
+                            step = moments->Take(current, step);
+                        }
+                        WriteStep(writer, current, previous, step, request.withTimeInfo);
+                        if (stats) {
+                            stats->Add(current, step == PointStep::kNextPoint);
+                        }
+                    });
+                if (stats) {
+                    outcome.figures =
+                        TripFiguresText(stats->Figures(), classRule, outcome.tripTopSpeed);
+                    figuresHtml = TripFiguresHtml(*outcome.figures);
+                }
+            }
+            writer.WriteKmlFooter(figuresHtml);
         };
+        if (request.kmz) {
+            // The legend is drawn before the archive is made, so that an
+            // image that cannot be had leaves an old archive as it was.
+            const std::string legend = LegendPng(LegendRows(classRule));
+            const DosTime time = DosTimeOfPoint(points[0]);
+            archive.emplace(outputPath, guard);
+            outcome.document = archive->Identity();
+            phase = Phase::kConverting;
+            archive->StartEntry(kArchiveDocument, time);
+            ZipEntryLines lines(*archive);
+            MergedKmlWriter writer(lines, classRule, request.withTimeInfo, request.withStats,
+                                   kArchiveLegend);
+            convert(writer);
+            archive->AddStoredEntry(kArchiveLegend, legend, time);
+            archive->Finish();
+            log->Close();
+            return outcome;
+        }
+        document.emplace(outputPath, guard);
+        outcome.document = document->Identity();
+
+        phase = Phase::kConverting;
         if (request.merge) {
-            MergedKmlWriter writer(*document, request.classRule, request.withTimeInfo);
+            MergedKmlWriter writer(*document, classRule, request.withTimeInfo, request.withStats);
             convert(writer);
         } else {
-            KmlWriter writer(*document, request.classRule);
+            KmlWriter writer(*document, classRule);
             convert(writer);
         }
         document->Close();
@@ -175,7 +353,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         return outcome;
     } catch (const StopRequested& stopped) {
         // Stopped at a line's end, or in a wait: the document keeps whole
-        // lines, as after any failure while converting.
+        // lines, as after any failure while converting; an archive goes.
         outcome.result = ConversionResult::kInterrupted;
         outcome.message = kConversionFailedMessage;
         outcome.cause = stopped.Cause();
@@ -196,6 +374,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
     }
     if (document) {
         document->Abandon();
+    }
+    if (archive) {
+        archive->Discard();
     }
     if (log) {
         log->Close();

@@ -48,6 +48,25 @@ struct ConversionRequest {
     // Whether the document takes the merged layout (MergedKmlWriter): few
     // placemarks, for viewers that take few, instead of one per segment.
     bool merge = false;
+    // Takes the top speed from the log instead (MovingTimeBySpeed): the log
+    // is read once for it, and again for the document. A log that can be
+    // read only once (a pipe, a FIFO, a terminal) is refused.
+    bool topSpeedFromTrip = false;
+    // Two consecutive points more than this many microseconds apart, both
+    // with a time, start a new chain: no segment spans the gap.
+    std::optional<std::int64_t> gapMicroseconds;
+    // Keeps the trip's figures, from the same points as the document, and
+    // puts them in the document's description.
+    bool withStats = false;
+    // Whether the merged document goes into a KMZ archive instead, named as
+    // DocumentPathFor names one (merge is then implied): doc.kml first,
+    // deflated, then files/legend.png, the legend that the document shows
+    // in the viewer's lower left corner. Both entries are dated by the first
+    // point's time (1980-01-01 00:00 without one). The archive is made only
+    // once the log has given a point, whatever its kind; a run that fails or
+    // is stopped after that leaves no archive (an unfinished one could not
+    // be read), and outcome.document names the archive.
+    bool kmz = false;
 };
 
 enum class ConversionResult : std::uint8_t { kConverted, kFailed, kInterrupted };
@@ -63,6 +82,13 @@ struct ConversionOutcome {
     int signal = 0;
     // The document, once it was created; also after a later failure.
     std::optional<FileIdentity> document;
+    // With withStats, for a converted log: the trip's figures as
+    // TripFiguresText words them, as the document's description has them.
+    std::optional<std::string> figures;
+    // With topSpeedFromTrip: the top speed taken from the log, in km/h;
+    // nothing for a log without moving time, whose document then has the
+    // default classes.
+    std::optional<int> tripTopSpeed;
 };
 
 // Runs one conversion; every file is closed when it returns. Shows nothing.
@@ -76,6 +102,10 @@ struct ConversionOutcome {
 [[nodiscard]] std::string CannotCreateMessage(std::string_view outputPath);
 inline constexpr std::string_view kHeaderMismatchMessage =
     "De header van het bestand komt niet overeen met het geen verwacht wordt.";
+// The cause of refusing, with topSpeedFromTrip, a log that can be read only
+// once; its message is CannotOpenMessage's.
+inline constexpr std::string_view kReadOnceCause =
+    "--top-speed auto reads the LOG twice, and a pipe can be read only once";
 inline constexpr std::string_view kConversionFailedMessage =
     "Er is tijdens het verwerken van het bestand een onbekende fout opgetreden";
 

@@ -20,6 +20,16 @@ std::size_t NameStart(std::string_view path) {
     return path.find_last_of(kFolderSeparators) + 1;
 }
 
+std::string OtherLogsDocumentPath(std::string_view sourcePath) {
+    // A "." is one byte in UTF-8 and Windows-1252 alike, and no byte of
+    // another character: the name needs no decoding here.
+    const std::size_t nameStart = NameStart(sourcePath);
+    const std::size_t dot = sourcePath.rfind('.');
+    const std::size_t stemEnd =
+        dot != std::string_view::npos && dot > nameStart ? dot : sourcePath.size();
+    return std::string(sourcePath.substr(0, stemEnd)) + ".kml";
+}
+
 }  // namespace
 
 std::optional<std::string> KmlPathFor(std::string_view sourcePath) {
@@ -59,18 +69,18 @@ std::string_view UncompressedPath(std::string_view sourcePath, bool compressed) 
 }
 
 std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind,
-                                           bool compressed) {
+                                           DocumentFormat format, bool compressed) {
     sourcePath = UncompressedPath(sourcePath, compressed);
+    std::optional<std::string> path;
     if (kind == LogKind::kTrackLog) {
-        return KmlPathFor(sourcePath);
+        path = KmlPathFor(sourcePath);
+    } else {
+        path = OtherLogsDocumentPath(sourcePath);
     }
-    // A "." is one byte in UTF-8 and Windows-1252 alike, and no byte of
-    // another character: the name needs no decoding here.
-    const std::size_t nameStart = NameStart(sourcePath);
-    const std::size_t dot = sourcePath.rfind('.');
-    const std::size_t stemEnd =
-        dot != std::string_view::npos && dot > nameStart ? dot : sourcePath.size();
-    return std::string(sourcePath.substr(0, stemEnd)) + ".kml";
+    if (path && format == DocumentFormat::kKmz) {
+        path->back() = 'z';  // every document path ends in "kml"
+    }
+    return path;
 }
 
 }  // namespace routalo

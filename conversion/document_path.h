@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,9 @@ namespace routalo {
 // characters that give way to "kml" ("/data/ab" gives "/datakml").
 [[nodiscard]] bool LeavesTheLogsFolder(std::string_view sourcePath, std::string_view outputPath);
 
+// What a conversion writes: a KML document, or a KMZ archive that holds one.
+enum class DocumentFormat : std::uint8_t { kKml, kKmz };
+
 // The path of a log as it is read: a compressed log's without ".gz" (of
 // either case) at the end of its name, where it has one ("ride.fit.gz" ->
 // "ride.fit"); any other log's as it stands.
@@ -28,8 +32,12 @@ namespace routalo {
 // the file name's extension, from its last "." when that is not the name's
 // first character, replaced by ".kml", or ".kml" added to a name without
 // one ("ride.gpx" -> "ride.kml", "ride.fit.gz" -> "ride.kml", "nmea" ->
-// "nmea.kml", ".gpx" -> ".gpx.kml").
-[[nodiscard]] std::optional<std::string> DocumentPathFor(std::string_view sourcePath, LogKind kind,
-                                                         bool compressed = false);
+// "nmea.kml", ".gpx" -> ".gpx.kml"). A KMZ archive's path is the same with
+// "kmz" in place of "kml" ("rit.csv" -> "rit.kmz", "ride.gpx" ->
+// "ride.kmz", "track_001" -> "track_kmz"), so that it stays beside its log
+// exactly where the document would.
+[[nodiscard]] std::optional<std::string> DocumentPathFor(
+    std::string_view sourcePath, LogKind kind, DocumentFormat format = DocumentFormat::kKml,
+    bool compressed = false);
 
 }  // namespace routalo

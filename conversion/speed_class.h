@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,9 +51,13 @@ class TopSpeed {
     [[nodiscard]] const ExactDecimal& Kmh() const { return kmh_; }
 
   private:
-    explicit TopSpeed(ExactDecimal kmh) : kmh_(std::move(kmh)) {}
+    explicit TopSpeed(ExactDecimal kmh);
 
     ExactDecimal kmh_;
+    // The top speed in whole units of 10^-scale_ km/h, for ClassOf's quick
+    // way with a plain speed; 0 for a top speed of too many digits for it.
+    std::int64_t scaledKmh_ = 0;
+    int scale_ = 0;
 };
 
 }  // namespace routalo

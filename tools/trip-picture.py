@@ -1,6 +1,7 @@
 """Draws a converted trip as QGIS reads it; run by tools/trip-picture.
 
     trip-picture.py DOCUMENT PNG TITLE [TOP_SPEED]
+    trip-picture.py --kmz ARCHIVE PNG TITLE
 
 TOP_SPEED is the speed in km/h of the document's class 25 (routalo-convert's
 --top-speed; 25 when left out). With 25 the legend names each class's own
@@ -15,12 +16,20 @@ the whole trip on a plain background with a grid of degrees and a scale bar,
 beside it the legend of the speed classes (their colours read by OGR from the
 same document's styles), and below it, at a larger scale, the places where
 the trip went slower than its fastest class, numbered in the order driven.
+
+With --kmz, a KMZ archive of the merged layout is drawn as a map viewer shows
+it: QGIS reads doc.kml from the archive through GDAL's /vsizip/, draws every
+placemark in its own style (3 pixels wide) on a plain ground that fills the
+picture, and the archive's own files/legend.png goes into the lower left
+corner at its own size, pixel for pixel, as the document's ScreenOverlay
+asks; the title and a credit go in a strip above and below.
 Needs QT_QPA_PLATFORM=offscreen; fetches nothing.
 """
 
 import math
 import re
 import sys
+import zipfile
 
 from osgeo import ogr
 from qgis.core import (
@@ -44,6 +53,8 @@ from qgis.core import (
     QgsLegendRenderer,
     QgsLegendStyle,
     QgsLineSymbol,
+    QgsMapRendererCustomPainterJob,
+    QgsMapSettings,
     QgsPrintLayout,
     QgsProject,
     QgsRectangle,
@@ -53,7 +64,7 @@ from qgis.core import (
     QgsVectorLayer,
 )
 from qgis.PyQt.QtCore import QDateTime, QPointF, QSize, Qt
-from qgis.PyQt.QtGui import QColor, QFont
+from qgis.PyQt.QtGui import QColor, QFont, QImage, QPainter
 
 # The page in millimetres and the picture's width in pixels. QGIS draws the
 # document's lines of 1 pixel as 0.75 pt (a pixel of a 96 dpi screen) on the
@@ -401,13 +412,75 @@ def draw(document, picture, title, top_speed="25"):
     )
 
 
+# A viewer's screen for --kmz, in pixels: the map, and the strips above and
+# below it for the title and the credit.
+SCREEN_WIDTH = 1200
+SCREEN_HEIGHT = 760
+STRIP = 44
+
+
+def draw_kmz(archive, picture, title):
+    with zipfile.ZipFile(archive) as kmz:
+        names = kmz.namelist()
+        if names[:1] != ["doc.kml"] or "files/legend.png" not in names:
+            sys.exit(f"trip-picture: {archive} holds {names}, not doc.kml first and files/legend.png")
+        legend = QImage.fromData(kmz.read("files/legend.png"), "PNG")
+    if legend.isNull():
+        sys.exit(f"trip-picture: the legend image of {archive} does not decode")
+    project = QgsProject.instance()
+    trip, placemarks = read_trip(f"/vsizip/{archive}/doc.kml")
+    project.addMapLayers([trip])
+
+    crs = utm_crs(trip.extent().center())
+    extent = QgsCoordinateTransform(trip.crs(), crs, project).transformBoundingBox(trip.extent())
+    settings = QgsMapSettings()
+    settings.setLayers([trip])
+    settings.setDestinationCrs(crs)
+    settings.setOutputSize(QSize(SCREEN_WIDTH, SCREEN_HEIGHT))
+    settings.setOutputDpi(96)
+    settings.setBackgroundColor(GROUND)
+    # Room around the trip for the legend in the lower left corner.
+    settings.setExtent(extent.buffered(0.06 * max(extent.width(), extent.height())))
+
+    image = QImage(SCREEN_WIDTH, SCREEN_HEIGHT + 2 * STRIP, QImage.Format_RGB32)
+    image.fill(QColor("white"))
+    painter = QPainter(image)
+    painter.translate(0, STRIP)
+    job = QgsMapRendererCustomPainterJob(settings, painter)
+    job.renderSynchronously()
+    # The overlay: the image's lower left corner on the screen's, unscaled.
+    painter.drawImage(0, SCREEN_HEIGHT - legend.height(), legend)
+    painter.translate(0, -STRIP)
+    painter.setPen(INK)
+    painter.setFont(font(15, True))
+    painter.drawText(12, 0, SCREEN_WIDTH - 24, STRIP, Qt.AlignVCenter | Qt.AlignLeft, title)
+    version = Qgis.QGIS_VERSION.split("-")[0]
+    credit = (
+        f"Drawn by QGIS {version} from doc.kml of the KMZ archive, {len(placemarks)} placemarks in "
+        f"their own styles; the legend is the archive's files/legend.png ({legend.width()} x "
+        f"{legend.height()} pixels) at its own size"
+    )
+    painter.setPen(FAINT)
+    painter.setFont(font(8))
+    painter.drawText(12, STRIP + SCREEN_HEIGHT, SCREEN_WIDTH - 24, STRIP,
+                     Qt.AlignVCenter | Qt.AlignRight, credit)
+    painter.end()
+    if not image.save(picture, "PNG"):
+        sys.exit(f"trip-picture: could not write {picture}")
+    print(f"trip-picture: {len(placemarks)} placemarks in {crs.authid()}, legend {legend.width()} x {legend.height()}")
+
+
 def main():
-    if len(sys.argv) not in (4, 5):
-        sys.exit("usage: trip-picture.py DOCUMENT PNG TITLE [TOP_SPEED]")
+    kmz = sys.argv[1:2] == ["--kmz"]
+    if (kmz and len(sys.argv) != 5) or (not kmz and len(sys.argv) not in (4, 5)):
+        sys.exit("usage: trip-picture.py DOCUMENT PNG TITLE [TOP_SPEED] | --kmz ARCHIVE PNG TITLE")
     app = QgsApplication([], True)
     app.initQgis()
     try:
-        draw(*sys.argv[1:])
+        if kmz:
+            draw_kmz(*sys.argv[2:])
+        else:
+            draw(*sys.argv[1:])
     finally:
         QgsProject.instance().clear()
         app.exitQgis()

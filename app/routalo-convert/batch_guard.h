@@ -12,8 +12,9 @@ namespace routalo {
 // every LOG it was given, and every document that one of its runs made, so
 // that no run destroys another's input or output ("x.csv x.kml", or
 // CSV logs "track_001 track_002", which both give "track_kml", or "ride.gpx
-// ride.nmea", which both give "ride.kml"). Files are told
-// apart by device and inode, so links count as the file they lead to.
+// ride.nmea", which both give "ride.kml", or with --kmz "ride.kmz"). A KMZ
+// archive is kept as a document is. Files are told apart by device and
+// inode, so links count as the file they lead to.
 class BatchGuard {
   public:
     // `logs` must outlive the guard.

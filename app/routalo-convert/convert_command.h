@@ -15,7 +15,8 @@ inline constexpr int kExitConversionFailed = 1;
 
 // Runs routalo-convert with `arguments` (without the program name):
 //
-//   routalo-convert [--time] [--name NAME] [--top-speed KMH] LOG...
+//   routalo-convert [--time] [--merge] [--kmz] [--name NAME] [--top-speed KMH|auto]
+//                   [--gap SECONDS] [--stats] LOG...
 //
 // Options are read as getopt_long reads them. Every LOG, a track log, a GPX
 // document or an NMEA 0183 log, is converted into its document beside it,

@@ -22,6 +22,7 @@ TextInputFile::TextInputFile(const std::string& path)
         throw FileError(std::make_error_code(std::errc::is_a_directory));
     }
     identity_ = status.identity;
+    regular_ = status.regular;
 }
 
 TextInputFile::~TextInputFile() {

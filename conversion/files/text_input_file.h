@@ -69,6 +69,10 @@ class TextInputFile {
 
     [[nodiscard]] const FileIdentity& Identity() const { return identity_; }
 
+    // Whether the file is a regular file, which can be opened and read
+    // again from its start; a pipe, a FIFO or a terminal gives its bytes once.
+    [[nodiscard]] bool Regular() const { return regular_; }
+
     // From here on, reads the bytes not read yet, a gzip stream, inflated
     // (inflating_input.h): every line, piece and peek is then the
     // stream's, which a reader of any kind of log reads as it would read
@@ -93,6 +97,7 @@ class TextInputFile {
 
     SystemFile file_;
     FileIdentity identity_;
+    bool regular_ = false;
     std::unique_ptr<InflatingInput> inflater_;
     std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;  // next unread byte in the buffer

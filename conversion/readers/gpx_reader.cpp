@@ -212,7 +212,11 @@ struct GpxPointReader::State {
     ElementText extensionSpeed;
 
     // The point before, in the chain.
-    std::optional<UtcTime> previousTime;
+    // The time of the point before, when it had one; the point's own, whose
+    // texts go to the point. Both keep their room from point to point.
+    UtcTime previousTime;
+    bool previousTimed = false;
+    UtcTime stamp;
     std::string previousLatitude;
     std::string previousLongitude;
     std::string previousSpeed = "0";
@@ -255,19 +259,20 @@ struct GpxPointReader::State {
     // Fills in the point's time and speed once its element has ended.
     void EndPoint(TrackPoint& point) {
         if (chainStarts) {
-            previousTime.reset();
+            previousTimed = false;
             previousSpeed.assign(1, '0');
         }
-        point.Date.clear();
-        point.Time.clear();
-        std::optional<UtcTime> stamp;
         if (time.present) {
-            stamp = time.Read();
-            if (!stamp) {
+            if (!time.Read(stamp)) {
                 Fail("the time \"" + time.Shown() + "\" is no ISO 8601 date-time");
             }
-            point.Date = stamp->date;
-            point.Time = stamp->time;
+            // The time between points needs the stamp's seconds and fraction
+            // alone: its texts go to the point.
+            point.Date.swap(stamp.date);
+            point.Time.swap(stamp.time);
+        } else {
+            point.Date.clear();
+            point.Time.clear();
         }
         const ElementText& own = speed.present ? speed : extensionSpeed;
         std::optional<ExactDecimal> metresPerSecond;
@@ -287,7 +292,8 @@ struct GpxPointReader::State {
             constexpr std::uint32_t kKilometresPerHourTimesTen = 36;  // per m/s
             point.Speed = ExactProductText(*metresPerSecond, kKilometresPerHourTimesTen, -1);
             CapAtTheFastestSpeed(point.Speed);
-        } else if (stamp && previousTime && (seconds = SecondsBetween(*previousTime, *stamp))) {
+        } else if (time.present && previousTimed &&
+                   (seconds = SecondsBetween(previousTime, stamp))) {
             // Both points' coordinates passed their limits, so each reads.
             double fromLatitude = 0;
             double fromLongitude = 0;
@@ -304,7 +310,11 @@ struct GpxPointReader::State {
         }
         point.XmlSafe = true;  // coordinates of digits, signs and points alone
         previousSpeed = point.Speed;
-        previousTime = std::move(stamp);
+        // What the time between points needs; the stamp's texts stay for
+        // the next point's.
+        std::swap(previousTime.seconds, stamp.seconds);
+        previousTime.fraction.swap(stamp.fraction);
+        previousTimed = time.present;
         previousLatitude = point.Latitude;
         previousLongitude = point.Longitude;
     }

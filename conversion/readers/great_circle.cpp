@@ -123,6 +123,25 @@ double ToRadians(double degrees) {
     return degrees * std::numbers::pi / 180.0;
 }
 
+// The half-angles up to which a segment counts as short: some 6 km.
+constexpr double kShortHalfAngle = 0x1p-10;
+
+// sin x for |x| up to kShortHalfAngle * 1.5: x - x^3/6 + x^5/120, the rest
+// below x^7/5040, 10^-21 of x.
+double ShortSine(double x) {
+    const double square = x * x;
+    return x + x * (square * (-1.0 / 6 + square * (1.0 / 120)));
+}
+
+// asin x for x from 0 to kShortHalfAngle * 1.5: x + x^3/6 + 3x^5/40, the rest
+// below 5x^7/112, 10^-18 of x.
+double ShortArcsine(double x) {
+    const double square = x * x;
+    return x + x * (square * (1.0 / 6 + square * (3.0 / 40)));
+}
+
+constexpr double kEarthRadius = 6'371'008.8;  // mean radius, metres
+
 }  // namespace
 
 double PortableSin(double x) {
@@ -165,15 +184,58 @@ double PortableAsin(double x) {
     return quarterPiHigh - (rest - (quarterPiHigh - 2 * high));
 }
 
-double GreatCircleMetres(double latitude1, double longitude1, double latitude2, double longitude2) {
-    constexpr double kEarthRadius = 6'371'008.8;  // mean radius, metres
+GreatCirclePlace GreatCirclePlaceOf(double latitude, double longitude) {
+    return {latitude, longitude, PortableCos(ToRadians(latitude))};
+}
+
+double GreatCircleMetres(const GreatCirclePlace& from, const GreatCirclePlace& to) {
     // The haversine formula.
-    const double halfLatitude = PortableSin(ToRadians(latitude2 - latitude1) / 2);
-    const double halfLongitude = PortableSin(ToRadians(longitude2 - longitude1) / 2);
-    const double a = halfLatitude * halfLatitude + PortableCos(ToRadians(latitude1)) *
-                                                       PortableCos(ToRadians(latitude2)) *
-                                                       halfLongitude * halfLongitude;
+    const double halfLatitude = PortableSin(ToRadians(to.latitude - from.latitude) / 2);
+    const double halfLongitude = PortableSin(ToRadians(to.longitude - from.longitude) / 2);
+    const double a = halfLatitude * halfLatitude +
+                     from.latitudeCosine * to.latitudeCosine * halfLongitude * halfLongitude;
     return 2 * kEarthRadius * PortableAsin(std::min(1.0, std::sqrt(a)));
+}
+
+double SegmentMetres(const GreatCirclePlace& from, const GreatCirclePlace& to) {
+    // Half a degree in radians: one product instead of a product and two
+    // quotients.
+    constexpr double kHalfDegree = std::numbers::pi / 360;
+    const double halfLatitudeAngle = (to.latitude - from.latitude) * kHalfDegree;
+    const double halfLongitudeAngle = (to.longitude - from.longitude) * kHalfDegree;
+    if (!(std::abs(halfLatitudeAngle) <= kShortHalfAngle &&
+          std::abs(halfLongitudeAngle) <= kShortHalfAngle)) {
+        return GreatCircleMetres(from, to);
+    }
+    // The haversine formula, as above.
+    const double halfLatitude = ShortSine(halfLatitudeAngle);
+    const double halfLongitude = ShortSine(halfLongitudeAngle);
+    const double a = halfLatitude * halfLatitude +
+                     from.latitudeCosine * to.latitudeCosine * halfLongitude * halfLongitude;
+    return 2 * kEarthRadius * ShortArcsine(std::sqrt(a));
+}
+
+double LatitudeCosines::Of(double latitude) {
+    constexpr double kRadiansPerDegree = std::numbers::pi / 180;
+    const double radians = latitude * kRadiansPerDegree;
+    const double step = radians - anchor_;
+    if (!(std::abs(step) <= 2 * kShortHalfAngle)) {
+        anchor_ = radians;
+        sine_ = PortableSin(radians);
+        cosine_ = PortableCos(radians);
+        return cosine_;
+    }
+    // cos(a + d) = cos a cos d - sin a sin d, the series of d's cosine and
+    // sine to their third terms, the rest below 10^-20.
+    const double square = step * step;
+    const double cosine = 1 - square * (0.5 - square * (1.0 / 24));
+    const double sine = step - step * (square * (1.0 / 6 - square * (1.0 / 120)));
+    return cosine_ * cosine - sine_ * sine;
+}
+
+double GreatCircleMetres(double latitude1, double longitude1, double latitude2, double longitude2) {
+    return GreatCircleMetres(GreatCirclePlaceOf(latitude1, longitude1),
+                             GreatCirclePlaceOf(latitude2, longitude2));
 }
 
 std::string DerivedSpeedText(double metres, double seconds) {

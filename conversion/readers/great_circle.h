@@ -10,6 +10,43 @@ namespace routalo {
 [[nodiscard]] double GreatCircleMetres(double latitude1, double longitude1, double latitude2,
                                        double longitude2);
 
+// A point as the distance needs it, for a caller that measures from every
+// point of a log to the next: each point's cosine is then worked out once.
+struct GreatCirclePlace {
+    double latitude = 0;
+    double longitude = 0;
+    double latitudeCosine = 1;
+};
+[[nodiscard]] GreatCirclePlace GreatCirclePlaceOf(double latitude, double longitude);
+
+// The same bits as GreatCircleMetres for the two points.
+[[nodiscard]] double GreatCircleMetres(const GreatCirclePlace& from, const GreatCirclePlace& to);
+
+// GreatCircleMetres for the segments of a log, which are short: two points
+// within some 6 km of each other north-south and east-west take the first
+// three terms of the sines' and the arcsine's series, whose rest lies below
+// 10^-18 of the value, and so a few units in the last place from
+// GreatCircleMetres; points further apart take GreatCircleMetres itself. The
+// same bits on every system, at a fraction of the cost: for the sums of a
+// trip's figures, not for a speed that picks a class.
+[[nodiscard]] double SegmentMetres(const GreatCirclePlace& from, const GreatCirclePlace& to);
+
+// The cosines of a log's latitudes, for SegmentMetres: a latitude within
+// some 12 km of the last one whose sine and cosine were worked out (the
+// anchor) takes its cosine from theirs by the angle-sum formula, within a
+// few units in the last place of PortableCos; one further away becomes the
+// anchor. The same bits on every system for the same latitudes in the same
+// order.
+class LatitudeCosines {
+  public:
+    [[nodiscard]] double Of(double latitude);
+
+  private:
+    double anchor_ = 0;  // radians
+    double sine_ = 0;
+    double cosine_ = 1;
+};
+
 // The speed in km/h, with six decimals, of `metres` covered in `seconds`
 // (above zero), capped as CapAtTheFastestSpeed caps it: "13.499999".
 [[nodiscard]] std::string DerivedSpeedText(double metres, double seconds);

@@ -146,6 +146,19 @@ std::optional<int> ReadOffset(std::string_view zone) {
     return (zone[0] == '-' ? -1 : 1) * (*hours * kMinutesPerHour + *minutes);
 }
 
+// `text` over `out`, in place where it has the same length, as a point's
+// date and time mostly have: a text of a known length is copied without a
+// call.
+void CopyText(std::string_view text, std::string& out) {
+    if (out.size() != text.size()) {
+        out.assign(text);
+    } else if (text.size() == 10) {
+        std::copy_n(text.begin(), 10, out.begin());
+    } else {
+        std::copy(text.begin(), text.end(), out.begin());
+    }
+}
+
 }  // namespace
 
 std::optional<UtcTime> ToUtcTime(const WrittenTime& written) {
@@ -207,7 +220,7 @@ bool WriteUtcTimeTexts(const WrittenTime& written, std::string& date, std::strin
     return true;
 }
 
-std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
+bool ReadIsoDateTime(std::string_view text, UtcTime& into) {
     // By hand: find_first_not_of looks each byte up in the set.
     while (!text.empty() && IsXmlBlank(text.front())) {
         text.remove_prefix(1);
@@ -216,18 +229,21 @@ std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
         text.remove_suffix(1);
     }
     if (text.empty()) {
-        return std::nullopt;
+        return false;
     }
     // 2007-06-15T09:05:03
+    if (text.size() < kDateTimeLength || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':') {
+        return false;
+    }
     const std::optional<int> year = DigitsAt(text, 0, 4);
     const std::optional<int> month = DigitsAt(text, 5, 2);
     const std::optional<int> day = DigitsAt(text, 8, 2);
     const std::optional<int> hour = DigitsAt(text, 11, 2);
     const std::optional<int> minute = DigitsAt(text, 14, 2);
     const std::optional<int> second = DigitsAt(text, 17, 2);
-    if (!year || !month || !day || !hour || !minute || !second || text[4] != '-' ||
-        text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':') {
-        return std::nullopt;
+    if (!year || !month || !day || !hour || !minute || !second) {
+        return false;
     }
     std::size_t at = kDateTimeLength;
     std::string_view fraction;
@@ -237,16 +253,44 @@ std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
             ++end;
         }
         if (end == at + 1) {
-            return std::nullopt;
+            return false;
         }
         fraction = text.substr(at + 1, end - at - 1);
         at = end;
     }
     const std::optional<int> offset = ReadOffset(text.substr(at));
     if (!offset) {
+        return false;
+    }
+    const WrittenTime written{*year, *month, *day, *hour, *minute, *second, fraction, *offset};
+    if (!IsOwnUtcDateTime(written)) {
+        std::optional<UtcTime> moment = ToUtcTime(written);
+        if (!moment) {
+            return false;
+        }
+        into = std::move(*moment);
+        return true;
+    }
+    // A time in UTC that carries into no other day, as nearly every log's
+    // is, is its own date and time: their texts are the text's own, as
+    // ToUtcTime would write them, without the calendar's arithmetic.
+    into.seconds = DaysFromCivil(written.year, written.month, written.day) * kSecondsPerDay +
+                   std::int64_t{written.hour} * 3600 + std::int64_t{written.minute} * 60 +
+                   written.second;
+    CopyText(text.substr(0, 10), into.date);
+    CopyText(text.substr(
+                 11, fraction.empty() ? 8 : 9 + std::min(fraction.size(), kMostTimeFractionDigits)),
+             into.time);
+    CopyText(fraction.substr(0, kMostFractionDigits), into.fraction);
+    return true;
+}
+
+std::optional<UtcTime> ReadIsoDateTime(std::string_view text) {
+    UtcTime time;
+    if (!ReadIsoDateTime(text, time)) {
         return std::nullopt;
     }
-    return ToUtcTime({*year, *month, *day, *hour, *minute, *second, fraction, *offset});
+    return time;
 }
 
 std::optional<double> SecondsBetween(const UtcTime& earlier, const UtcTime& later) {
@@ -352,6 +396,10 @@ void DateTimeText::Append(std::string_view piece) {
 
 std::optional<UtcTime> DateTimeText::Read() const {
     return tooLong_ ? std::nullopt : ReadIsoDateTime(kept_);
+}
+
+bool DateTimeText::Read(UtcTime& into) const {
+    return !tooLong_ && ReadIsoDateTime(kept_, into);
 }
 
 std::string DateTimeText::Shown() const {

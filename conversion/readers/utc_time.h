@@ -66,6 +66,10 @@ struct WrittenTime {
 // ToUtcTime says; fraction digits beyond kMostFractionDigits are read as
 // zeros.
 [[nodiscard]] std::optional<UtcTime> ReadIsoDateTime(std::string_view text);
+// The same written over `into`, whose texts keep their room: what a reader
+// takes for each point. False, with `into` in any state, where the other
+// gives nothing.
+[[nodiscard]] bool ReadIsoDateTime(std::string_view text, UtcTime& into);
 
 // The seconds from `earlier` to `later`, the exact difference rounded once to
 // the nearest double; nothing when `later` is not later.
@@ -88,6 +92,7 @@ class DateTimeText {
 
     // The moment the text gives, as ReadIsoDateTime reads it.
     [[nodiscard]] std::optional<UtcTime> Read() const;
+    [[nodiscard]] bool Read(UtcTime& into) const;
 
     // The text as it was written, for a failure: without the blank space
     // around it, its first 64 characters and "..." when it is longer.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -20,18 +22,43 @@ bool IsXmlBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The bytes that end a run of a start tag: a quote and ">".
-constexpr std::array<bool, 256> kEndsStartTagRun = [] {
-    std::array<bool, 256> ends{};
-    ends['"'] = true;
-    ends['\''] = true;
-    ends['>'] = true;
-    return ends;
-}();
-
 // How long a declaration of a UTF-16 document may be to be replaced: a real
 // one is some 40 characters.
 constexpr std::size_t kLongestDeclaration = 256;
+
+constexpr std::uint64_t kEveryByteOne = 0x0101010101010101U;
+constexpr std::uint64_t kEveryByteHigh = 0x8080808080808080U;
+
+// The high bit of the lowest zero byte of `word`, and maybe of bytes above
+// it; none where no byte is zero.
+constexpr std::uint64_t ZeroBytes(std::uint64_t word) {
+    return (word - kEveryByteOne) & ~word & kEveryByteHigh;
+}
+
+// Where the first byte of data[at, end) that is one of `targets` stands, or
+// `end`. The runs between markup are tens of bytes, too short for memchr's
+// start to pay: eight bytes are looked at in one word, the lowest of them
+// first.
+template <typename... Targets>
+std::size_t FindFirstOf(const char* data, std::size_t at, std::size_t end, Targets... targets) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::size_t kWord = sizeof(std::uint64_t);
+        while (end - at >= kWord) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, data + at, kWord);
+            const std::uint64_t found =
+                (ZeroBytes(word ^ (kEveryByteOne * static_cast<unsigned char>(targets))) | ...);
+            if (found != 0) {
+                return at + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+            }
+            at += kWord;
+        }
+    }
+    while (at < end && ((data[at] != targets) && ...)) {
+        ++at;
+    }
+    return at;
+}
 
 }  // namespace
 
@@ -75,24 +102,16 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
             std::size_t end = at;
             switch (state_) {
                 case State::kText:
-                    while (end < size && data[end] != '<') {
-                        ++end;
-                    }
+                    end = FindFirstOf(data, at, size, '<');
                     break;
                 case State::kStartTag:
-                    while (end < size && !kEndsStartTagRun[static_cast<unsigned char>(data[end])]) {
-                        ++end;
-                    }
+                    end = FindFirstOf(data, at, size, '"', '\'', '>');
                     break;
                 case State::kEndTag:
-                    while (end < size && data[end] != '>') {
-                        ++end;
-                    }
+                    end = FindFirstOf(data, at, size, '>');
                     break;
                 case State::kQuoted:
-                    while (end < size && data[end] != quote_) {
-                        ++end;
-                    }
+                    end = FindFirstOf(data, at, size, quote_);
                     break;
                 case State::kAngle:
                     break;
@@ -136,74 +155,23 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
                     break;
                 }
             }
-            const char c = bytes[at];
-            switch (state_) {
-                case State::kText:  // "<"
-                    if (WholeTag(at)) {
-                        continue;
-                    }
-                    state_ = State::kAngle;
-                    tagAt_ = at;
-                    tagCounted_ = false;
-                    tagBytes_ = 1;
-                    textBytes_ = 0;
-                    inReference_ = false;
-                    break;
-                case State::kAngle:
-                    ++tagBytes_;
-                    previous_ = 0;
-                    if (c == '/') {
-                        state_ = State::kEndTag;
-                    } else if (c == '?') {
-                        state_ = State::kPi;
-                    } else if (c == '!') {
-                        state_ = State::kBang;
-                        bang_.clear();
-                    } else {
-                        if (depth_ == kDeepestElement) {
-                            Fail(TagStart(), "elements are nested deeper than " +
-                                                 std::to_string(kDeepestElement));
-                            continue;
-                        }
-                        ++depth_;
-                        rootSeen_ = true;
-                        startTags_.push_back(TagStart());
-                        state_ = State::kStartTag;
-                        previous_ = c;
-                    }
-                    break;
-                case State::kStartTag:  // a quote or ">"
-                    if (++tagBytes_ > kLongestTag) {
-                        FailTooLong("a start tag");
-                        continue;
-                    }
-                    if (c == '>') {
-                        depth_ -= previous_ == '/' ? 1 : 0;  // an element that is its own end
-                        state_ = State::kText;
-                    } else {
-                        quote_ = c;
-                        quotedFrom_ = State::kStartTag;
-                        state_ = State::kQuoted;
-                    }
-                    previous_ = c;
-                    break;
-                case State::kQuoted:  // the closing quote
-                    if (++tagBytes_ > kLongestTag) {
-                        FailTooLong(quotedFrom_ == State::kStartTag ? "a start tag"
-                                                                    : "a declaration");
-                        continue;
-                    }
-                    state_ = quotedFrom_;
-                    previous_ = c;
-                    break;
-                default:  // kEndTag: ">"
-                    if (++tagBytes_ > kLongestTag) {
-                        FailTooLong("an end tag");
-                        continue;
-                    }
-                    depth_ -= depth_ > 0 ? 1 : 0;
-                    state_ = State::kText;
-                    break;
+            if (state_ == State::kText) {  // "<"
+                if (WholeTags(at)) {
+                    continue;
+                }
+                // Where the tag begins is counted when it is needed.
+                state_ = State::kAngle;
+                tagAt_ = at;
+                tagCounted_ = false;
+                tagBytes_ = 1;
+                textBytes_ = 0;
+                inReference_ = false;
+            } else {
+                // The byte that ends a run of a tag.
+                TagByte(bytes[at]);
+                if (!failure_.empty()) {
+                    continue;
+                }
             }
             ++passed_;
             ++at;
@@ -279,65 +247,87 @@ void XmlMarkupFilter::Add(std::string_view added) {
     out_->append(added);
 }
 
-// Takes the start or end tag whose "<" stands at `at` of input_ in one step,
-// as the states of Filter would take it byte by byte, where it ends within
-// input_ and breaks no limit; false, having changed nothing, for any other
-// tag, which the states take.
-bool XmlMarkupFilter::WholeTag(std::size_t& at) {
+// Takes the start and end tags from the "<" at `at` of input_, and the
+// short texts without a reference between them, in one go, as the states of
+// Filter would take them byte by byte: a log's points are made of nothing
+// else. Stops at the first tag that does not end within input_, breaks a
+// limit or is no start or end tag, and at the first other text, having
+// taken what came before; false when it took nothing.
+bool XmlMarkupFilter::WholeTags(std::size_t& at) {
     const char* const data = input_.data();
     const std::size_t size = input_.size();
-    // The ">" of a tag no longer than kLongestTag stands before this.
-    const std::size_t most = std::min(size, at + kLongestTag);
-    std::size_t i = at + 1;
-    if (i >= most || data[i] == '?' || data[i] == '!') {
-        return false;
-    }
-    if (data[i] == '/') {
-        ++i;
-        while (i < most && data[i] != '>') {
-            ++i;
+    std::size_t depth = depth_;
+    char previous = previous_;
+    std::size_t tagBytes = tagBytes_;
+    std::size_t textBytes = 0;
+    std::size_t taken = at;  // where the bytes taken end
+    std::size_t open = at;   // a "<"
+    while (true) {
+        // The ">" of a tag no longer than kLongestTag stands before `most`.
+        const std::size_t most = std::min(size, open + kLongestTag);
+        std::size_t i = open + 1;
+        if (i >= most || data[i] == '?' || data[i] == '!') {
+            break;
         }
-        if (i == most) {
-            return false;
-        }
-        previous_ = i > at + 2 ? data[i - 1] : '\0';
-        depth_ -= depth_ > 0 ? 1 : 0;
-    } else {
-        if (depth_ == kDeepestElement) {
-            return false;
-        }
-        ++i;  // the first byte after "<" is the name's, whatever it is
-        while (true) {
-            while (i < most && !kEndsStartTagRun[static_cast<unsigned char>(data[i])]) {
-                ++i;
-            }
+        if (data[i] == '/') {
+            i = FindFirstOf(data, i + 1, most, '>');
             if (i == most) {
-                return false;
-            }
-            if (data[i] == '>') {
                 break;
             }
-            const char quote = data[i++];
-            while (i < most && data[i] != quote) {
+            previous = i > open + 2 ? data[i - 1] : '\0';
+            depth -= depth > 0 ? 1 : 0;
+        } else {
+            if (depth == kDeepestElement) {
+                break;
+            }
+            ++i;  // the first byte after "<" is the name's, whatever it is
+            while (true) {
+                i = FindFirstOf(data, i, most, '"', '\'', '>');
+                if (i == most || data[i] == '>') {
+                    break;
+                }
+                i = FindFirstOf(data, i + 1, most, data[i]);
+                if (i == most) {
+                    break;
+                }
                 ++i;
             }
             if (i == most) {
-                return false;
+                break;
             }
-            ++i;
+            CountTo(open);
+            startTags_.push_back({line_, column_});
+            rootSeen_ = true;
+            // An element that is its own end: <a/>.
+            depth += data[i - 1] == '/' ? 0 : 1;
+            previous = '>';
         }
-        CountTo(at);
-        startTags_.push_back({line_, column_});
-        rootSeen_ = true;
-        // An element that is its own end: <a/>.
-        depth_ += data[i - 1] == '/' ? 0 : 1;
-        previous_ = '>';
+        tagBytes = i + 1 - open;
+        textBytes = 0;
+        taken = i + 1;
+        // The text up to the next tag, when it is short and has no reference.
+        const std::size_t next =
+            FindFirstOf(data, taken, std::min(size, taken + kSectionSize + 1), '<', '&');
+        if (next == size || next > taken + kSectionSize || data[next] != '<') {
+            break;
+        }
+        if (next > taken) {
+            textBytes = next - taken;
+            previous = data[next - 1];
+            taken = next;
+        }
+        open = next;
     }
-    tagBytes_ = i + 1 - at;
-    textBytes_ = 0;
+    if (taken == at) {
+        return false;
+    }
+    depth_ = depth;
+    previous_ = previous;
+    tagBytes_ = tagBytes;
+    textBytes_ = textBytes;
     inReference_ = false;
-    passed_ += i + 1 - at;
-    at = i + 1;
+    passed_ += taken - at;
+    at = taken;
     return true;
 }
 
@@ -393,11 +383,20 @@ XmlPosition XmlMarkupFilter::TagStart() {
 }
 
 XmlPosition XmlMarkupFilter::NextStartTag() {
-    if (startTags_.empty()) {
+    if (nextStartTag_ == startTags_.size()) {
         return {0, 0};
     }
-    const XmlPosition position = startTags_.front();
-    startTags_.pop_front();
+    const XmlPosition position = startTags_[nextStartTag_++];
+    // The places taken go once they are half of all: the parser is at most
+    // a few tags behind the filter.
+    if (nextStartTag_ == startTags_.size()) {
+        startTags_.clear();
+        nextStartTag_ = 0;
+    } else if (nextStartTag_ * 2 > startTags_.size()) {
+        startTags_.erase(startTags_.begin(),
+                         startTags_.begin() + static_cast<std::ptrdiff_t>(nextStartTag_));
+        nextStartTag_ = 0;
+    }
     return position;
 }
 
@@ -550,6 +549,81 @@ void XmlMarkupFilter::Run(std::string_view run) {
     Pass(run);
 }
 
+// Counts a byte of a tag, a declaration or a processing instruction, and
+// fails one that has grown too long; true when it did.
+bool XmlMarkupFilter::OverLong(const char* what) {
+    if (++tagBytes_ <= kLongestTag) {
+        return false;
+    }
+    FailTooLong(what);
+    return true;
+}
+
+// A byte after "<", of a start tag or its quoted value, or of an end tag:
+// how Filter takes the byte that ends one of its runs of them, and Byte any
+// byte of them.
+void XmlMarkupFilter::TagByte(char c) {
+    switch (state_) {
+        case State::kAngle:
+            ++tagBytes_;
+            previous_ = 0;
+            if (c == '/') {
+                state_ = State::kEndTag;
+            } else if (c == '?') {
+                state_ = State::kPi;
+            } else if (c == '!') {
+                state_ = State::kBang;
+                bang_.clear();
+            } else {
+                if (depth_ == kDeepestElement) {
+                    Fail(TagStart(),
+                         "elements are nested deeper than " + std::to_string(kDeepestElement));
+                    return;
+                }
+                ++depth_;
+                rootSeen_ = true;
+                startTags_.push_back(TagStart());
+                state_ = State::kStartTag;
+                previous_ = c;
+            }
+            break;
+        case State::kStartTag:
+            if (OverLong("a start tag")) {
+                return;
+            }
+            if (c == '"' || c == '\'') {
+                quote_ = c;
+                quotedFrom_ = State::kStartTag;
+                state_ = State::kQuoted;
+            } else if (c == '>') {
+                depth_ -= previous_ == '/' ? 1 : 0;  // an element that is its own end
+                state_ = State::kText;
+            }
+            previous_ = c;
+            break;
+        case State::kQuoted:
+            if (OverLong(quotedFrom_ == State::kStartTag ? "a start tag" : "a declaration")) {
+                return;
+            }
+            if (c == quote_) {
+                state_ = quotedFrom_;
+            }
+            previous_ = c;
+            break;
+        case State::kEndTag:
+            if (OverLong("an end tag")) {
+                return;
+            }
+            if (c == '>') {
+                depth_ -= depth_ > 0 ? 1 : 0;
+                state_ = State::kText;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
 // A byte of a UTF-16 document, in UTF-8, or of one read as declared that
 // Filter does not take itself; the bytes before it have been counted.
 void XmlMarkupFilter::Byte(char c) {
@@ -558,15 +632,6 @@ void XmlMarkupFilter::Byte(char c) {
     }
     const XmlPosition here{line_, column_};
     CountPosition(c);
-    // Ends a tag, a declaration or a processing instruction that has grown
-    // too long; true when it did.
-    const auto overLong = [&](const char* what) {
-        if (++tagBytes_ <= kLongestTag) {
-            return false;
-        }
-        FailTooLong(what);
-        return true;
-    };
     // A declaration's byte: its quoted values may hold ">".
     const auto declarationByte = [&] {
         if (c == '"' || c == '\'') {
@@ -590,58 +655,12 @@ void XmlMarkupFilter::Byte(char c) {
             inReference_ = false;
             break;
         case State::kAngle:
-            ++tagBytes_;
-            previous_ = 0;
-            if (c == '/') {
-                state_ = State::kEndTag;
-            } else if (c == '?') {
-                state_ = State::kPi;
-            } else if (c == '!') {
-                state_ = State::kBang;
-                bang_.clear();
-            } else {
-                if (depth_ == kDeepestElement) {
-                    Fail(tagStart_,
-                         "elements are nested deeper than " + std::to_string(kDeepestElement));
-                    return;
-                }
-                ++depth_;
-                rootSeen_ = true;
-                startTags_.push_back(tagStart_);
-                state_ = State::kStartTag;
-                previous_ = c;
-            }
-            break;
         case State::kStartTag:
-            if (overLong("a start tag")) {
-                return;
-            }
-            if (c == '"' || c == '\'') {
-                quote_ = c;
-                quotedFrom_ = State::kStartTag;
-                state_ = State::kQuoted;
-            } else if (c == '>') {
-                depth_ -= previous_ == '/' ? 1 : 0;  // an element that is its own end
-                state_ = State::kText;
-            }
-            previous_ = c;
-            break;
         case State::kQuoted:
-            if (overLong(quotedFrom_ == State::kStartTag ? "a start tag" : "a declaration")) {
-                return;
-            }
-            if (c == quote_) {
-                state_ = quotedFrom_;
-            }
-            previous_ = c;
-            break;
         case State::kEndTag:
-            if (overLong("an end tag")) {
+            TagByte(c);
+            if (!failure_.empty()) {
                 return;
-            }
-            if (c == '>') {
-                depth_ -= depth_ > 0 ? 1 : 0;
-                state_ = State::kText;
             }
             break;
         case State::kBang: {
@@ -666,7 +685,7 @@ void XmlMarkupFilter::Byte(char c) {
             break;
         }
         case State::kDeclaration:
-            if (overLong("a declaration")) {
+            if (OverLong("a declaration")) {
                 return;
             }
             declarationByte();
@@ -691,7 +710,7 @@ void XmlMarkupFilter::Byte(char c) {
             break;
         }
         case State::kPi:
-            if (overLong("a processing instruction")) {
+            if (OverLong("a processing instruction")) {
                 return;
             }
             if (c == '>' && previous_ == '?') {

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "conversion/readers/xml_node_source.h"
 
@@ -68,8 +68,10 @@ class XmlMarkupFilter {
         kDeclaration  // after "<!" that starts no comment or CDATA section
     };
 
-    bool WholeTag(std::size_t& at);
+    bool WholeTags(std::size_t& at);
     void Byte(char c);
+    void TagByte(char c);
+    bool OverLong(const char* what);
     void Run(std::string_view run);
     void TextCut(char c);
     [[nodiscard]] bool CutsBefore(char c, std::size_t size, bool allowed) const;
@@ -107,7 +109,10 @@ class XmlMarkupFilter {
     bool tagCounted_ = true;   // whether tagStart_ is known
 
     std::string failure_;
-    std::deque<XmlPosition> startTags_;
+    // Where the start tags that the parser has not yet reported begin, from
+    // nextStartTag_ on.
+    std::vector<XmlPosition> startTags_;
+    std::size_t nextStartTag_ = 0;
 
     // The position of the next byte.
     std::size_t line_ = 1;

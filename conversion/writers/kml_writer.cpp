@@ -109,8 +109,14 @@ void KmlWriter::WriteSegment(const TrackPoint& current, const TrackPoint& previo
     document_.WriteLine(line);
 }
 
-void KmlWriter::WriteKmlFooter() {
-    document_.WriteLine("<colorMode>random</colorMode></Folder></Document></kml>");
+void KmlWriter::WriteKmlFooter(std::string_view figures) {
+    if (figures.empty()) {
+        document_.WriteLine("<colorMode>random</colorMode></Folder></Document></kml>");
+        return;
+    }
+    line_.assign("<colorMode>random</colorMode></Folder><description><![CDATA[");
+    line_.append(figures).append("]]></description></Document></kml>");
+    document_.WriteLine(line_);
 }
 
 }  // namespace routalo

@@ -31,8 +31,10 @@ class KmlWriter {
     // Throws SpeedError when `current` has no usable speed.
     void WriteSegment(const TrackPoint& current, const TrackPoint& previous, bool withTimeInfo);
 
-    // <colorMode>random</colorMode></Folder></Document></kml>
-    void WriteKmlFooter();
+    // <colorMode>random</colorMode></Folder></Document></kml>; with
+    // `figures`, an HTML table, the document's description before
+    // </Document>: the figures are known only once the log has been read.
+    void WriteKmlFooter(std::string_view figures = {});
 
   private:
     void WriteDocumentOpening();

@@ -26,8 +26,13 @@ std::string HtmlColour(std::string_view kml) {
 
 }  // namespace
 
-MergedKmlWriter::MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo)
-    : document_(document), rule_(std::move(rule)), withTimeInfo_(withTimeInfo) {
+MergedKmlWriter::MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo,
+                                 bool withFigures, std::string_view legendImage)
+    : document_(document),
+      rule_(std::move(rule)),
+      withTimeInfo_(withTimeInfo),
+      withFigures_(withFigures),
+      legendImage_(legendImage) {
     for (int speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
         AppendXmlText(names_.at(static_cast<std::size_t>(speedClass)),
                       rule_.SpeedsOf(speedClass, speedClass));
@@ -37,6 +42,8 @@ MergedKmlWriter::MergedKmlWriter(DocumentLines& document, ClassRule rule, bool w
 // <?xml version="1.0" encoding="UTF-8"?><kml xmlns="http://www.opengis.net/kml/2.2">
 // <Document><name>Rit</name>
 // <description><![CDATA[<table>...</table>]]></description>
+// <ScreenOverlay><name>Legend</name><Icon><href>files/legend.png</href></Icon>
+// <overlayXY .../><screenXY .../><size .../></ScreenOverlay>   (with an image)
 void MergedKmlWriter::WriteKmlHeader(std::string_view trackName) {
     line_.assign(R"(<?xml version="1.0" encoding="UTF-8"?><kml xmlns=")");
     line_.append(kKmlNamespace).append(R"(">)");
@@ -47,14 +54,30 @@ void MergedKmlWriter::WriteKmlHeader(std::string_view trackName) {
     line_.append("</name>");
     document_.WriteLine(line_);
 
-    // The legend as a viewer shows the description: a swatch and the
-    // speeds of each colour, one row each.
+    if (!withFigures_) {
+        WriteDescription({});
+    }
+    // The image's lower left corner on the screen's, at the image's own size.
+    if (!legendImage_.empty()) {
+        constexpr std::string_view kCorner = R"(x="0" y="0" xunits="fraction" yunits="fraction"/>)";
+        line_.assign("<ScreenOverlay><name>Legend</name><Icon><href>");
+        AppendXmlText(line_, legendImage_);
+        line_.append("</href></Icon><overlayXY ").append(kCorner);
+        line_.append("<screenXY ").append(kCorner);
+        line_.append("<size ").append(kCorner).append("</ScreenOverlay>");
+        document_.WriteLine(line_);
+    }
+}
+
+// The legend as a viewer shows the description: a swatch and the speeds of
+// each colour, one row each; then the figures, if any.
+void MergedKmlWriter::WriteDescription(std::string_view figures) {
     line_.assign(R"(<description><![CDATA[<table><tr><th colspan="2">Speed</th></tr>)");
     for (const LegendRow& row : LegendRows(rule_)) {
         line_.append(R"(<tr><td style="background-color:)").append(HtmlColour(row.colour));
         line_.append(R"(;width:2em">&nbsp;</td><td>)").append(row.speeds).append("</td></tr>");
     }
-    line_.append("</table>]]></description>");
+    line_.append("</table>").append(figures).append("]]></description>");
     document_.WriteLine(line_);
 }
 
@@ -145,7 +168,7 @@ void MergedKmlWriter::EndRun() {
 // <Placemark><name>7 km/h</name><Style>...</Style><MultiGeometry>
 // <LineString><coordinates>...</coordinates></LineString>   (one line per run)
 // </MultiGeometry></Placemark>
-void MergedKmlWriter::WriteKmlFooter() {
+void MergedKmlWriter::WriteKmlFooter(std::string_view figures) {
     EndRun();
     for (int speedClass = 0; speedClass < kSpeedClassCount; ++speedClass) {
         if (!spool_.Holds(speedClass)) {
@@ -156,6 +179,9 @@ void MergedKmlWriter::WriteKmlFooter() {
         document_.WriteLine(line_);
         spool_.Replay(speedClass, document_);
         document_.WriteLine("</MultiGeometry></Placemark>");
+    }
+    if (withFigures_) {
+        WriteDescription(figures);
     }
     document_.WriteLine("</Document></kml>");
 }

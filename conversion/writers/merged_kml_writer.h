@@ -28,7 +28,12 @@ namespace routalo {
 // Every placemark is named by the speeds its class stands for and carries
 // its style inline, the class's colour in a line 3 pixels wide: viewers that
 // ignore shared styles draw the colours too. The document's description is
-// the legend, a table of one row per colour (LegendRows).
+// the legend, a table of one row per colour (LegendRows); with the trip's
+// figures, the legend and then the figures, at the document's end, where
+// the figures are known. Given the name of the legend's image (a KMZ
+// archive's files/legend.png), the document also shows the image in the
+// viewer's lower left corner, as a ScreenOverlay named "Legend" of the
+// image's own size.
 //
 // A run longer than kMostRunBytes of coordinates is cut there into pieces
 // that share their joining point, each a LineString (a placemark with time
@@ -37,9 +42,13 @@ namespace routalo {
 // must have filled.
 class MergedKmlWriter {
   public:
-    MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo);
+    // With `withFigures`, the description waits for WriteKmlFooter's figures.
+    MergedKmlWriter(DocumentLines& document, ClassRule rule, bool withTimeInfo,
+                    bool withFigures = false, std::string_view legendImage = {});
 
-    // The XML declaration and <kml>, the document's name and its legend.
+    // The XML declaration and <kml>, the document's name and its legend
+    // (not yet with figures to follow), and the legend's overlay when the
+    // document has an image of it.
     void WriteKmlHeader(std::string_view trackName);
 
     // The segment from `previous` to `current`, of the class of the speed of
@@ -49,8 +58,9 @@ class MergedKmlWriter {
     // The chain of points ends here: the next segment starts a run.
     void EndChain() { EndRun(); }
 
-    // The placemarks not yet written, and the closing line.
-    void WriteKmlFooter();
+    // The placemarks not yet written, the description when it waited for
+    // `figures` (an HTML table), and the closing line.
+    void WriteKmlFooter(std::string_view figures = {});
 
     static constexpr std::size_t kMostRunBytes = std::size_t{32} * 1024;
 
@@ -61,10 +71,14 @@ class MergedKmlWriter {
     void EndRun();
     // <Placemark><name>7 km/h</name> with its time span, if any, and style.
     void AppendPlacemarkOpening(int speedClass, bool withTimeSpan);
+    // <description><![CDATA[<table>...</table>FIGURES]]></description>
+    void WriteDescription(std::string_view figures);
 
     DocumentLines& document_;
     ClassRule rule_;
     bool withTimeInfo_;
+    bool withFigures_;
+    std::string legendImage_;                          // its path in the archive; empty for none
     std::array<std::string, kSpeedClassCount> names_;  // each class's name as XML text
 
     int runClass_ = -1;  // the class of the open run; -1 when none is open

@@ -309,6 +309,59 @@ TEST_F(ConversionRun, TellsTheKindOfALogThatComesThroughAPipeInPieces) {
     EXPECT_EQ(testing::CountElements(ReadBytes(folder_.File("rit.kml")), "Placemark"), 1);
 }
 
+// A KMZ archive is made once the log has given a point, and is left only
+// whole: a failure before that keeps an old archive, one after it leaves
+// none. Its entries are dated by the first point's time.
+TEST_F(ConversionRun, LeavesAKmzArchiveOnlyWhole) {
+    using namespace std::string_view_literals;
+    const std::string point = "1,2,3,15/6/2007,9:05:09,0\r\n";
+    enum class Archive { kWhole, kNone, kOldKept };
+    struct Case {
+        std::string content;
+        std::string cause;  // empty for a conversion
+        Archive archive;
+        std::string_view date;  // the DOS time and date of a whole archive's entries
+    };
+    const Case cases[] = {
+        {std::string(kHeader) + point + point, "", Archive::kWhole, "\xA4\x48\xCF\x36"sv},
+        {std::string(kHeader) + "1,2,3,1/1/7,1:1:1,0\r\n" + point, "", Archive::kWhole,
+         "\x00\x00\x21\x00"sv},  // the year 7 is no moment: 1980-01-01 00:00
+        {"$GPRMC,090509,A,5212.0000,N,00506.0000,E,6.48,,150607,,*0E\r\n", "", Archive::kWhole,
+         "\xA4\x48\xCF\x36"sv},
+        {std::string(kHeader), "the log has no line after its header", Archive::kOldKept, ""},
+        {std::string(kHeader) + point + "7,8,-3,1/1/7,1:1:3,0\r\n",
+         "line 3: the speed \"-3\" rounds below zero", Archive::kNone, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content.substr(0, 80));
+        const std::string archive = folder_.Write("rit.kmz", "an older archive");
+        ConversionRequest request;
+        request.sourcePath = folder_.Write("rit.csv", c.content);
+        request.anyKindOfLog = true;
+        request.merge = true;
+        request.kmz = true;
+        const ConversionOutcome outcome = RunConversion(request);
+        EXPECT_EQ(outcome.cause, c.cause);
+        EXPECT_FALSE(fs::exists(folder_.File("rit.kml")));
+        switch (c.archive) {
+            case Archive::kWhole: {
+                const std::string bytes = ReadBytes(archive);
+                EXPECT_TRUE(bytes.starts_with("PK\x03\x04"));
+                EXPECT_EQ(bytes.substr(10, 4), c.date);  // the local header's time and date
+                EXPECT_EQ(bytes.substr(30, 7), "doc.kml");
+                EXPECT_TRUE(outcome.document.has_value());
+                break;
+            }
+            case Archive::kNone:
+                EXPECT_FALSE(fs::exists(archive));
+                break;
+            case Archive::kOldKept:
+                EXPECT_EQ(ReadBytes(archive), "an older archive");
+                break;
+        }
+    }
+}
+
 TEST_F(ConversionRun, ReportsALogThatCannotBeOpened) {
     const std::string missing = folder_.File("missing.csv");
     EXPECT_EQ(Convert(missing), Messages(CannotOpenMessage(missing)));

@@ -48,6 +48,21 @@ TEST(DocumentPath, ReplacesTheExtensionOfEveryOtherKindOfLog) {
     EXPECT_EQ(DocumentPathFor("/logs/track.nmea", LogKind::kTrackLog), "/logs/track.nkml");
 }
 
+// A KMZ archive lies where the document would, "kmz" in place of "kml".
+TEST(DocumentPath, NamesAnArchiveAsItsDocumentWithKmz) {
+    const std::tuple<const char*, LogKind, const char*> cases[] = {
+        {"/logs/rit.csv", LogKind::kTrackLog, "/logs/rit.kmz"},
+        {"/logs/track_001", LogKind::kTrackLog, "/logs/track_kmz"},
+        {"/data/ab", LogKind::kTrackLog, "/datakmz"},  // outside: the run refuses it
+        {"/logs/ride.gpx", LogKind::kGpx, "/logs/ride.kmz"},
+        {"/logs/nmea", LogKind::kNmea, "/logs/nmea.kmz"},
+    };
+    for (const auto& [log, kind, archive] : cases) {
+        EXPECT_EQ(DocumentPathFor(log, kind, DocumentFormat::kKmz), archive) << log;
+    }
+    EXPECT_EQ(DocumentPathFor("ab", LogKind::kTrackLog, DocumentFormat::kKmz), std::nullopt);
+}
+
 // A compressed log's name drops ".gz" first, then gives way as the log's would.
 TEST(DocumentPath, DropsTheGzipSuffixOfACompressedLog) {
     const std::tuple<const char*, LogKind, bool, const char*> cases[] = {
@@ -60,7 +75,7 @@ TEST(DocumentPath, DropsTheGzipSuffixOfACompressedLog) {
         {"/logs/ride.fit.gz", LogKind::kFit, false, "/logs/ride.fit.kml"},
     };
     for (const auto& [log, kind, compressed, document] : cases) {
-        EXPECT_EQ(DocumentPathFor(log, kind, compressed), document) << log;
+        EXPECT_EQ(DocumentPathFor(log, kind, DocumentFormat::kKml, compressed), document) << log;
     }
 }
 

@@ -10,7 +10,10 @@
 // Properties: ReadTrackPoint gives the record that the reference model
 // gives, fails with TrackLogError exactly where the model fails, marks it
 // safe to write as it stands only when every text is unchanged as XML text,
-// and consumes exactly one line.
+// and consumes exactly one line. The trip's figures take the point: its
+// moment, when it has one, lies in the years 1 to 9999, and a segment from
+// the point to itself a second later adds no distance, and to the moving
+// time that second or nothing.
 
 #include <algorithm>
 #include <cstddef>
@@ -22,6 +25,7 @@
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/track_log_reader.h"
+#include "conversion/stats/trip_stats.h"
 #include "conversion/xml_text.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/log_file.h"
@@ -85,5 +89,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(line == lines[i], "the next line starts where the model says");
     }
     Require(log.AtEnd(), "nothing is left behind the last line");
+
+    PointClock clock;
+    const std::int64_t moment = clock.MomentOf(*point);
+    constexpr std::int64_t kYear1 = -62'135'596'800'000'000;
+    constexpr std::int64_t kYear10000 = 253'402'300'800'000'000;
+    Require(moment == kNoMoment || (moment >= kYear1 && moment < kYear10000),
+            "a point's moment lies in the years 1 to 9999");
+    TripStats stats{ClassRule()};
+    TripFigures figures;
+    try {
+        stats.Add(*point, *point, moment, false);
+        stats.Add(*point, *point, moment == kNoMoment ? kNoMoment : moment + 1'000'000, true);
+        figures = stats.Figures();
+    } catch (const SpeedError&) {
+        return 0;  // the writer fails on such a speed first
+    }
+    std::int64_t metres = 0;
+    std::int64_t moving = 0;
+    for (std::size_t c = 0; c < figures.micrometres.size(); ++c) {
+        metres += figures.micrometres.at(c);
+        moving += figures.movingMicroseconds.at(c);
+    }
+    Require(metres == 0, "a segment from a point to itself adds no distance");
+    Require(moving == 0 || moving == 1'000'000, "a segment of a second moves for it or not at all");
     return 0;
 }

@@ -23,7 +23,8 @@ constexpr std::string_view kHeader =
     "Longitude,Latitude,Speed(kilometer),DD/MM/YY,HH:MM:SS,Distance(meter)\r\n";
 constexpr std::string_view kPoints = "1,2,3,1/1/7,1:1:1,0\r\n4,5,6,1/1/7,1:1:2,0\r\n";
 constexpr std::string_view kUsage =
-    "Usage: routalo-convert [--time] [--merge] [--name NAME] [--top-speed KMH] LOG...\n";
+    "Usage: routalo-convert [--time] [--merge] [--kmz] [--name NAME] [--top-speed KMH|auto] "
+    "[--gap SECONDS] [--stats] LOG...\n";
 
 struct Outcome {
     int status;
@@ -185,6 +186,48 @@ TEST_F(ConvertCommand, SpreadsTheClassesUpToTheTopSpeed) {
     }
 }
 
+// --stats prints a block for each LOG converted, none for one that fails;
+// with auto, the top of the range that the trip gave. A LOG that can be read
+// only once is refused for auto.
+TEST_F(ConvertCommand, PrintsTheTripsNumbersOfEachLogConverted) {
+    const std::string bad = folder_.Write("bad.csv", "no header\r\n");
+    const Outcome outcome = RunCommand({"--stats", "--top-speed", "auto", good_, bad});
+    EXPECT_EQ(outcome.status, 1);
+    // The legend's rows under a top speed of 10 km/h: a class's limits are
+    // (2 x class - 1) x 10 / 50 km/h.
+    std::string colours;
+    for (const char* row :
+         {"ff000000 (0-0.6 km/h)", "ffff0000 (0.6-1.4 km/h)", "ffff7700 (1.4-2.6 km/h)",
+          "ff00ff6a (2.6-3.4 km/h)", "ff00ff37 (3.4-4.2 km/h)", "ff00ffd9 (4.2-5 km/h)",
+          "ff00eaff (5-6.6 km/h)", "ff0077ff (6.6-7.8 km/h)", "ff0000ff (7.8 km/h and faster)"}) {
+        // 6 km/h of 10 is class 15 of 25
+        const bool used = std::string_view(row).starts_with("ff00eaff");
+        colours += std::string("time in colour ") + row + ": " + (used ? "1" : "0") + " s\n" +
+                   "distance in colour " + row + ": " + (used ? "471.294" : "0.000") + " km\n";
+    }
+    EXPECT_EQ(outcome.output, "log: " + good_ +
+                                  "\ndistance: 471.294 km\nelapsed time: 1 s\nmoving time: 1 s\n"
+                                  "average moving speed: 1696657.46 km/h\ntop speed: 6.00 km/h\n"
+                                  "top of the range: 10 km/h\n" +
+                                  colours);
+    EXPECT_EQ(outcome.errors,
+              "routalo-convert: " + bad +
+                  ": De header van het bestand komt niet overeen met het geen verwacht wordt.\n");
+
+    const char* program = std::getenv("ROUTALO_CONVERT");
+    ASSERT_NE(program, nullptr);
+    const std::string errors = folder_.File("errors");
+    const std::string command = "cat '" + good_ + "' | " + program +
+                                " --stats -s auto /dev/stdin >'" + folder_.File("output") +
+                                "' 2>'" + errors + "'";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+    EXPECT_EQ(ReadBytes(folder_.File("output")), "");
+    EXPECT_EQ(ReadBytes(errors),
+              "routalo-convert: /dev/stdin: Het bestand /dev/stdin kon niet worden geopend. "
+              "(--top-speed auto reads the LOG twice, and a pipe can be read only once)\n");
+}
+
 // The merged layout in each form of the option; with --time it has time spans.
 TEST_F(ConvertCommand, WritesTheMergedLayoutWithMerge) {
     const std::pair<std::vector<std::string>, bool> cases[] = {
@@ -201,6 +244,32 @@ TEST_F(ConvertCommand, WritesTheMergedLayoutWithMerge) {
             document.find("<TimeSpan><begin>7-01-01T01:01:01+00:00</begin>") != std::string::npos,
             withTime);
     }
+}
+
+// A KMZ archive instead of the document in each form of the option; two
+// LOGs whose archives would be one file are told as for documents.
+TEST_F(ConvertCommand, WritesAKmzArchiveWithKmz) {
+    for (const auto& options : std::vector<std::vector<std::string>>{
+             {"--kmz"}, {"-z"}, {"--km"}, {"-zt"}, {"--merge", "--kmz"}}) {
+        SCOPED_TRACE(::testing::PrintToString(options));
+        std::vector<std::string> arguments = options;
+        arguments.push_back(good_);
+        EXPECT_EQ(RunCommand(arguments).status, 0);
+        const std::string archive = ReadBytes(folder_.File("good.kmz"));
+        EXPECT_TRUE(archive.starts_with("PK\x03\x04"));
+        EXPECT_EQ(archive.substr(30, 7), "doc.kml");  // the first entry's name
+        EXPECT_FALSE(fs::exists(folder_.File("good.kml")));
+    }
+    const std::string content = std::string(kHeader) + std::string(kPoints);
+    const std::string first = folder_.Write("track_001", content);
+    const std::string second = folder_.Write("track_002", content);
+    const Outcome outcome = RunCommand({"-z", first, second});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.errors, "routalo-convert: " + second + ": Het bestand " +
+                                  folder_.File("track_kmz") +
+                                  " kon niet gemaakt worden. (it holds the document just made "
+                                  "from " +
+                                  first + ")\n");
 }
 
 TEST_F(ConvertCommand, TreatsEverythingAfterDoubleDashAsALog) {
@@ -226,10 +295,26 @@ TEST_F(ConvertCommand, RefusesWrongUsageAsGnuProgramsWordIt) {
         {{"--bad\x1b[0m", good_}, "unrecognized option '--bad\\x1b[0m'"},
         {{good_, "-s"}, "option requires an argument -- 's'"},
         {{"--top-speed", "0", good_},
-         "option '--top-speed' takes a speed in km/h from 1 to 1000, not '0'"},
-        {{"-s1e2", good_}, "option '--top-speed' takes a speed in km/h from 1 to 1000, not '1e2'"},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not '0'"},
+        {{"-s1e2", good_},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not '1e2'"},
         {{"--top=130,5", good_},
-         "option '--top-speed' takes a speed in km/h from 1 to 1000, not '130,5'"},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not '130,5'"},
+        {{"--top=Auto", good_},
+         "option '--top-speed' takes a speed in km/h from 1 to 1000 or 'auto', not 'Auto'"},
+        {{"--gap", "0", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not '0'"},
+        {{"-g1.", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not '1.'"},
+        {{"--gap=0.0000001", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not "
+         "'0.0000001'"},
+        {{"--gap=1000000000.5", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not "
+         "'1000000000.5'"},
+        {{"--gap=-5", good_},
+         "option '--gap' takes a number of seconds from 0.000001 to 1000000000, not '-5'"},
+        {{"--stats=1", good_}, "option '--stats' doesn't allow an argument"},
     };
     for (const auto& [arguments, reason] : cases) {
         SCOPED_TRACE(reason);

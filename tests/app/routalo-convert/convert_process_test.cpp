@@ -255,6 +255,7 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
         const char* fifo;  // the FIFO in the folder
         std::string fed;   // what the log's writer gives before it pauses
         std::vector<std::string> logs;
+        std::vector<std::string> options{};
     };
     const Case cases[] = {
         {"the open of a document that nobody reads", "rit.kml", "", {"rit.csv", "next.csv"}},
@@ -263,6 +264,12 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
          "Longitude,Lat",
          {"slow.csv", "next.csv"}},
         {"the middle of the only log, whose writer paused", "slow.csv", someLines, {"slow.csv"}},
+        // An archive unfinished is no archive: none is left.
+        {"the middle of a log going into a KMZ archive",
+         "slow.csv",
+         someLines,
+         {"slow.csv"},
+         {"--kmz"}},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.waitsIn);
@@ -270,7 +277,7 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
         folder.Write("rit.csv", log);
         folder.Write("next.csv", SampleLog(10));
         ::mkfifo(folder.File(test.fifo).c_str(), 0666);
-        std::vector<std::string> logs;
+        std::vector<std::string> logs = test.options;
         for (const std::string& name : test.logs) {
             logs.push_back(folder.File(name));
         }
@@ -283,9 +290,10 @@ TEST_F(ConverterProcess, StopsOnOneSignalWhereverItWaits) {
         if (feeder >= 0) {
             ::close(feeder);
         }
-        EXPECT_EQ(ReadBytes(errors_),
-                  "routalo-convert: " + logs.front() + ": conversion interrupted by SIGTERM\n");
+        EXPECT_EQ(ReadBytes(errors_), "routalo-convert: " + folder.File(test.logs.front()) +
+                                          ": conversion interrupted by SIGTERM\n");
         EXPECT_FALSE(fs::exists(folder.File("next.kml")));
+        EXPECT_FALSE(fs::exists(folder.File("slow.kmz")));
         if (fs::exists(folder.File("slow.kml"))) {
             const std::string kept = ReadBytes(folder.File("slow.kml"));
             EXPECT_TRUE(kept.ends_with("\r\n"));

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -58,17 +59,23 @@ TEST(ReadIsoDateTime, WritesEveryValidDateTimeInUtc) {
         {"2007-06-15T09:05:03Z 1", std::nullopt},
         {"0001-01-01T00:00:00+01:00", std::nullopt},
         {"9999-12-31T23:59:60Z", std::nullopt},
+        {"9999-12-31T23:59:59.5Z", {{"9999-12-31", "23:59:59.5"}}},
         {"0000-12-31T23:00:00-01:00", {{"0001-01-01", "00:00:00"}}},
         {"15-06-2007T09:05:03Z", std::nullopt},
         {"", std::nullopt},
     };
+    // Read in place, over the texts of the case before, as a reader does.
+    UtcTime reused;
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
         const std::optional<UtcTime> time = ReadIsoDateTime(text);
         ASSERT_EQ(time.has_value(), expected.has_value());
+        ASSERT_EQ(ReadIsoDateTime(text, reused), expected.has_value());
         if (time) {
             EXPECT_EQ(time->date, expected->first);
             EXPECT_EQ(time->time, expected->second);
+            EXPECT_EQ(std::tie(reused.date, reused.time, reused.seconds, reused.fraction),
+                      std::tie(time->date, time->time, time->seconds, time->fraction));
         }
     }
     EXPECT_EQ(ReadIsoDateTime("2007-06-15T11:05:03+02:00")->seconds, 1181898303);
