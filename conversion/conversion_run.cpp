@@ -236,10 +236,9 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         const LogStart start = *told;
 
         phase = Phase::kCreatingDocument;
-        const std::optional<std::string> kmlPath =
-            DocumentPathFor(request.sourcePath, start.kind,
-                            request.kmz ? DocumentFormat::kKmz : DocumentFormat::kKml,
-                            start.compressed);
+        const std::optional<std::string> kmlPath = DocumentPathFor(
+            request.sourcePath, start.kind,
+            request.kmz ? DocumentFormat::kKmz : DocumentFormat::kKml, start.compressed);
         if (!kmlPath) {
             throw FileRefused("the log's path is too short to give a document path");
         }
