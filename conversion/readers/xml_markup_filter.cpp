@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "conversion/text_basics.h"
+
 namespace routalo {
 namespace {
 
@@ -16,10 +18,6 @@ constexpr std::size_t kSectionSize = 4096;
 
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0U) == 0x80U;
-}
-
-bool IsXmlBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // How long a declaration of a UTF-16 document may be to be replaced: a real
