@@ -1,7 +1,6 @@
 #include "conversion/readers/fit_reader.h"
 
 #include <array>
-#include <charconv>
 #include <chrono>
 #include <utility>
 
@@ -141,10 +140,6 @@ void WriteMilliSpeed(std::uint32_t milliSpeed, std::string& kmh) {
     }
     PutDigitsBefore(text, at, whole);
     kmh.assign(text.data() + at, text.size() - at);
-}
-
-bool ReadDegrees(const std::string& text, double& degrees) {
-    return std::from_chars(text.data(), text.data() + text.size(), degrees).ec == std::errc();
 }
 
 }  // namespace
@@ -398,20 +393,13 @@ void FitPointReader::MakePoint(std::int32_t latitude, std::int32_t longitude,
         WriteMilliSpeed(*milliSpeed, point.Speed);
     } else if (time && previousTime_ && *time > *previousTime_) {
         // From the degrees as written, as the GPX reader derives it.
-        double fromLatitude = 0;
-        double fromLongitude = 0;
-        double toLatitude = 0;
-        double toLongitude = 0;
-        std::string previous;
-        WriteSemicircleDegrees(previousLatitude_, previous);
-        ReadDegrees(previous, fromLatitude);
-        WriteSemicircleDegrees(previousLongitude_, previous);
-        ReadDegrees(previous, fromLongitude);
-        ReadDegrees(point.Latitude, toLatitude);
-        ReadDegrees(point.Longitude, toLongitude);
-        point.Speed = DerivedSpeedText(
-            GreatCircleMetres(fromLatitude, fromLongitude, toLatitude, toLongitude),
-            static_cast<double>(*time - *previousTime_));
+        std::string fromLatitude;
+        std::string fromLongitude;
+        WriteSemicircleDegrees(previousLatitude_, fromLatitude);
+        WriteSemicircleDegrees(previousLongitude_, fromLongitude);
+        point.Speed =
+            DerivedSpeedBetween(fromLatitude, fromLongitude, point.Latitude, point.Longitude,
+                                static_cast<double>(*time - *previousTime_));
     } else {
         point.Speed = previousSpeed_;
     }

@@ -1,7 +1,6 @@
 #include "conversion/readers/gpx_reader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <utility>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "conversion/errors.h"
 #include "conversion/readers/great_circle.h"
 #include "conversion/readers/utc_time.h"
+#include "conversion/readers/xml_point_values.h"
 #include "conversion/speed_class.h"
 #include "conversion/text_basics.h"
 #include "conversion/xml_text.h"
@@ -18,28 +18,9 @@ namespace {
 
 constexpr std::string_view kXmlBlanks = " \t\r\n";
 
-// Texts longer than this are no value that a point can hold; only their
-// start is kept, to be named in the failure.
-constexpr std::size_t kLongestValue = 64;
-
-// A coordinate whose fraction begins with more zeros than this lies below
-// 10^-300, where reading it as a double may underflow.
-constexpr std::size_t kMostFractionZeros = 300;
-
-// Reads a coordinate's text, as the limits let it through, as a double.
-// from_chars rounds correctly, the same on every system; it takes no "+",
-// which xsd:decimal allows.
-bool ReadDegrees(std::string_view text, double& degrees) {
-    const std::string_view plain = text.starts_with('+') ? text.substr(1) : text;
-    return std::from_chars(plain.data(), plain.data() + plain.size(), degrees).ec == std::errc();
-}
-
 // The namespaces of GPX 1.0 and 1.1.
 constexpr std::string_view kGpx10 = "http://www.topografix.com/GPX/1/0";
 constexpr std::string_view kGpx11 = "http://www.topografix.com/GPX/1/1";
-
-// How much of a time's text is fetched at a time.
-constexpr std::size_t kTimePiece = 4096;
 
 // The longest track name kept, in bytes: more than any title shows.
 constexpr std::size_t kLongestName = 1024;
@@ -123,17 +104,6 @@ Role RoleOf(Role parent, const XmlNode& node, std::string_view gpxNamespace) {
     return Role::kOther;
 }
 
-// The length of the longest start of `text` of at most `most` bytes that
-// ends at a character.
-std::size_t WholeCharacters(std::string_view text, std::size_t most) {
-    std::size_t size = std::min(most, text.size());
-    while (size > 0 && size < text.size() &&
-           (static_cast<unsigned char>(text[size]) & 0xC0U) == 0x80U) {
-        --size;
-    }
-    return size;
-}
-
 // A name, as its text nodes give it, trimmed of blank space, its first
 // kLongestName bytes.
 struct NameText {
@@ -160,36 +130,6 @@ struct NameText {
         closed = true;
         text.erase(std::min(text.size(), text.find_last_not_of(kXmlBlanks) + 1));
     }
-};
-
-// The value of an element, as far as it is kept.
-struct ElementText {
-    std::string text;
-    bool present = false;
-    bool tooLong = false;
-    bool closed = false;  // its element has ended: a second one is not read
-
-    void Clear() {
-        text.clear();
-        present = false;
-        tooLong = false;
-        closed = false;
-    }
-    // Takes the text node just read: one more byte than there is room for
-    // tells a value too long.
-    void Take(XmlNodeSource& source) {
-        if (closed || tooLong) {
-            return;
-        }
-        Append(source.Text(kLongestValue - text.size() + 1));
-    }
-    void Append(std::string_view piece) {
-        const std::size_t room = kLongestValue - std::min(text.size(), kLongestValue);
-        tooLong = tooLong || piece.size() > room;
-        text.append(piece.substr(0, WholeCharacters(piece, room)));
-    }
-    // The text as it was written, cut short when long, for a failure.
-    [[nodiscard]] std::string Shown() const { return text + (tooLong ? "..." : ""); }
 };
 
 }  // namespace
@@ -238,13 +178,8 @@ struct GpxPointReader::State {
                 Fail(std::string("the track point has no ") + name);
             }
             const std::string_view text = TrimXmlBlanks(*written);
-            // Within its limit a coordinate fails to read as a double only
-            // when it is so small that it underflows; only such a one is
-            // read here, the rest when a derived speed needs it.
-            std::size_t fractionZeros = 0;
-            double ignored = 0;
-            if (!IsDecimalWithin(text, limit, fractionZeros) ||
-                (fractionZeros > kMostFractionZeros && !ReadDegrees(text, ignored))) {
+            // Read as a double only where a derived speed needs it.
+            if (!IsCoordinateWithin(text, limit)) {
                 ElementText shown;
                 shown.Append(*written);
                 Fail(std::string("the ") + name + " \"" + shown.Shown() + "\" is no number from -" +
@@ -295,16 +230,8 @@ struct GpxPointReader::State {
         } else if (time.present && previousTimed &&
                    (seconds = SecondsBetween(previousTime, stamp))) {
             // Both points' coordinates passed their limits, so each reads.
-            double fromLatitude = 0;
-            double fromLongitude = 0;
-            double toLatitude = 0;
-            double toLongitude = 0;
-            ReadDegrees(previousLatitude, fromLatitude);
-            ReadDegrees(previousLongitude, fromLongitude);
-            ReadDegrees(point.Latitude, toLatitude);
-            ReadDegrees(point.Longitude, toLongitude);
-            point.Speed = DerivedSpeedText(
-                GreatCircleMetres(fromLatitude, fromLongitude, toLatitude, toLongitude), *seconds);
+            point.Speed = DerivedSpeedBetween(previousLatitude, previousLongitude, point.Latitude,
+                                              point.Longitude, *seconds);
         } else {
             point.Speed = previousSpeed;
         }

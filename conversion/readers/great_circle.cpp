@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <numbers>
+#include <string_view>
+#include <system_error>
 
 #include "conversion/speed_class.h"
 
@@ -248,6 +250,26 @@ std::string DerivedSpeedText(double metres, double seconds) {
     std::string speed(text.data(), written.ptr);
     CapAtTheFastestSpeed(speed);
     return speed;
+}
+
+bool ReadDegrees(std::string_view text, double& degrees) {
+    const std::string_view plain = text.starts_with('+') ? text.substr(1) : text;
+    return std::from_chars(plain.data(), plain.data() + plain.size(), degrees).ec == std::errc();
+}
+
+std::string DerivedSpeedBetween(std::string_view fromLatitude, std::string_view fromLongitude,
+                                std::string_view toLatitude, std::string_view toLongitude,
+                                double seconds) {
+    double latitude1 = 0;
+    double longitude1 = 0;
+    double latitude2 = 0;
+    double longitude2 = 0;
+    ReadDegrees(fromLatitude, latitude1);
+    ReadDegrees(fromLongitude, longitude1);
+    ReadDegrees(toLatitude, latitude2);
+    ReadDegrees(toLongitude, longitude2);
+    return DerivedSpeedText(GreatCircleMetres(latitude1, longitude1, latitude2, longitude2),
+                            seconds);
 }
 
 }  // namespace routalo

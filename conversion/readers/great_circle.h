@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace routalo {
 
@@ -50,6 +51,19 @@ class LatitudeCosines {
 // The speed in km/h, with six decimals, of `metres` covered in `seconds`
 // (above zero), capped as CapAtTheFastestSpeed caps it: "13.499999".
 [[nodiscard]] std::string DerivedSpeedText(double metres, double seconds);
+
+// Reads a coordinate's text, as a reader's limits let it through, as a
+// double. from_chars rounds correctly, the same on every system; it takes no
+// "+", which xsd:decimal allows, so the "+" is passed over here.
+bool ReadDegrees(std::string_view text, double& degrees);
+
+// DerivedSpeedText of the great-circle distance between two points, given
+// by their coordinates' texts (each one that ReadDegrees reads), covered in
+// `seconds`: the speed of a log that gives no speed of its own.
+[[nodiscard]] std::string DerivedSpeedBetween(std::string_view fromLatitude,
+                                              std::string_view fromLongitude,
+                                              std::string_view toLatitude,
+                                              std::string_view toLongitude, double seconds);
 
 // The sine of `x` radians, |x| at most a little over pi; the cosine of `x`,
 // |x| at most a little over pi/2; the arcsine of `x` from 0 to 1. Within a

@@ -1,7 +1,6 @@
 #include "conversion/readers/tcx_reader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,22 +10,15 @@
 #include "conversion/errors.h"
 #include "conversion/readers/great_circle.h"
 #include "conversion/readers/utc_time.h"
+#include "conversion/readers/xml_point_values.h"
 #include "conversion/speed_class.h"
 #include "conversion/text_basics.h"
 
 namespace routalo {
 namespace {
 
-// Texts longer than this are no value that a point can hold; only their
-// start is kept, to be named in the failure.
-constexpr std::size_t kLongestValue = 64;
 // The longest course name kept, in bytes.
 constexpr std::size_t kLongestName = 1024;
-// How much of a time's text is fetched at a time.
-constexpr std::size_t kTimePiece = 4096;
-// A coordinate whose fraction begins with more zeros than this lies below
-// 10^-300, where reading it as a double may underflow.
-constexpr std::size_t kMostFractionZeros = 300;
 
 enum class Role : std::uint8_t {
     kDocument,  // around the root element
@@ -91,48 +83,6 @@ Role RoleOf(Role parent, const XmlNode& node, std::string_view tcxNamespace) {
     return Role::kOther;
 }
 
-// The length of the longest start of `text` of at most `most` bytes that
-// ends at a character.
-std::size_t WholeCharacters(std::string_view text, std::size_t most) {
-    std::size_t size = std::min(most, text.size());
-    while (size > 0 && size < text.size() &&
-           (static_cast<unsigned char>(text[size]) & 0xC0U) == 0x80U) {
-        --size;
-    }
-    return size;
-}
-
-// The value of an element, as far as it is kept; the first such element of
-// a point counts.
-struct ElementText {
-    std::string text;
-    bool present = false;
-    bool tooLong = false;
-    bool closed = false;
-
-    void Clear() {
-        text.clear();
-        present = false;
-        tooLong = false;
-        closed = false;
-    }
-    void Take(XmlNodeSource& source) {
-        if (closed || tooLong) {
-            return;
-        }
-        const std::string_view piece = source.Text(kLongestValue - text.size() + 1);
-        const std::size_t room = kLongestValue - std::min(text.size(), kLongestValue);
-        tooLong = piece.size() > room;
-        text.append(piece.substr(0, WholeCharacters(piece, room)));
-    }
-    [[nodiscard]] std::string Shown() const { return text + (tooLong ? "..." : ""); }
-};
-
-bool ReadDegrees(std::string_view text, double& degrees) {
-    const std::string_view plain = text.starts_with('+') ? text.substr(1) : text;
-    return std::from_chars(plain.data(), plain.data() + plain.size(), degrees).ec == std::errc();
-}
-
 }  // namespace
 
 struct TcxPointReader::State {
@@ -178,10 +128,7 @@ struct TcxPointReader::State {
             Fail(std::string("the Position has no ") + name);
         }
         const std::string_view text = TrimXmlBlanks(written.text);
-        std::size_t fractionZeros = 0;
-        double ignored = 0;
-        if (written.tooLong || !IsDecimalWithin(text, limit, fractionZeros) ||
-            (fractionZeros > kMostFractionZeros && !ReadDegrees(text, ignored))) {
+        if (written.tooLong || !IsCoordinateWithin(text, limit)) {
             Fail(std::string("the ") + name + " \"" + written.Shown() + "\" is no number from -" +
                  std::to_string(limit) + " to " + std::to_string(limit));
         }
@@ -228,16 +175,8 @@ struct TcxPointReader::State {
             point.Speed = ExactProductText(*metresPerSecond, kKilometresPerHourTimesTen, -1);
             CapAtTheFastestSpeed(point.Speed);
         } else if (stamp && previousTime && (seconds = SecondsBetween(*previousTime, *stamp))) {
-            double fromLatitude = 0;
-            double fromLongitude = 0;
-            double toLatitude = 0;
-            double toLongitude = 0;
-            ReadDegrees(previousLatitude, fromLatitude);
-            ReadDegrees(previousLongitude, fromLongitude);
-            ReadDegrees(point.Latitude, toLatitude);
-            ReadDegrees(point.Longitude, toLongitude);
-            point.Speed = DerivedSpeedText(
-                GreatCircleMetres(fromLatitude, fromLongitude, toLatitude, toLongitude), *seconds);
+            point.Speed = DerivedSpeedBetween(previousLatitude, previousLongitude, point.Latitude,
+                                              point.Longitude, *seconds);
         } else {
             point.Speed = previousSpeed;
         }
