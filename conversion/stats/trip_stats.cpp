@@ -59,6 +59,11 @@ std::int64_t DayStartOf(std::string_view date) {
         return kNoMoment;
     }
     const std::string_view yearText = date.substr(0, date.size() - kMonthDay);
+    // A CSV log's YY (or Y), or a four-digit year; checked before reading, so
+    // that a long run of digits is refused rather than overflowing.
+    if (yearText.size() > 2 && yearText.size() != 4) {
+        return kNoMoment;
+    }
     int year = 0;
     int month = 0;
     int day = 0;
@@ -67,8 +72,8 @@ std::int64_t DayStartOf(std::string_view date) {
         return kNoMoment;
     }
     if (yearText.size() <= 2) {
-        year += 2000;  // a CSV log's YY
-    } else if (yearText.size() != 4 || year == 0) {
+        year += 2000;
+    } else if (year == 0) {
         return kNoMoment;
     }
     if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {

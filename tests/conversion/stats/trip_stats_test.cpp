@@ -311,6 +311,7 @@ TEST(PointClock, ReadsTheMomentsOfPoints) {
         {"2023-02-29", "09:05:08", kNoMoment},
         {"2007-13-01", "09:05:08", kNoMoment},
         {"207-06-15", "09:05:08", kNoMoment},
+        {"211111111111007-06-07", "09:05:03", kNoMoment},
         {"--", "::", kNoMoment},
         {"", "", kNoMoment},
         {"2007-06-15", "24:00:01", kNoMoment},
