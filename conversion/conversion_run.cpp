@@ -47,18 +47,52 @@ DosTime DosTimeOfPoint(const TrackPoint& point) {
 // What the run was doing when a failure came; it picks the message.
 enum class Phase { kOpeningLog, kCreatingDocument, kConverting };
 
+// Where the points are read: two that trade places, so that no point is
+// copied.
+class TwoPlaces {
+  public:
+    explicit TwoPlaces(std::array<TrackPoint, 2>& points)
+        : current_(&points[0]), previous_(&points[1]) {}
+    [[nodiscard]] TrackPoint& Current() { return *current_; }
+    [[nodiscard]] const TrackPoint& Previous() const { return *previous_; }
+    void Advance() { std::swap(current_, previous_); }
+
+  private:
+    TrackPoint* current_;
+    TrackPoint* previous_;
+};
+
+// Where the points are read when the trip's figures are kept: straight into
+// the figures' thread's batches, which the onPoint of each point takes
+// (TripStatsThread::Take) before the next one is read.
+class StatsPlaces {
+  public:
+    // Starts from the point that points[0] holds.
+    StatsPlaces(std::array<TrackPoint, 2>& points, TripStatsThread& stats)
+        : stats_(stats), current_(&stats.Slot()), previous_(&points[1]) {
+        *current_ = points[0];
+    }
+    [[nodiscard]] TrackPoint& Current() { return *current_; }
+    [[nodiscard]] const TrackPoint& Previous() const { return *previous_; }
+    void Advance() {
+        previous_ = current_;
+        current_ = &stats_.Slot();
+    }
+
+  private:
+    TripStatsThread& stats_;
+    TrackPoint* current_;
+    const TrackPoint* previous_;
+};
+
 // Hands every point to `onPoint` with the point before it and the step
-// that read it, from the point that `step` read into points[0] on. The two
-// points trade places instead of being copied.
-template <typename Reader, typename OnPoint>
-void ForEachPointOf(Reader& reader, std::array<TrackPoint, 2>& points, PointStep step,
-                    OnPoint& onPoint) {
-    TrackPoint* previous = &points[1];
-    TrackPoint* current = &points[0];
-    for (; step != PointStep::kEnd; step = reader.Next(*current)) {
+// that read it, from the point that `step` read into the first place on.
+template <typename Reader, typename Places, typename OnPoint>
+void ForEachPointOf(Reader& reader, Places& places, PointStep step, OnPoint& onPoint) {
+    for (; step != PointStep::kEnd; step = reader.Next(places.Current())) {
         ThrowIfStopRequested();  // between two points, for every kind of log
-        onPoint(*current, *previous, step);
-        std::swap(previous, current);
+        onPoint(places.Current(), places.Previous(), step);
+        places.Advance();
     }
 }
 
@@ -78,15 +112,14 @@ void WriteStep(Writer& writer, const TrackPoint& current, const TrackPoint& prev
     }
 }
 
-template <typename OnPoint>
-void ForEachPoint(PointReader& reader, std::array<TrackPoint, 2>& points, PointStep step,
-                  OnPoint onPoint) {
+template <typename Places, typename OnPoint>
+void ForEachPoint(PointReader& reader, Places places, PointStep step, OnPoint onPoint) {
     // A CSV log's reader is called as itself, its Next inline in the loop:
     // the commonest kind of log pays no call per point for the others.
     if (auto* trackLog = dynamic_cast<TrackLogPointReader*>(&reader)) {
-        ForEachPointOf(*trackLog, points, step, onPoint);
+        ForEachPointOf(*trackLog, places, step, onPoint);
     } else {
-        ForEachPointOf(reader, points, step, onPoint);
+        ForEachPointOf(reader, places, step, onPoint);
     }
 }
 
@@ -205,7 +238,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
             MovingTimeBySpeed speeds;
             PointMoments moments(request.gapMicroseconds);
             std::array<TrackPoint, 2> points;
-            ForEachPoint(*reader, points, reader->Next(points[0]),
+            ForEachPoint(*reader, TwoPlaces(points), reader->Next(points[0]),
                          [&](const TrackPoint& current, const TrackPoint&, PointStep step) {
                              if (moments.Take(current, step) == PointStep::kNextPoint) {
                                  speeds.Add(current.Speed, moments.Duration());
@@ -284,7 +317,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
             std::string figuresHtml;
             if (!request.withStats && !request.gapMicroseconds) {
                 ForEachPoint(
-                    *reader, points, first,
+                    *reader, TwoPlaces(points), first,
                     [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
                         WriteStep(writer, current, previous, step, request.withTimeInfo);
                     });
@@ -299,17 +332,21 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
                 if (request.withStats) {
                     stats.emplace(classRule);
                 }
-                ForEachPoint(
-                    *reader, points, first,
-                    [&](const TrackPoint& current, const TrackPoint& previous, PointStep step) {
-                        if (moments) {
-                            step = moments->Take(current, step);
-                        }
-                        WriteStep(writer, current, previous, step, request.withTimeInfo);
-                        if (stats) {
-                            stats->Add(current, step == PointStep::kNextPoint);
-                        }
-                    });
+                const auto onPoint = [&](const TrackPoint& current, const TrackPoint& previous,
+                                         PointStep step) {
+                    if (moments) {
+                        step = moments->Take(current, step);
+                    }
+                    WriteStep(writer, current, previous, step, request.withTimeInfo);
+                    if (stats) {
+                        stats->Take(step == PointStep::kNextPoint);
+                    }
+                };
+                if (stats) {
+                    ForEachPoint(*reader, StatsPlaces(points, *stats), first, onPoint);
+                } else {
+                    ForEachPoint(*reader, TwoPlaces(points), first, onPoint);
+                }
                 if (stats) {
                     outcome.figures =
                         TripFiguresText(stats->Figures(), classRule, outcome.tripTopSpeed);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstring>
 #include <string_view>
 
 namespace routalo {
@@ -10,6 +12,23 @@ namespace routalo {
 // An ASCII digit.
 [[nodiscard]] inline bool IsDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// The two digits of every number below 100, "00" to "99", one after another.
+inline constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (unsigned value = 0; value < 100; ++value) {
+        pairs[2 * value] = static_cast<char>('0' + value / 10);
+        pairs[2 * value + 1] = static_cast<char>('0' + value % 10);
+    }
+    return pairs;
+}();
+
+// Writes `value`, from 0 to 99, as two digits at `at`: one look in a table
+// rather than a division for each digit, as times and coordinates are
+// written for every point.
+inline void PutTwoDigits(char* at, unsigned value) {
+    std::memcpy(at, &kDigitPairs[2 * std::size_t{value}], 2);
 }
 
 // XML's blank space: space, tab, CR and LF.

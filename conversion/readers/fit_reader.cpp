@@ -1,12 +1,12 @@
 #include "conversion/readers/fit_reader.h"
 
 #include <array>
-#include <chrono>
 #include <utility>
 
 #include "conversion/errors.h"
 #include "conversion/readers/crc16.h"
 #include "conversion/readers/great_circle.h"
+#include "conversion/readers/utc_time.h"
 #include "conversion/speed_class.h"
 #include "conversion/text_basics.h"
 
@@ -64,43 +64,6 @@ std::uint32_t Little(std::string_view bytes, std::size_t at, std::size_t size) {
 }
 
 constexpr std::uint32_t kSecondsPerDay = 86400;
-
-void AppendTwoDigits(std::string& out, unsigned value) {
-    out.push_back(static_cast<char>('0' + value / 10));
-    out.push_back(static_cast<char>('0' + value % 10));
-}
-
-// The date text of day `fitDay` (days since the FIT epoch), over `date`.
-void WriteFitDate(std::uint32_t fitDay, std::string& date) {
-    using namespace std::chrono;
-    const year_month_day ymd{sys_days{days{kFitEpoch / kSecondsPerDay + std::int64_t{fitDay}}}};
-    date.clear();
-    const int year = static_cast<int>(ymd.year());  // 1989 to 2126
-    AppendTwoDigits(date, static_cast<unsigned>(year / 100));
-    AppendTwoDigits(date, static_cast<unsigned>(year % 100));
-    date.push_back('-');
-    AppendTwoDigits(date, static_cast<unsigned>(ymd.month()));
-    date.push_back('-');
-    AppendTwoDigits(date, static_cast<unsigned>(ymd.day()));
-}
-
-// Writes `value` (below 100) as two digits at `at`.
-void PutTwoDigits(char* at, unsigned value) {
-    at[0] = static_cast<char>('0' + value / 10);
-    at[1] = static_cast<char>('0' + value % 10);
-}
-
-// The time of day of `fitSeconds`, "hh:mm:ss", over `time`.
-void WriteFitClock(std::uint32_t fitSeconds, std::string& time) {
-    const std::uint32_t second = fitSeconds % kSecondsPerDay;
-    std::array<char, 8> text{};
-    PutTwoDigits(&text[0], second / 3600);
-    text[2] = ':';
-    PutTwoDigits(&text[3], second / 60 % 60);
-    text[5] = ':';
-    PutTwoDigits(&text[6], second % 60);
-    time.assign(text.data(), text.size());
-}
 
 // Writes the decimal digits of `value` to the back of `text` from `at` on,
 // moving `at` to the first.
@@ -167,25 +130,36 @@ void WriteSemicircleDegrees(std::int32_t semicircles, std::string& out) {
     if (remainder > kHalf || (remainder == kHalf && units % 2 == 1)) {
         ++units;
     }
-    constexpr std::uint64_t kUnitsPerDegree = 10'000'000;
-    const bool zero = units == 0;  // no "-0.0000000"
-    // Written from the back, the fraction's seven digits in 32 bits.
-    std::array<char, 24> text{};
-    std::size_t at = text.size();
+    constexpr std::uint32_t kUnitsPerDegree = 10'000'000;
+    const bool sign = negative && units != 0;  // no "-0.0000000"
+    // At most 180 whole degrees: one to three digits, then the point and
+    // the fraction's seven, written in place over the text's own room.
+    const auto whole = static_cast<std::uint32_t>(units / kUnitsPerDegree);
     auto fraction = static_cast<std::uint32_t>(units % kUnitsPerDegree);
-    at -= 7;
-    PutTwoDigits(&text[at + 5], fraction % 100);
-    fraction /= 100;
-    PutTwoDigits(&text[at + 3], fraction % 100);
-    fraction /= 100;
-    PutTwoDigits(&text[at + 1], fraction % 100);
-    text[at] = static_cast<char>('0' + fraction / 100);
-    text[--at] = '.';
-    PutDigitsBefore(text, at, units / kUnitsPerDegree);
-    if (negative && !zero) {
-        text[--at] = '-';
+    const std::size_t wholeDigits = whole >= 100 ? 3 : whole >= 10 ? 2 : 1;
+    const std::size_t length = (sign ? 1 : 0) + wholeDigits + 8;
+    if (out.size() != length) {
+        out.resize(length);
     }
-    out.assign(text.data() + at, text.size() - at);
+    char* at = out.data();
+    if (sign) {
+        *at++ = '-';
+    }
+    if (wholeDigits == 3) {
+        *at++ = '1';  // 100 to 180
+    }
+    if (wholeDigits >= 2) {
+        PutTwoDigits(at, whole % 100);
+        at += 2;
+    } else {
+        *at++ = static_cast<char>('0' + whole);
+    }
+    *at++ = '.';
+    *at = static_cast<char>('0' + fraction / 1'000'000);
+    fraction %= 1'000'000;
+    PutTwoDigits(at + 1, fraction / 10'000);
+    PutTwoDigits(at + 3, fraction / 100 % 100);
+    PutTwoDigits(at + 5, fraction % 100);
 }
 
 void FitPointReader::Fail(std::size_t at, const std::string& problem) const {
@@ -380,11 +354,11 @@ void FitPointReader::MakePoint(std::int32_t latitude, std::int32_t longitude,
         // The date only when the day changes: a record a second.
         const std::uint32_t day = *time / kSecondsPerDay;
         if (date_.empty() || day != dateDay_) {
-            WriteFitDate(day, date_);
+            WriteDateOfDay(kFitEpoch / kSecondsPerDay + day, date_);
             dateDay_ = day;
         }
         point.Date = date_;
-        WriteFitClock(*time, point.Time);
+        WriteTimeOfDay(*time % kSecondsPerDay, point.Time);
     } else {
         point.Date.clear();
         point.Time.clear();

@@ -1,6 +1,7 @@
 #include "conversion/readers/utc_time.h"
 
 #include "conversion/decimal_text.h"
+#include "conversion/text_basics.h"
 
 #include <algorithm>
 #include <array>
@@ -74,20 +75,14 @@ CivilDate CivilFromDays(std::int64_t days) {
     return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
-// Writes `value`, from 0 to 99, as two digits at `at`.
-void PutTwoDigits(char* at, int value) {
-    at[0] = static_cast<char>('0' + value / 10);
-    at[1] = static_cast<char>('0' + value % 10);
-}
-
 // "YYYY-MM-DD" over `out`, made in place and taken whole: a log's every
 // point comes through here.
 void WriteDateText(std::string& out, int year, int month, int day) {
     std::array<char, 10> text = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0'};
-    PutTwoDigits(text.data(), year / 100);
-    PutTwoDigits(text.data() + 2, year % 100);
-    PutTwoDigits(text.data() + 5, month);
-    PutTwoDigits(text.data() + 8, day);
+    PutTwoDigits(text.data(), static_cast<unsigned>(year / 100));
+    PutTwoDigits(text.data() + 2, static_cast<unsigned>(year % 100));
+    PutTwoDigits(text.data() + 5, static_cast<unsigned>(month));
+    PutTwoDigits(text.data() + 8, static_cast<unsigned>(day));
     out.assign(text.data(), text.size());
 }
 
@@ -96,9 +91,9 @@ void WriteDateText(std::string& out, int year, int month, int day) {
 void WriteTimeText(std::string& out, int hour, int minute, int second, std::string_view fraction) {
     std::array<char, 9 + kMostTimeFractionDigits> text = {'0', '0', ':', '0', '0',
                                                           ':', '0', '0', '.'};
-    PutTwoDigits(text.data(), hour);
-    PutTwoDigits(text.data() + 3, minute);
-    PutTwoDigits(text.data() + 6, second);
+    PutTwoDigits(text.data(), static_cast<unsigned>(hour));
+    PutTwoDigits(text.data() + 3, static_cast<unsigned>(minute));
+    PutTwoDigits(text.data() + 6, static_cast<unsigned>(second));
     std::size_t length = 8;
     if (!fraction.empty()) {
         fraction = fraction.substr(0, kMostTimeFractionDigits);
@@ -410,6 +405,16 @@ std::string DateTimeText::Shown() const {
         return kept_.substr(0, std::min(kShown, cutAt_)) + "...";
     }
     return kept_;
+}
+
+void WriteDateOfDay(std::int64_t daysSince1970, std::string& date) {
+    const CivilDate civil = CivilFromDays(daysSince1970);
+    WriteDateText(date, static_cast<int>(civil.year), civil.month, civil.day);
+}
+
+void WriteTimeOfDay(std::int64_t secondOfDay, std::string& time) {
+    const auto second = static_cast<int>(secondOfDay);
+    WriteTimeText(time, second / 3600, second / 60 % 60, second % 60, {});
 }
 
 }  // namespace routalo

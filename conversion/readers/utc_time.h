@@ -60,6 +60,12 @@ struct WrittenTime {
 [[nodiscard]] bool WriteUtcTimeTexts(const WrittenTime& written, std::string& date,
                                      std::string& time);
 
+// "YYYY-MM-DD" of the day `daysSince1970` days after 1970-01-01, of the
+// years 1 to 9999, over `date`.
+void WriteDateOfDay(std::int64_t daysSince1970, std::string& date);
+// "hh:mm:ss" of the second `secondOfDay`, from 0 to 86399, over `time`.
+void WriteTimeOfDay(std::int64_t secondOfDay, std::string& time);
+
 // Reads an ISO 8601 date-time, "YYYY-MM-DDThh:mm:ss[.s...][zone]" with XML's
 // blank space around it, the zone "Z", "+hh:mm", "+hhmm" or "+hh" (or with
 // "-"), at most 14 hours; no zone is UTC. Nothing for any other text and as

@@ -59,7 +59,9 @@ TripFigures TripStatsThread::Figures() {
 void TripStatsThread::Run(ClassRule rule) {
     TripStats stats(std::move(rule));
     PointClock clock;
-    TrackPoint previous;  // the last point of the batch before
+    // The place of the last point of the batch before: the conversion
+    // reads into that batch again once this one is handed back.
+    TrackPoint previous;
     while (std::optional<Job> job = jobs_.Pop()) {
         try {
             const Batch& batch = *job->batch;

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <future>
 #include <optional>
@@ -20,10 +19,11 @@ namespace routalo {
 
 // Keeps a trip's figures (TripStats) on a thread of its own, so that the
 // conversion reads and writes the next points while the figures of the last
-// ones are worked out: the points are handed over in batches, copied, and
-// the thread takes them in the order they came, each with its moment from a
-// PointClock of its own. The figures are the same as TripStats gives on the
-// same points.
+// ones are worked out. The conversion reads its points straight into the
+// thread's batches (Slot), so that no point is copied: a full batch is
+// handed over, and the thread takes its points in the order they came, each
+// with its moment from a PointClock of its own, while the other batch fills.
+// The figures are the same as TripStats gives on the same points.
 class TripStatsThread {
   public:
     // Starts the thread. Throws, with no thread left running, when the
@@ -36,16 +36,16 @@ class TripStatsThread {
     TripStatsThread(TripStatsThread&&) = delete;
     TripStatsThread& operator=(TripStatsThread&&) = delete;
 
-    // Takes the next point, as TripStats::Add, its moment read on the
-    // thread; `continuesChain` when a segment joins it to the one before.
-    void Add(const TrackPoint& point, bool continuesChain) {
-        Entry& entry = (*filling_)[count_++];
-        Copy(entry.point.Latitude, point.Latitude);
-        Copy(entry.point.Longitude, point.Longitude);
-        Copy(entry.point.Speed, point.Speed);
-        Copy(entry.point.Date, point.Date);
-        Copy(entry.point.Time, point.Time);
-        entry.continuesChain = continuesChain;
+    // Where the next point is to be read: its texts keep the memory of a
+    // point read before. The point taken last (Take) stays where it is, and
+    // unchanged, until the next point has been taken.
+    [[nodiscard]] TrackPoint& Slot() { return (*filling_)[count_].point; }
+
+    // Takes the point read into Slot(), as TripStats::Add, its moment read
+    // on the thread; `continuesChain` when a segment joins it to the one
+    // before.
+    void Take(bool continuesChain) {
+        (*filling_)[count_++].continuesChain = continuesChain;
         if (count_ == kBatchPoints) {
             HandOver(false);
         }
@@ -60,15 +60,6 @@ class TripStatsThread {
     static constexpr std::size_t kBatchPoints = 2048;
 
   private:
-    // A text into one that had room for it before: the commonest case,
-    // without assign's general way.
-    static void Copy(std::string& to, const std::string& from) {
-        if (to.size() != from.size()) {
-            to.resize(from.size());
-        }
-        std::memcpy(to.data(), from.data(), from.size());
-    }
-
     struct Entry {
         TrackPoint point;
         bool continuesChain = false;

@@ -277,7 +277,8 @@ TEST(TripStatsThread, GivesTheFiguresOfTripStats) {
         point.Time = "0" + std::to_string(i % 10) + ":1" + std::to_string(i % 7) + ":" +
                      std::to_string(10 + i % 50);
         const bool continues = i > 0 && i % 1000 != 0;
-        onThread.Add(point, continues);
+        onThread.Slot() = point;
+        onThread.Take(continues);
         direct.Add(point, i > 0 ? points[i - 1] : point, clock.MomentOf(point), continues);
     }
     const TripFigures expected = direct.Figures();
@@ -292,10 +293,11 @@ TEST(TripStatsThread, GivesTheFiguresOfTripStats) {
     EXPECT_GT(figures.movingMicrometres, 0);
 
     TripStatsThread failing(rule);
-    TrackPoint point = points[0];
-    failing.Add(point, false);
-    point.Speed = "fast";
-    failing.Add(point, true);
+    failing.Slot() = points[0];
+    failing.Take(false);
+    failing.Slot() = points[0];
+    failing.Slot().Speed = "fast";
+    failing.Take(true);
     EXPECT_THROW((void)failing.Figures(), SpeedError);
 }
 
