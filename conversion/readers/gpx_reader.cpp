@@ -4,12 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "conversion/decimal_text.h"
 #include "conversion/errors.h"
-#include "conversion/readers/great_circle.h"
 #include "conversion/readers/utc_time.h"
 #include "conversion/readers/xml_point_values.h"
-#include "conversion/speed_class.h"
 #include "conversion/text_basics.h"
 #include "conversion/xml_text.h"
 
@@ -151,15 +148,7 @@ struct GpxPointReader::State {
     ElementText speed;  // GPX 1.0's
     ElementText extensionSpeed;
 
-    // The point before, in the chain.
-    // The time of the point before, when it had one; the point's own, whose
-    // texts go to the point. Both keep their room from point to point.
-    UtcTime previousTime;
-    bool previousTimed = false;
-    UtcTime stamp;
-    std::string previousLatitude;
-    std::string previousLongitude;
-    std::string previousSpeed = "0";
+    ChainedTimeAndSpeed chained;  // with the point before, in the chain
 
     [[noreturn]] void Fail(const std::string& problem) const {
         throw LogError(LogPlace::LineAndColumn(pointLine, pointColumn), problem);
@@ -193,57 +182,10 @@ struct GpxPointReader::State {
 
     // Fills in the point's time and speed once its element has ended.
     void EndPoint(TrackPoint& point) {
-        if (chainStarts) {
-            previousTimed = false;
-            previousSpeed.assign(1, '0');
-        }
-        if (time.present) {
-            if (!time.Read(stamp)) {
-                Fail("the time \"" + time.Shown() + "\" is no ISO 8601 date-time");
-            }
-            // The time between points needs the stamp's seconds and fraction
-            // alone: its texts go to the point.
-            point.Date.swap(stamp.date);
-            point.Time.swap(stamp.time);
-        } else {
-            point.Date.clear();
-            point.Time.clear();
-        }
         const ElementText& own = speed.present ? speed : extensionSpeed;
-        std::optional<ExactDecimal> metresPerSecond;
-        if (own.present) {
-            metresPerSecond =
-                own.tooLong ? std::nullopt : ReadExactDecimal(TrimXmlBlanks(own.text), false);
-            if (!metresPerSecond) {
-                Fail("the speed \"" + own.Shown() + "\" is not a number");
-            }
-            // A negative speed is the "unknown" of some programs.
-            if (metresPerSecond->negative && !metresPerSecond->digits.empty()) {
-                metresPerSecond.reset();
-            }
+        if (std::optional<std::string> problem = chained.Write(point, time, own, chainStarts)) {
+            Fail(*problem);
         }
-        std::optional<double> seconds;
-        if (metresPerSecond) {
-            constexpr std::uint32_t kKilometresPerHourTimesTen = 36;  // per m/s
-            point.Speed = ExactProductText(*metresPerSecond, kKilometresPerHourTimesTen, -1);
-            CapAtTheFastestSpeed(point.Speed);
-        } else if (time.present && previousTimed &&
-                   (seconds = SecondsBetween(previousTime, stamp))) {
-            // Both points' coordinates passed their limits, so each reads.
-            point.Speed = DerivedSpeedBetween(previousLatitude, previousLongitude, point.Latitude,
-                                              point.Longitude, *seconds);
-        } else {
-            point.Speed = previousSpeed;
-        }
-        point.XmlSafe = true;  // coordinates of digits, signs and points alone
-        previousSpeed = point.Speed;
-        // What the time between points needs; the stamp's texts stay for
-        // the next point's.
-        std::swap(previousTime.seconds, stamp.seconds);
-        previousTime.fraction.swap(stamp.fraction);
-        previousTimed = time.present;
-        previousLatitude = point.Latitude;
-        previousLongitude = point.Longitude;
     }
 };
 

@@ -6,12 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "conversion/decimal_text.h"
 #include "conversion/errors.h"
-#include "conversion/readers/great_circle.h"
 #include "conversion/readers/utc_time.h"
 #include "conversion/readers/xml_point_values.h"
-#include "conversion/speed_class.h"
 #include "conversion/text_basics.h"
 
 namespace routalo {
@@ -103,11 +100,7 @@ struct TcxPointReader::State {
     ElementText speed;
     DateTimeText time;
 
-    // The point before, in the chain.
-    std::optional<UtcTime> previousTime;
-    std::string previousLatitude;
-    std::string previousLongitude;
-    std::string previousSpeed = "0";
+    ChainedTimeAndSpeed chained;  // with the point before, in the chain
 
     [[noreturn]] void Fail(const std::string& problem) const {
         throw LogError(LogPlace::LineAndColumn(pointLine, pointColumn), problem);
@@ -143,48 +136,9 @@ struct TcxPointReader::State {
         }
         Coordinate(latitude, "LatitudeDegrees", kLatitudeLimit, point.Latitude);
         Coordinate(longitude, "LongitudeDegrees", kLongitudeLimit, point.Longitude);
-        if (chainStarts) {
-            previousTime.reset();
-            previousSpeed.assign(1, '0');
+        if (std::optional<std::string> problem = chained.Write(point, time, speed, chainStarts)) {
+            Fail(*problem);
         }
-        point.Date.clear();
-        point.Time.clear();
-        std::optional<UtcTime> stamp;
-        if (time.present) {
-            stamp = time.Read();
-            if (!stamp) {
-                Fail("the time \"" + time.Shown() + "\" is no ISO 8601 date-time");
-            }
-            point.Date = stamp->date;
-            point.Time = stamp->time;
-        }
-        std::optional<ExactDecimal> metresPerSecond;
-        if (speed.present) {
-            metresPerSecond =
-                speed.tooLong ? std::nullopt : ReadExactDecimal(TrimXmlBlanks(speed.text), false);
-            if (!metresPerSecond) {
-                Fail("the speed \"" + speed.Shown() + "\" is not a number");
-            }
-            if (metresPerSecond->negative && !metresPerSecond->digits.empty()) {
-                metresPerSecond.reset();  // unknown
-            }
-        }
-        std::optional<double> seconds;
-        if (metresPerSecond) {
-            constexpr std::uint32_t kKilometresPerHourTimesTen = 36;  // per m/s
-            point.Speed = ExactProductText(*metresPerSecond, kKilometresPerHourTimesTen, -1);
-            CapAtTheFastestSpeed(point.Speed);
-        } else if (stamp && previousTime && (seconds = SecondsBetween(*previousTime, *stamp))) {
-            point.Speed = DerivedSpeedBetween(previousLatitude, previousLongitude, point.Latitude,
-                                              point.Longitude, *seconds);
-        } else {
-            point.Speed = previousSpeed;
-        }
-        point.XmlSafe = true;  // coordinates of digits, signs and points alone
-        previousSpeed = point.Speed;
-        previousTime = std::move(stamp);
-        previousLatitude = point.Latitude;
-        previousLongitude = point.Longitude;
         return true;
     }
 };

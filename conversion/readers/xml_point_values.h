@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "conversion/readers/utc_time.h"
 #include "conversion/readers/xml_node_source.h"
+#include "conversion/track_point.h"
 
 namespace routalo {
 
@@ -37,6 +40,32 @@ struct ElementText {
     void Append(std::string_view piece);
     // The text as it was written, cut short when long, for a failure.
     [[nodiscard]] std::string Shown() const { return text + (tooLong ? "..." : ""); }
+};
+
+// The time and speed of each point of an XML log, from the texts of its
+// elements, and what the next point of its chain needs of it. The time's
+// texts are read in place and handed to the point, and the texts kept for
+// the next point keep their room, so that a point costs no allocation.
+class ChainedTimeAndSpeed {
+  public:
+    // Writes the Date, Time and Speed of `point`, whose coordinates are
+    // set, from `time` and `speed` (in m/s): the speed as given (km/h,
+    // exact, capped), else derived from the point before in the chain and
+    // both times, else the speed of the point before (0 at a chain's
+    // start). `chainStarts` when the point starts a chain. The cause of a
+    // failure where a time or a speed does not read; nothing else.
+    [[nodiscard]] std::optional<std::string> Write(TrackPoint& point, const DateTimeText& time,
+                                                   const ElementText& speed, bool chainStarts);
+
+  private:
+    // The time of the point before, when it had one; the point's own,
+    // whose texts go to the point.
+    UtcTime previousTime_;
+    bool previousTimed_ = false;
+    UtcTime stamp_;
+    std::string previousLatitude_;
+    std::string previousLongitude_;
+    std::string previousSpeed_ = "0";
 };
 
 // Whether `text`, trimmed, is a coordinate from -limit to limit that reads
