@@ -293,11 +293,13 @@ constexpr std::array<double, 16> kTenths = {1e0,  1e-1, 1e-2,  1e-3,  1e-4,  1e-
                                             1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
 
 // Reads a coordinate in degrees, a plain decimal ("52.0931", "-5", "+4.5"),
-// at most `limit` either way. A decimal of up to 15 digits is its digits as
-// a whole number, which a double holds exactly, times a power of ten: within
-// a unit in the last place of the decimal, at a fraction of a quotient's
-// cost; a longer one goes to from_chars. The same bits on every system.
-bool ReadDegrees(std::string_view text, double limit, double& value) {
+// at most `limit` either way, for the trip's distance alone. A decimal of up
+// to 15 digits is its digits as a whole number, which a double holds
+// exactly, times a power of ten: within a unit in the last place of the
+// decimal, at a fraction of a quotient's cost; a longer one goes to
+// from_chars. The same bits on every system. (The readers' ReadDegrees,
+// great_circle.h, rounds correctly, as the speeds that pick a class need.)
+bool ReadDegreesForDistance(std::string_view text, double limit, double& value) {
     const char* at = text.data();
     const char* const end = at + text.size();
     const bool negative = at != end && *at == '-';
@@ -484,8 +486,8 @@ void TripStats::Add(const TrackPoint& point, const TrackPoint& previous, std::in
     double latitude = previous_.latitude;
     double longitude = previous_.longitude;
     if (!samePlace) {
-        placed = ReadDegrees(point.Latitude, 90, latitude) &&
-                 ReadDegrees(point.Longitude, 180, longitude);
+        placed = ReadDegreesForDistance(point.Latitude, kLatitudeLimit, latitude) &&
+                 ReadDegreesForDistance(point.Longitude, kLongitudeLimit, longitude);
     }
     if (continuesChain) {
         ExactSpeed speed;
