@@ -10,6 +10,7 @@
 
 #include "bench/track_log_generator.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/readers/cr_line_input.h"
 #include "conversion/readers/track_log_reader.h"
 
 namespace {
@@ -51,10 +52,11 @@ void BM_ReadTrackPoint(benchmark::State& state) {
     std::size_t bytes = 0;
     for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
         routalo::TextInputFile file(log.Path());
+        routalo::CrLineInput lines(file);
         std::string header;
-        file.ReadLine(header, 100);
-        while (!file.AtEnd()) {
-            const routalo::TrackPoint point = routalo::ReadTrackPoint(file);
+        lines.ReadLine(header, 100);
+        while (!lines.AtEnd()) {
+            const routalo::TrackPoint point = routalo::ReadTrackPoint(lines);
             bytes += point.Longitude.size() + point.Latitude.size() + point.Speed.size() +
                      point.Date.size() + point.Time.size();
             ++points;

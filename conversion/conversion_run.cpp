@@ -157,19 +157,25 @@ class PointMoments {
     std::int64_t current_ = kNoMoment;
 };
 
-// Tells the log's kind and checks a track log's header. Nothing when the
-// header is not the track log's; `outcome` then says so.
+// Tells the log's kind and checks a track log's header. A track log's
+// reader is made here, into `reader`, and checks the header itself: the
+// lines behind it are read by the same line input. Nothing when the header
+// is not the track log's; `outcome` then says so.
 std::optional<LogStart> StartOf(const ConversionRequest& request, TextInputFile& log,
-                                ConversionOutcome& outcome) {
+                                std::unique_ptr<PointReader>& reader, ConversionOutcome& outcome) {
     const LogStart start = request.anyKindOfLog ? TellLogKind(log) : LogStart();
-    if (std::optional<std::string> problem =
-            start.kind == LogKind::kTrackLog ? TrackLogHeaderProblem(log) : std::nullopt) {
+    if (start.kind != LogKind::kTrackLog) {
+        return start;
+    }
+    auto trackLog = std::make_unique<TrackLogPointReader>(log);
+    if (std::optional<std::string> problem = trackLog->HeaderProblem()) {
         log.Close();
         outcome.result = ConversionResult::kFailed;
         outcome.message = kHeaderMismatchMessage;
         outcome.cause = std::move(*problem);
         return std::nullopt;
     }
+    reader = std::move(trackLog);
     return start;
 }
 
@@ -229,12 +235,14 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
                 outcome.cause = kReadOnceCause;
                 return outcome;
             }
-            const std::optional<LogStart> start = StartOf(request, *log, outcome);
+            const std::optional<LogStart> start = StartOf(request, *log, reader, outcome);
             if (!start) {
                 return outcome;
             }
             phase = Phase::kConverting;
-            reader = MakePointReader(*start, *log);
+            if (!reader) {
+                reader = MakePointReader(*start, *log);
+            }
             MovingTimeBySpeed speeds;
             PointMoments moments(request.gapMicroseconds);
             std::array<TrackPoint, 2> points;
@@ -262,7 +270,7 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         if (firstRead && log->Identity() != *firstRead) {
             throw FileRefused("the log was replaced between its two reads");
         }
-        const std::optional<LogStart> told = StartOf(request, *log, outcome);
+        const std::optional<LogStart> told = StartOf(request, *log, reader, outcome);
         if (!told) {
             return outcome;
         }
@@ -289,11 +297,16 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
         // it always was. Another log's, and every archive, waits for its
         // first point: a log that holds none, or fails before it, leaves no
         // document behind and an old one as it was.
+        // The track log's reader was made when its header was checked; every
+        // other log's is made here.
         std::array<TrackPoint, 2> points;
         PointStep first = PointStep::kEnd;
-        if (start.kind != LogKind::kTrackLog || request.kmz) {
+        const bool firstPointBeforeDocument = start.kind != LogKind::kTrackLog || request.kmz;
+        if (firstPointBeforeDocument) {
             phase = Phase::kConverting;
-            reader = MakePointReader(start, *log);
+            if (!reader) {
+                reader = MakePointReader(start, *log);
+            }
             first = reader->Next(points[0]);
             if (first == PointStep::kEnd && !reader->NoPointCause().empty()) {
                 throw ConversionError(std::string(reader->NoPointCause()));
@@ -309,9 +322,8 @@ ConversionOutcome RunConversion(const ConversionRequest& request) {
             return request.mustNotOverwrite ? request.mustNotOverwrite(identity) : std::nullopt;
         };
         const auto convert = [&](auto& writer) {
-            writer.WriteKmlHeader(request.trackName.value_or(reader ? reader->TrackName() : ""));
-            if (!reader) {
-                reader = MakePointReader(start, *log);
+            writer.WriteKmlHeader(request.trackName.value_or(reader->TrackName()));
+            if (!firstPointBeforeDocument) {
                 first = reader->Next(points[0]);
             }
             std::string figuresHtml;

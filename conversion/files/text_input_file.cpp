@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include "conversion/files/inflating_input.h"
 
@@ -27,22 +26,6 @@ TextInputFile::TextInputFile(const std::string& path)
 
 TextInputFile::~TextInputFile() {
     Close();
-}
-
-void TextInputFile::ReadLine(std::string& line, std::size_t keep) {
-    line.clear();
-    ReadLine([&](std::string_view piece) {
-        if (line.size() < keep) {
-            line.append(piece.substr(0, keep - line.size()));
-        }
-    });
-}
-
-std::string_view TextInputFile::Buffered() {
-    if (begin_ == end_ && !Refill()) {
-        return {};
-    }
-    return {buffer_.get() + begin_, end_ - begin_};
 }
 
 std::string_view TextInputFile::Peek(std::size_t count) {
@@ -92,13 +75,7 @@ bool TextInputFile::Refill() {
     }
     begin_ = 0;
     end_ = ReadSome(buffer_.get(), kBufferSize);
-    if (end_ > 0 && std::exchange(lineFeedMayFollow_, false) && buffer_[0] == '\n') {
-        begin_ = 1;
-        if (end_ == 1) {
-            return Refill();
-        }
-    }
-    return end_ > begin_;
+    return end_ > 0;
 }
 
 }  // namespace routalo

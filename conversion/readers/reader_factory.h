@@ -44,7 +44,8 @@ struct LogStart {
 // - anything else is left to the track log's header check.
 [[nodiscard]] LogStart TellLogKind(TextInputFile& log);
 
-// The reader of a log of the kind told, over the rest of `log`.
+// The reader of a log of the kind told, over the rest of `log`. A track
+// log's reads its header first, through its HeaderProblem().
 [[nodiscard]] std::unique_ptr<PointReader> MakePointReader(const LogStart& start,
                                                            TextInputFile& log);
 

@@ -38,7 +38,7 @@ struct KeptLine {
 // nearly every line, is used where it lies; any other is copied piece by
 // piece, as far as it is kept. Using the bytes where they lie also spares
 // the processor reading back bytes that it has only just written.
-void ReadKeptLine(TextInputFile& log, KeptLine& line) {
+void ReadKeptLine(CrLineInput& log, KeptLine& line) {
     line.hasComma = false;
     line.copy.clear();
     bool leadingSpaces = true;
@@ -137,7 +137,7 @@ class LineCutter {
 
 }  // namespace
 
-std::optional<std::string> TrackLogHeaderProblem(TextInputFile& log) {
+std::optional<std::string> TrackLogHeaderProblem(CrLineInput& log) {
     if (log.AtEnd()) {
         throw FileRefused("the log is empty");
     }
@@ -162,7 +162,7 @@ std::optional<std::string> TrackLogHeaderProblem(TextInputFile& log) {
     return std::string();
 }
 
-void ReadTrackPoint(TextInputFile& log, TrackPoint& point) {
+void ReadTrackPoint(CrLineInput& log, TrackPoint& point) {
     // One buffer per thread, reused from line to line.
     thread_local KeptLine line;
     ReadKeptLine(log, line);
@@ -205,7 +205,7 @@ void ReadTrackPoint(TextInputFile& log, TrackPoint& point) {
     cutter.AppendWidened(point.Time, seconds);
 }
 
-TrackPoint ReadTrackPoint(TextInputFile& log) {
+TrackPoint ReadTrackPoint(CrLineInput& log) {
     TrackPoint point;
     ReadTrackPoint(log, point);
     return point;

@@ -8,6 +8,7 @@
 
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/readers/cr_line_input.h"
 #include "conversion/readers/point_reader.h"
 #include "conversion/track_point.h"
 
@@ -22,7 +23,7 @@ inline constexpr std::string_view kTrackLogHeader =
 // why not (the empty text when nothing is). Only one byte more than the
 // header is kept, so a log of one endless line is no burden. Throws
 // FileRefused for an empty log.
-[[nodiscard]] std::optional<std::string> TrackLogHeaderProblem(TextInputFile& log);
+[[nodiscard]] std::optional<std::string> TrackLogHeaderProblem(CrLineInput& log);
 
 // Reads the next line of an open track log and returns it as a TrackPoint.
 //
@@ -38,29 +39,37 @@ inline constexpr std::string_view kTrackLogHeader =
 //
 // Throws FileRefused at the end of the log, TrackLogError when a separator is
 // missing or stands 32767 bytes or more behind the previous one.
-TrackPoint ReadTrackPoint(TextInputFile& log);
+TrackPoint ReadTrackPoint(CrLineInput& log);
 
 // The same into `point`, whose texts keep their memory from the point read
 // before: for a loop over a whole log.
-void ReadTrackPoint(TextInputFile& log, TrackPoint& point);
+void ReadTrackPoint(CrLineInput& log, TrackPoint& point);
 
-// The track log behind the reader's call, its header already read: every
-// line through ReadTrackPoint, skip points left out, all in one chain. A log
-// without a line behind its header fails.
+// A track log from its first line: HeaderProblem() reads and checks its
+// header, which comes first; Next every line behind it through
+// ReadTrackPoint, skip points left out, all in one chain. A log without a
+// line behind its header fails. The header and the points are read through
+// the reader's one line input, so that the LF of a header's CR LF that
+// comes after its CR, in a log still being written, ends the header.
 // Final, and Next inline: the conversion's loop over a CSV log calls it
 // directly and without a call per point, so that this, the commonest kind of
 // log, pays nothing for the others.
 class TrackLogPointReader final : public PointReader {
   public:
-    explicit TrackLogPointReader(TextInputFile& log) : log_(log) {}
+    explicit TrackLogPointReader(TextInputFile& log) : lines_(log) {}
+
+    // TrackLogHeaderProblem of the log's first line.
+    [[nodiscard]] std::optional<std::string> HeaderProblem() {
+        return TrackLogHeaderProblem(lines_);
+    }
 
     PointStep Next(TrackPoint& point) override {
-        if (first_ && log_.AtEnd()) {
+        if (first_ && lines_.AtEnd()) {
             throw ConversionError("the log has no line after its header");
         }
-        while (!log_.AtEnd()) {
+        while (!lines_.AtEnd()) {
             ++line_;
-            ReadTrackPoint(log_, point);
+            ReadTrackPoint(lines_, point);
             if (!IsSkipPoint(point)) {
                 return std::exchange(first_, false) ? PointStep::kNewChain : PointStep::kNextPoint;
             }
@@ -74,7 +83,7 @@ class TrackLogPointReader final : public PointReader {
     [[nodiscard]] std::string_view NoPointCause() const override { return {}; }
 
   private:
-    TextInputFile& log_;
+    CrLineInput lines_;
     std::size_t line_ = 1;  // the header is line 1
     bool first_ = true;
 };

@@ -400,7 +400,8 @@ XmlPosition XmlMarkupFilter::NextStartTag() {
 
 void XmlMarkupFilter::Fail(XmlPosition where, const std::string& problem) {
     if (failure_.empty()) {
-        failure_ = PlaceText(where) + ": " + problem;
+        failure_ = problem;
+        failurePlace_ = where;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "conversion/errors.h"
 #include "conversion/readers/xml_node_source.h"
 
 namespace routalo {
@@ -45,11 +46,14 @@ class XmlMarkupFilter {
     // nothing, which is the rule, that is a part of `bytes` itself, else it
     // is written into `buffer`, which is overwritten. After a failure
     // nothing more comes: the parser reads the bytes before it, then
-    // Failure() is the cause.
+    // Failure() is what to throw.
     std::string_view Filter(std::string_view bytes, bool atEnd, std::string& buffer);
 
-    // The cause of the failure, "line L, column C: ..."; empty while none.
-    [[nodiscard]] const std::string& Failure() const { return failure_; }
+    // Whether the document failed here.
+    [[nodiscard]] bool Failed() const { return !failure_.empty(); }
+
+    // The failure, at its line and column; only once Failed().
+    [[nodiscard]] LogError Failure() const { return {PlaceOf(failurePlace_), failure_}; }
 
     // Where the next start tag that the parser reports begins: its "<".
     XmlPosition NextStartTag();
@@ -108,7 +112,8 @@ class XmlMarkupFilter {
     std::size_t tagAt_ = 0;    // of input_: the "<" of tagStart_, when not counted
     bool tagCounted_ = true;   // whether tagStart_ is known
 
-    std::string failure_;
+    std::string failure_;  // the problem, empty while none
+    XmlPosition failurePlace_;
     // Where the start tags that the parser has not yet reported begin, from
     // nextStartTag_ on.
     std::vector<XmlPosition> startTags_;

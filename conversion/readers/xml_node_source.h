@@ -35,9 +35,9 @@ struct XmlPosition {
     return {start.line + line - 1, column};
 }
 
-// "line L, column C", as every failure names a place (errors.h).
-[[nodiscard]] inline std::string PlaceText(XmlPosition place) {
-    return PlaceText(LogPlace::LineAndColumn(place.line, place.column));
+// A failure's place at `place`: its line and column (errors.h).
+[[nodiscard]] inline LogPlace PlaceOf(XmlPosition place) {
+    return LogPlace::LineAndColumn(place.line, place.column);
 }
 
 // One node of an XML document, as a streaming parser hands it over. The
@@ -64,8 +64,8 @@ class XmlNodeSource {
     XmlNodeSource& operator=(const XmlNodeSource&) = delete;
 
     // Reads the next node; false at the end of the document. Throws
-    // ConversionError for a document that is not well-formed or breaks a
-    // limit, the cause naming line and column, StopRequested once a stop is
+    // LogError for a document that is not well-formed or breaks a limit, at
+    // the line and column of the failure, StopRequested once a stop is
     // asked for, and the error of a read that failed.
     virtual bool Read(XmlNode& node) = 0;
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -159,13 +160,13 @@ class LibXml2NodeSource : public XmlNodeSource {
         attributes_.clear();
         texts_.clear();
         next_ = 0;
-        if (!filter_.Failure().empty()) {
-            throw ConversionError(filter_.Failure());
+        if (filter_.Failed()) {
+            throw filter_.Failure();
         }
         const std::string_view bytes = log_.Buffered();
         const std::size_t size = std::min(bytes.size(), kPieceSize);
         const std::string_view piece = filter_.Filter(bytes.substr(0, size), size == 0, filtered_);
-        const int terminate = size == 0 && filter_.Failure().empty() ? 1 : 0;
+        const int terminate = size == 0 && !filter_.Failed() ? 1 : 0;
         const int result =
             xmlParseChunk(parser_, piece.data(), static_cast<int>(piece.size()), terminate);
         log_.Skip(size);
@@ -173,11 +174,11 @@ class LibXml2NodeSource : public XmlNodeSource {
         if (failure_) {
             std::rethrow_exception(std::exchange(failure_, nullptr));
         }
-        if (!error_.empty()) {
-            throw ConversionError(error_);
+        if (error_) {
+            throw *error_;
         }
         if (result != 0) {
-            throw ConversionError(ParserPlace() + ": the document is not well-formed");
+            throw LogError(PlaceOf(ParserPlace()), "the document is not well-formed");
         }
     }
 
@@ -242,9 +243,7 @@ class LibXml2NodeSource : public XmlNodeSource {
         const std::string_view bytes = ViewOf(text, text + std::max(length, 0));
         LibXml2NodeSource& self = Self(context);
         if (!IsValidUtf8(bytes)) {
-            if (self.error_.empty()) {
-                self.error_ = self.ParserPlace() + ": a CDATA section is not valid UTF-8";
-            }
+            self.KeepError(self.ParserPlace(), "a CDATA section is not valid UTF-8");
             xmlStopParser(self.parser_);
             return;
         }
@@ -254,33 +253,37 @@ class LibXml2NodeSource : public XmlNodeSource {
     static void OnDocumentType(void* context, const xmlChar* /*name*/,
                                const xmlChar* /*externalId*/, const xmlChar* /*systemId*/) {
         LibXml2NodeSource& self = Self(context);
-        if (self.error_.empty()) {
-            self.error_ = self.ParserPlace() + ": the document declares a DTD, which is not read";
-        }
+        self.KeepError(self.ParserPlace(), "the document declares a DTD, which is not read");
         xmlStopParser(self.parser_);
     }
 
     // Keeps the first error, in the parser's own words.
     static void OnError(void* context, xmlErrorPtr error) {
         LibXml2NodeSource& self = Self(context);
-        if (error == nullptr || error->level < XML_ERR_ERROR || !self.error_.empty()) {
+        if (error == nullptr || error->level < XML_ERR_ERROR || self.error_) {
             return;
         }
         std::string message = error->message != nullptr ? error->message : "not well-formed";
         while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
             message.pop_back();
         }
-        self.error_ =
-            PlaceText(PlaceInLog(self.start_, static_cast<std::size_t>(std::max(error->line, 0)),
-                                 static_cast<std::size_t>(std::max(error->int2, 0)))) +
-            ": " + message;
+        self.KeepError(PlaceInLog(self.start_, static_cast<std::size_t>(std::max(error->line, 0)),
+                                  static_cast<std::size_t>(std::max(error->int2, 0))),
+                       message);
+    }
+
+    // Keeps the first error of the document, and where it stands.
+    void KeepError(XmlPosition place, const std::string& problem) {
+        if (!error_) {
+            error_.emplace(PlaceOf(place), problem);
+        }
     }
 
     // Where the parser stands, in the log's lines and columns.
-    [[nodiscard]] std::string ParserPlace() const {
-        return PlaceText(
-            PlaceInLog(start_, static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0)),
-                       static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0))));
+    [[nodiscard]] XmlPosition ParserPlace() const {
+        return PlaceInLog(start_,
+                          static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(parser_), 0)),
+                          static_cast<std::size_t>(std::max(xmlSAX2GetColumnNumber(parser_), 0)));
     }
 
     TextInputFile& log_;
@@ -296,7 +299,7 @@ class LibXml2NodeSource : public XmlNodeSource {
     const QueuedNode* current_ = nullptr;
     bool finished_ = false;
     std::exception_ptr failure_;
-    std::string error_;
+    std::optional<LogError> error_;  // the document's first error
 };
 
 }  // namespace

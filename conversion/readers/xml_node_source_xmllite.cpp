@@ -159,8 +159,8 @@ class LogStream : public ISequentialStream {
                     available = readEnd(available);
                 }
                 if (available == 0) {
-                    if (!filter_.Failure().empty()) {
-                        throw ConversionError(filter_.Failure());
+                    if (filter_.Failed()) {
+                        throw filter_.Failure();
                     }
                     if (atEnd_) {
                         break;
@@ -276,9 +276,8 @@ class XmlLiteNodeSource : public XmlNodeSource {
         column_ = place.column;
         lastType_ = type;
         if (FAILED(result) || noProgress) {
-            throw ConversionError(
-                PlaceText(place) + ": " +
-                ReasonOf(FAILED(result) ? result : static_cast<HRESULT>(MX_E_INPUTEND)));
+            throw LogError(PlaceOf(place),
+                           ReasonOf(FAILED(result) ? result : static_cast<HRESULT>(MX_E_INPUTEND)));
         }
         node.empty = false;
         node.localName = {};

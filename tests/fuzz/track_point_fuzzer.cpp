@@ -24,6 +24,7 @@
 
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
+#include "conversion/readers/cr_line_input.h"
 #include "conversion/readers/track_log_reader.h"
 #include "conversion/stats/trip_stats.h"
 #include "conversion/xml_text.h"
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string_view> lines = SplitLines(bytes);
     const std::optional<TrackPoint> expected = ExpectedPoint(lines.front());
 
-    TextInputFile log(StoreInMemoryLog(bytes));
+    TextInputFile file(StoreInMemoryLog(bytes));
+    CrLineInput log(file);
     std::optional<TrackPoint> point;
     try {
         point = ReadTrackPoint(log);

@@ -57,6 +57,9 @@ std::pair<std::vector<Point>, std::string> ReadAll(
                 {step, point.Latitude, point.Longitude, point.Speed, point.Date, point.Time});
         }
     } catch (const ConversionError& error) {
+        // A failure in the document keeps its place apart from its problem,
+        // for the run to put in front of it.
+        EXPECT_NE(dynamic_cast<const LogError*>(&error), nullptr) << error.Cause();
         return {points, CauseWithPlace(error)};
     }
     return {points, ""};

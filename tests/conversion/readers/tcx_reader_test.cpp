@@ -46,6 +46,9 @@ std::pair<std::vector<Point>, std::string> ReadAll(const std::string& document,
             *name = reader->TrackName();
         }
     } catch (const ConversionError& error) {
+        // A failure in the document keeps its place apart from its problem,
+        // for the run to put in front of it.
+        EXPECT_NE(dynamic_cast<const LogError*>(&error), nullptr) << error.Cause();
         return {points, CauseWithPlace(error)};
     }
     return {points, ""};

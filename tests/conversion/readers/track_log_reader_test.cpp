@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,8 @@ using testing::ScratchFolder;
 // The point that one log line gives.
 TrackPoint Read(std::string_view line) {
     const ScratchFolder folder;
-    TextInputFile log(folder.Write("log.csv", std::string(line) + "\r\n"));
+    TextInputFile file(folder.Write("log.csv", std::string(line) + "\r\n"));
+    CrLineInput log(file);
     return ReadTrackPoint(log);
 }
 
@@ -113,7 +116,8 @@ TEST(ReadTrackPoint, CountsPositionsFromTheFirstCharacterThatIsNoSpace) {
 
 TEST(ReadTrackPoint, ConsumesExactlyOneLinePerCall) {
     const ScratchFolder folder;
-    TextInputFile log(folder.Write("log.csv", "1,2,3,7/6/7,1:2:3,0\r\n\r\n4,5,6,8/9/10,4:5:6,0"));
+    TextInputFile file(folder.Write("log.csv", "1,2,3,7/6/7,1:2:3,0\r\n\r\n4,5,6,8/9/10,4:5:6,0"));
+    CrLineInput log(file);
     EXPECT_EQ(ReadTrackPoint(log).Longitude, "1");
     EXPECT_TRUE(IsSkipPoint(ReadTrackPoint(log)));
     EXPECT_EQ(ReadTrackPoint(log).Longitude, "4");
@@ -149,7 +153,8 @@ TEST(ReadTrackPoint, ReadsLinesAcrossTheEdgeOfTheBuffer) {
         text += line + (lines % 2 == 0 ? "\r\n" : "\r");
     }
     const ScratchFolder folder;
-    TextInputFile log(folder.Write("log.csv", text));
+    TextInputFile file(folder.Write("log.csv", text));
+    CrLineInput log(file);
     const TrackPoint expected = Read(line);
     for (std::size_t i = 0; i < lines; ++i) {
         ASSERT_EQ(ReadTrackPoint(log), expected) << i;
@@ -171,12 +176,29 @@ TEST(ReadTrackPoint, ReadsIntoAnEarlierPointAsIntoANewOne) {
         text += line + "\r\n";
     }
     const ScratchFolder folder;
-    TextInputFile log(folder.Write("log.csv", text));
+    TextInputFile file(folder.Write("log.csv", text));
+    CrLineInput log(file);
     TrackPoint reused;
     for (const std::string& line : lines) {
         ReadTrackPoint(log, reused);
         EXPECT_EQ(reused, Read(line)) << line.substr(0, 40);
     }
+}
+
+// A log still being written may end in the CR of its header's CR LF for a
+// while: the LF that comes later ends the header, and is no text of the
+// first point.
+TEST(TrackLogPointReader, TakesTheLineFeedOfTheHeaderThatComesLater) {
+    const ScratchFolder folder;
+    const std::string path = folder.Write("log.csv", std::string(kTrackLogHeader) + "\r");
+    TextInputFile log(path);
+    TrackLogPointReader reader(log);
+    EXPECT_EQ(reader.HeaderProblem(), std::nullopt);
+    std::ofstream(path, std::ios::app | std::ios::binary) << "\n5.1,52.6,12,7/6/7,9:5:3,0\r\n";
+    TrackPoint point;
+    EXPECT_EQ(reader.Next(point), PointStep::kNewChain);
+    EXPECT_EQ(point, Read("5.1,52.6,12,7/6/7,9:5:3,0"));
+    EXPECT_EQ(reader.Next(point), PointStep::kEnd);
 }
 
 }  // namespace
