@@ -15,20 +15,22 @@ TripStatsThread::TripStatsThread(ClassRule rule) {
 }
 
 TripStatsThread::~TripStatsThread() {
-    try {
-        TakeBack();
-    } catch (...) {  // NOLINT(bugprone-empty-catch): reported by Figures, or not asked for
+    for (std::size_t index = 0; index < kBatches; ++index) {
+        try {
+            TakeBack(index);
+        } catch (...) {  // NOLINT(bugprone-empty-catch): reported by Figures, or not asked for
+        }
     }
     jobs_.Push(std::nullopt);
     thread_.join();
 }
 
-void TripStatsThread::TakeBack() {
-    if (inHand_.valid()) {
+void TripStatsThread::TakeBack(std::size_t index) {
+    if (inHand_.at(index).valid()) {
         try {
-            inHand_.get();
+            inHand_.at(index).get();
         } catch (...) {
-            failure_ = std::current_exception();
+            failure_ = failure_ ? failure_ : std::current_exception();
         }
     }
     if (failure_) {
@@ -37,20 +39,25 @@ void TripStatsThread::TakeBack() {
 }
 
 void TripStatsThread::HandOver(bool last) {
-    TakeBack();
     Job job;
     job.batch = filling_;
     job.count = count_;
     job.last = last;
-    inHand_ = job.done.get_future();
+    inHand_.at(fillingIndex_) = job.done.get_future();
     jobs_.Push(std::move(job));
-    filling_ = filling_ == &batches_[0] ? &batches_[1] : &batches_[0];
+    fillingIndex_ = (fillingIndex_ + 1) % kBatches;
+    filling_ = &batches_.at(fillingIndex_);
     count_ = 0;
+    TakeBack(fillingIndex_);
 }
 
 TripFigures TripStatsThread::Figures() {
     HandOver(true);
-    TakeBack();
+    // Every batch still in hand, the oldest first, so that the first
+    // failure is the one reported.
+    for (std::size_t older = 0; older < kBatches; ++older) {
+        TakeBack((fillingIndex_ + older) % kBatches);
+    }
     return figures_;
 }
 

@@ -40,13 +40,10 @@ class TripStatsThread {
     // point read before. The point taken last (Take) stays where it is, and
     // unchanged, until the next point has been taken.
     [[nodiscard]] TrackPoint& Slot() {
-        // The places ahead were last read by the thread, on another core:
-        // asked for now, they are here by the time the reader writes them,
-        // instead of stalling it.
         if (count_ + kAhead < kBatchPoints) {
             const auto* ahead = reinterpret_cast<const char*>(&(*filling_)[count_ + kAhead]);
             for (std::size_t line = 0; line < sizeof(Entry); line += kCacheLine) {
-                __builtin_prefetch(ahead + line, 1);
+                FetchForWriting(ahead + line);
             }
         }
         return (*filling_)[count_].point;
@@ -75,6 +72,21 @@ class TripStatsThread {
         TrackPoint point;
         bool continuesChain = false;
     };
+    // The places ahead were last read by the thread, on another core. Were
+    // the reader to write them as they stand, every point would wait for
+    // its places to be taken from there; asked for a few points ahead,
+    // they are here, and writable, by the time it does. Taken for reading
+    // only, as a plain prefetch asks, each write would still wait: x86's
+    // PREFETCHW (a no-op where a processor lacks it) asks for writing, and
+    // the compilers' own prefetch asks for it only where the build's
+    // processor level has it.
+    static void FetchForWriting(const char* at) {
+#if defined(__x86_64__) || defined(__i386__)
+        asm volatile("prefetchw %0" : : "m"(*at));
+#else
+        __builtin_prefetch(at, 1);
+#endif
+    }
     static constexpr std::size_t kAhead = 8;
     static constexpr std::size_t kCacheLine = 64;
     using Batch = std::vector<Entry>;
@@ -86,16 +98,20 @@ class TripStatsThread {
     };
 
     void HandOver(bool last);
-    // Waits for the batch in hand; rethrows what the thread met.
-    void TakeBack();
+    // Waits until the thread is done with the batch `index`; rethrows what
+    // the thread met.
+    void TakeBack(std::size_t index);
     void Run(ClassRule rule);
 
-    // The batch being filled, and the other one, which the thread takes
-    // while this one fills.
-    std::array<Batch, 2> batches_;
+    // The batches, taken in turn: the conversion fills one while the thread
+    // works on those before, so that neither waits for the other while one
+    // of them is held up for a moment.
+    static constexpr std::size_t kBatches = 3;
+    std::array<Batch, kBatches> batches_;
+    std::array<std::future<void>, kBatches> inHand_;
+    std::size_t fillingIndex_ = 0;
     Batch* filling_ = &batches_[0];
     std::size_t count_ = 0;
-    std::future<void> inHand_;
     std::exception_ptr failure_;
     OneSlotQueue<std::optional<Job>> jobs_;  // nothing: the thread ends
     TripFigures figures_;                    // the thread's, read once it is done
