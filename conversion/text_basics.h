@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -17,7 +18,7 @@ namespace routalo {
 // The two digits of every number below 100, "00" to "99", one after another.
 inline constexpr std::array<char, 200> kDigitPairs = [] {
     std::array<char, 200> pairs{};
-    for (unsigned value = 0; value < 100; ++value) {
+    for (std::size_t value = 0; value < 100; ++value) {
         pairs[2 * value] = static_cast<char>('0' + value / 10);
         pairs[2 * value + 1] = static_cast<char>('0' + value % 10);
     }
