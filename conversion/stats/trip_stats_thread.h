@@ -22,7 +22,7 @@ namespace routalo {
 // ones are worked out. The conversion reads its points straight into the
 // thread's batches (Slot), so that no point is copied: a full batch is
 // handed over, and the thread takes its points in the order they came, each
-// with its moment from a PointClock of its own, while the other batch fills.
+// with its moment from a PointClock of its own, while the next batch fills.
 // The figures are the same as TripStats gives on the same points.
 class TripStatsThread {
   public:
@@ -64,7 +64,7 @@ class TripStatsThread {
     [[nodiscard]] TripFigures Figures();
 
     // Points in a batch: enough that handing one over costs nothing much,
-    // few enough that the batches take some hundreds of KiB.
+    // few enough that the batches take about a MiB.
     static constexpr std::size_t kBatchPoints = 2048;
 
   private:
