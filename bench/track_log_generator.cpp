@@ -332,12 +332,8 @@ void AppendDegreesAndMinutes(std::string& out, double degrees, int degreeDigits,
     out.append(text.data(), static_cast<std::size_t>(length));
 }
 
-void AppendGpxPoint(std::string& out, const LineFields& f) {
-    out.append("<trkpt lat=\"");
-    AppendFixed(out, f.latitude, 6);
-    out.append("\" lon=\"");
-    AppendFixed(out, f.longitude, 6);
-    out.append("\"><time>");
+// The point's moment as xs:dateTime without its zone: "2007-02-05T11:39:21".
+void AppendIsoDateTime(std::string& out, const LineFields& f) {
     AppendNumber(out, f.year);
     out.push_back('-');
     AppendTwoDigits(out, f.month);
@@ -349,6 +345,15 @@ void AppendGpxPoint(std::string& out, const LineFields& f) {
     AppendTwoDigits(out, f.minutes);
     out.push_back(':');
     AppendTwoDigits(out, f.seconds);
+}
+
+void AppendGpxPoint(std::string& out, const LineFields& f) {
+    out.append("<trkpt lat=\"");
+    AppendFixed(out, f.latitude, 6);
+    out.append("\" lon=\"");
+    AppendFixed(out, f.longitude, 6);
+    out.append("\"><time>");
+    AppendIsoDateTime(out, f);
     out.append("Z</time><speed>");
     AppendFixed(out, f.kmh / 3.6, 3);
     out.append("</speed></trkpt>");
@@ -382,17 +387,7 @@ void AppendRmcSentence(std::string& out, const LineFields& f) {
 
 void AppendTcxPoint(std::string& out, const LineFields& f) {
     out.append("<Trackpoint><Time>");
-    AppendNumber(out, f.year);
-    out.push_back('-');
-    AppendTwoDigits(out, f.month);
-    out.push_back('-');
-    AppendTwoDigits(out, f.day);
-    out.push_back('T');
-    AppendTwoDigits(out, f.hours);
-    out.push_back(':');
-    AppendTwoDigits(out, f.minutes);
-    out.push_back(':');
-    AppendTwoDigits(out, f.seconds);
+    AppendIsoDateTime(out, f);
     out.append("Z</Time><Position><LatitudeDegrees>");
     AppendFixed(out, f.latitude, 6);
     out.append("</LatitudeDegrees><LongitudeDegrees>");

@@ -60,6 +60,12 @@ struct WrittenTime {
 [[nodiscard]] bool WriteUtcTimeTexts(const WrittenTime& written, std::string& date,
                                      std::string& time);
 
+// The days of `month` (1 to 12) of `year`, of the proleptic Gregorian
+// calendar.
+[[nodiscard]] int DaysInMonth(std::int64_t year, int month);
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
+[[nodiscard]] std::int64_t DaysFromCivil(std::int64_t year, int month, int day);
+
 // "YYYY-MM-DD" of the day `daysSince1970` days after 1970-01-01, of the
 // years 1 to 9999, over `date`.
 void WriteDateOfDay(std::int64_t daysSince1970, std::string& date);

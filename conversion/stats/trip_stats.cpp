@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "conversion/decimal_text.h"
+#include "conversion/readers/utc_time.h"
 #include "conversion/text_basics.h"
 
 namespace routalo {
@@ -30,25 +31,6 @@ bool ReadDigits(std::string_view text, int& value) {
         value = value * 10 + (c - '0');
     }
     return true;
-}
-
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-    constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays.at(static_cast<std::size_t>(month - 1));
-}
-
-// Days from 1970-01-01 to the date, in the proleptic Gregorian calendar.
-std::int64_t DaysFromCivil(int year, int month, int day) {
-    const std::int64_t y = year - (month <= 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yearOfEra = y - era * 400;
-    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146'097 + dayOfEra - 719'468;
 }
 
 // The first moment of "yyyy-mm-dd" (or "yy-mm-dd", "y-mm-dd"), or kNoMoment.
@@ -157,18 +139,14 @@ constexpr std::int64_t kWholeCap = 1'000'000'000;
 // A speed below 10^-64 km/h keeps that many zeros and its digits.
 constexpr std::int64_t kMostFractionZeros = 64;
 
-// Reads a speed written with an exponent; `room` holds its fraction.
-bool ReadSpeedWithExponent(std::string_view text, ExactSpeed& speed, std::string& room) {
-    const std::optional<ExactDecimal> number = ReadExactDecimal(text, true);
-    if (!number) {
-        return false;
-    }
+// A speed written with an exponent, `number`; `room` holds its fraction.
+void SpeedWithExponent(const ExactDecimal& number, ExactSpeed& speed, std::string& room) {
     speed = {};
-    if (number->negative || number->digits.empty()) {
-        return true;
+    if (number.negative || number.digits.empty()) {
+        return;
     }
-    const std::string& digits = number->digits;
-    const std::int64_t point = static_cast<std::int64_t>(digits.size()) + number->exponent;
+    const std::string& digits = number.digits;
+    const std::int64_t point = static_cast<std::int64_t>(digits.size()) + number.exponent;
     if (point <= 0) {
         room.assign(static_cast<std::size_t>(std::min(-point, kMostFractionZeros)), '0');
         room.append(digits);
@@ -182,39 +160,26 @@ bool ReadSpeedWithExponent(std::string_view text, ExactSpeed& speed, std::string
                                                 : std::string_view());
     }
     speed.fraction = room;
-    return true;
 }
 
 // Reads a speed as the readers write it ("12", "13.499999", "-0.2", "1.2e1");
 // false for a text that is no number.
 bool ReadSpeed(std::string_view text, ExactSpeed& speed, std::string& room) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::size_t wholeStart = i;
-    std::int64_t whole = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        whole = std::min(whole * 10 + (text[i] - '0'), kWholeCap);
-    }
-    const bool wholeDigits = i > wholeStart;
-    std::string_view fraction;
-    if (i < text.size() && text[i] == '.') {
-        const std::size_t fractionStart = ++i;
-        while (i < text.size() && IsDigit(text[i])) {
-            ++i;
-        }
-        fraction = text.substr(fractionStart, i - fractionStart);
-    }
-    if (i < text.size()) {
-        return (text[i] == 'e' || text[i] == 'E') && ReadSpeedWithExponent(text, speed, room);
-    }
-    if (!wholeDigits && fraction.empty()) {
+    const std::optional<DecimalPieces> pieces = ReadDecimalPieces(text, true);
+    if (!pieces) {
         return false;
     }
-    speed = negative ? ExactSpeed() : ExactSpeed{whole, fraction};
+    if (pieces->exponent != 0) {
+        SpeedWithExponent(ExactDecimalOf(*pieces), speed, room);
+        return true;
+    }
+    speed = {};
+    if (!pieces->negative) {
+        for (const char c : pieces->wholeDigits) {
+            speed.whole = std::min(speed.whole * 10 + (c - '0'), kWholeCap);
+        }
+        speed.fraction = pieces->fractionDigits;
+    }
     return true;
 }
 

@@ -8,17 +8,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/fit_reader.h"
-#include "conversion/readers/utc_time.h"
-#include "conversion/speed_class.h"
 #include "conversion/text_basics.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/log_file.h"
+#include "tests/fuzz/point_check.h"
 
 namespace {
 
@@ -57,18 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(IsSevenDecimalDegrees(point.Latitude, kLatitudeLimit) &&
                         IsSevenDecimalDegrees(point.Longitude, kLongitudeLimit),
                     "degrees have seven decimals and lie in range");
-            Require(point.Date.empty() == point.Time.empty(), "a time stamp is whole or missing");
-            if (!point.Date.empty()) {
-                const std::optional<UtcTime> time =
-                    ReadIsoDateTime(point.Date + "T" + point.Time + "Z");
-                Require(time && time->date == point.Date && time->time == point.Time,
-                        "a time stamp is a valid date-time in UTC");
-            }
-            try {
-                (void)SpeedClassOf(point.Speed);
-            } catch (const SpeedError&) {
-                Require(false, "a speed has a class");
-            }
+            RequireTimeAndSpeed(point);
             Require(reader.Offset() <= size, "the reader reads no byte beyond the file");
         }
     } catch (const LogError& error) {

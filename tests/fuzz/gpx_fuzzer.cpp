@@ -12,17 +12,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "conversion/decimal_text.h"
 #include "conversion/errors.h"
 #include "conversion/files/text_input_file.h"
 #include "conversion/readers/gpx_reader.h"
-#include "conversion/readers/utc_time.h"
-#include "conversion/speed_class.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/log_file.h"
+#include "tests/fuzz/point_check.h"
 
 namespace {
 
@@ -52,18 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(ReadExactDecimal(point.Latitude, false).has_value() &&
                         ReadExactDecimal(point.Longitude, false).has_value(),
                     "coordinates are decimal numbers");
-            Require(point.Date.empty() == point.Time.empty(), "a time stamp is whole or missing");
-            if (!point.Date.empty()) {
-                const std::optional<UtcTime> time =
-                    ReadIsoDateTime(point.Date + "T" + point.Time + "Z");
-                Require(time && time->date == point.Date && time->time == point.Time,
-                        "a time stamp is a valid date-time in UTC");
-            }
-            try {
-                (void)SpeedClassOf(point.Speed);
-            } catch (const SpeedError&) {
-                Require(false, "a speed has a class");
-            }
+            RequireTimeAndSpeed(point);
         }
     } catch (const ConversionError&) {
         return 0;

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "conversion/errors.h"
 #include "conversion/readers/crc16.h"
+#include "tests/support/read_points.h"
 #include "tests/support/scratch_folder.h"
 
 namespace routalo {
@@ -75,15 +75,7 @@ std::string FitFile(const std::string& records, bool longHeader = true,
     return file + Number(Crc16(0, file), 2);
 }
 
-struct Point {
-    PointStep step;
-    std::string latitude, longitude, speed, date, time;
-    bool operator==(const Point&) const = default;
-    friend std::ostream& operator<<(std::ostream& out, const Point& p) {
-        return out << (p.step == PointStep::kNewChain ? "new " : "next ") << p.latitude << " "
-                   << p.longitude << " " << p.speed << " " << p.date << " " << p.time;
-    }
-};
+using Point = testing::ReadPoint;
 
 std::pair<std::vector<Point>, std::string> ReadAll(const std::string& bytes) {
     const testing::ScratchFolder folder;
@@ -91,11 +83,7 @@ std::pair<std::vector<Point>, std::string> ReadAll(const std::string& bytes) {
     FitPointReader reader(log);
     std::vector<Point> points;
     try {
-        TrackPoint point;
-        for (PointStep step; (step = reader.Next(point)) != PointStep::kEnd;) {
-            points.push_back(
-                {step, point.Latitude, point.Longitude, point.Speed, point.Date, point.Time});
-        }
+        testing::ReadPoints(reader, points);
     } catch (const ConversionError& error) {
         return {points, CauseWithPlace(error)};
     }

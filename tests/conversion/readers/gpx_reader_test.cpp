@@ -7,20 +7,13 @@
 
 #include "conversion/errors.h"
 #include "conversion/utf16.h"
+#include "tests/support/read_points.h"
 #include "tests/support/scratch_folder.h"
 
 namespace routalo {
 namespace {
 
-struct Point {
-    PointStep step;
-    std::string latitude, longitude, speed, date, time;
-    friend bool operator==(const Point&, const Point&) = default;
-    friend std::ostream& operator<<(std::ostream& out, const Point& p) {
-        return out << int(p.step) << ' ' << p.latitude << ',' << p.longitude << ' ' << p.speed
-                   << ' ' << p.date << 'T' << p.time;
-    }
-};
+using Point = testing::ReadPoint;
 
 constexpr PointStep kNew = PointStep::kNewChain;
 constexpr PointStep kNext = PointStep::kNextPoint;
@@ -51,11 +44,7 @@ std::pair<std::vector<Point>, std::string> ReadAll(
     std::vector<Point> points;
     try {
         const std::unique_ptr<PointReader> reader = MakeGpxPointReader(log, encoding);
-        TrackPoint point;
-        for (PointStep step; (step = reader->Next(point)) != PointStep::kEnd;) {
-            points.push_back(
-                {step, point.Latitude, point.Longitude, point.Speed, point.Date, point.Time});
-        }
+        testing::ReadPoints(*reader, points);
     } catch (const ConversionError& error) {
         // A failure in the document keeps its place apart from its problem,
         // for the run to put in front of it.

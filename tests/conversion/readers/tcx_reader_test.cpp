@@ -2,27 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "conversion/errors.h"
 #include "conversion/readers/reader_factory.h"
+#include "tests/support/read_points.h"
 #include "tests/support/scratch_folder.h"
 
 namespace routalo {
 namespace {
 
-struct Point {
-    PointStep step;
-    std::string latitude, longitude, speed, date, time;
-    bool operator==(const Point&) const = default;
-    friend std::ostream& operator<<(std::ostream& out, const Point& p) {
-        return out << (p.step == PointStep::kNewChain ? "new " : "next ") << p.latitude << " "
-                   << p.longitude << " " << p.speed << " " << p.date << " " << p.time;
-    }
-};
+using Point = testing::ReadPoint;
 
 // Every point of `document`, told and read as the run reads it, and the
 // cause of a failure.
@@ -37,11 +29,7 @@ std::pair<std::vector<Point>, std::string> ReadAll(const std::string& document,
             return {points, "not told as TCX"};
         }
         const std::unique_ptr<PointReader> reader = MakePointReader(start, log);
-        TrackPoint point;
-        for (PointStep step; (step = reader->Next(point)) != PointStep::kEnd;) {
-            points.push_back(
-                {step, point.Latitude, point.Longitude, point.Speed, point.Date, point.Time});
-        }
+        testing::ReadPoints(*reader, points);
         if (name != nullptr) {
             *name = reader->TrackName();
         }
