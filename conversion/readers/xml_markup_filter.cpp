@@ -12,6 +12,18 @@
 namespace routalo {
 namespace {
 
+// A run of plain markup is read here only when it has this many elements:
+// the parser's reading its stand-in, and the bytes before it apart, costs
+// about what two elements spare. (With libxml2 2.9, GPX points' nodes read
+// in 4% fewer instructions with runs of three elements, 14% fewer with four,
+// 26% with six; a GPX point's <time> and <speed> read as a run cost 16% more
+// for the whole conversion.)
+constexpr std::size_t kFewestPlainElements = 4;
+
+// After this many tries in a row that found no run to take, the document is
+// taken to be one whose markup is not plain, and no more are tried.
+constexpr std::size_t kMostPlainMisses = 16;
+
 // The size of the sections that a long comment or CDATA section is cut
 // into; where a character or a run of "-" goes on, a little more.
 constexpr std::size_t kSectionSize = 4096;
@@ -63,6 +75,10 @@ std::size_t FindFirstOf(const char* data, std::size_t at, std::size_t end, Targe
 std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std::string& buffer) {
     buffer.clear();
     out_ = &buffer;
+    plainRuns_.clear();
+    plainNodes_.clear();
+    plainFrom_ = 0;
+    startTagsReturned_ = 0;
     input_ = {};
     passed_ = 0;
     copied_ = 0;
@@ -154,6 +170,9 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
                 }
             }
             if (state_ == State::kText) {  // "<"
+                if (takePlain_ && depth_ > 0 && at >= plainFrom_ && TakePlainRun(at)) {
+                    continue;
+                }
                 if (WholeTags(at)) {
                     continue;
                 }
@@ -315,6 +334,12 @@ bool XmlMarkupFilter::WholeTags(std::size_t& at) {
             taken = next;
         }
         open = next;
+        // A start tag where a run of plain markup may begin is left to
+        // Filter, which tries one there.
+        if (takePlain_ && depth > 0 && open >= plainFrom_ && open + 1 < size &&
+            data[open + 1] != '/' && data[open + 1] != '!' && data[open + 1] != '?') {
+            break;
+        }
     }
     if (taken == at) {
         return false;
@@ -327,6 +352,78 @@ bool XmlMarkupFilter::WholeTags(std::size_t& at) {
     passed_ += taken - at;
     at = taken;
     return true;
+}
+
+// Reads the run of plain markup from the "<" at `at` of input_, if there is
+// one of kFewestPlainElements or more, and puts the comment that stands in
+// for it into the parser's bytes; true when it did. A run breaks none of the
+// limits: its tags are short, its texts no longer than kSectionSize, and it
+// is nested no deeper than kDeepestElement.
+bool XmlMarkupFilter::TakePlainRun(std::size_t& at) {
+    CountTo(at);
+    XmlPosition place{line_, column_};
+    const std::size_t firstNode = plainNodes_.size();
+    const PlainMarkupRead read =
+        ReadPlainMarkup(input_, at, depth_, kSectionSize, place, plainNodes_);
+    plainFrom_ = read.looked;
+    if (read.elements < kFewestPlainElements) {
+        plainNodes_.resize(firstNode);
+        if (++plainMisses_ == kMostPlainMisses) {
+            takePlain_ = false;
+        }
+        return false;
+    }
+    plainMisses_ = 0;
+    const std::size_t end = read.end;
+    out_->append(input_.substr(copied_, passed_ - copied_));
+    PlainRun& taken = plainRuns_.emplace_back();
+    taken.startTagsBefore = startTagsDropped_ + startTags_.size();
+    taken.at = out_->size();
+    taken.runAt = at;
+    taken.runSize = end - at;
+    taken.firstNode = firstNode;
+    taken.endNode = plainNodes_.size();
+    // Its line ends, and nothing else: the columns that the parser counts
+    // after it, on the run's last line, are short by what it spares. (Lines
+    // end in the run's texts only, and never at its end tag.)
+    out_->append("<!--");
+    const std::size_t lineEnds = place.line - line_;
+    if (lineEnds == 0) {
+        taken.columnsSpared = taken.runSize - 7;
+    } else {
+        out_->append(lineEnds, '\n');
+        taken.columnsSpared = place.column - 1 - 3;
+    }
+    out_->append("-->");
+    taken.size = out_->size() - taken.at;
+    changed_ = true;
+    passed_ = copied_ = counted_ = at = end;
+    line_ = place.line;
+    column_ = place.column;
+    afterCarriageReturn_ = false;
+    if (plain_) {
+        lineEnd_ = NextLineEnd(end);
+    }
+    previous_ = '>';
+    textBytes_ = 0;
+    inReference_ = false;
+    return true;
+}
+
+void XmlMarkupFilter::ReturnPlainRun(const PlainRun& run) {
+    std::vector<XmlPosition> places;
+    for (std::size_t i = run.firstNode; i < run.endNode; ++i) {
+        if (plainNodes_[i].kind == XmlNode::Kind::kStart) {
+            places.push_back(plainNodes_[i].place);
+        }
+    }
+    // The parser has reported no start tag after the run's; those of runs
+    // before it in the piece that it was given back came in before it.
+    startTags_.insert(
+        startTags_.begin() + static_cast<std::ptrdiff_t>(run.startTagsBefore + startTagsReturned_ -
+                                                         startTagsDropped_),
+        places.begin(), places.end());
+    startTagsReturned_ += places.size();
 }
 
 // Counts the bytes of input_ up to `end`, setting tagStart_ on the way.
@@ -388,9 +485,11 @@ XmlPosition XmlMarkupFilter::NextStartTag() {
     // The places taken go once they are half of all: the parser is at most
     // a few tags behind the filter.
     if (nextStartTag_ == startTags_.size()) {
+        startTagsDropped_ += startTags_.size();
         startTags_.clear();
         nextStartTag_ = 0;
     } else if (nextStartTag_ * 2 > startTags_.size()) {
+        startTagsDropped_ += nextStartTag_;
         startTags_.erase(startTags_.begin(),
                          startTags_.begin() + static_cast<std::ptrdiff_t>(nextStartTag_));
         nextStartTag_ = 0;

@@ -8,6 +8,7 @@
 
 #include "conversion/errors.h"
 #include "conversion/readers/xml_node_source.h"
+#include "conversion/readers/xml_plain_markup.h"
 
 namespace routalo {
 
@@ -31,7 +32,10 @@ inline constexpr std::size_t kLongestTag = std::size_t{64} * 1024;
 //   each, which say the same, so that a parser never holds a long one whole;
 // - where each start tag begins is kept, counted here from the bytes of
 //   the document, so that both systems name the same line and column;
-// - a document that ends without a root element fails here alike.
+// - a document that ends without a root element fails here alike;
+// - where asked to, runs of plain markup (xml_plain_markup.h) inside the
+//   root element are read here, and the parser reads a comment in their
+//   place.
 //
 // The parsers' own checks stay theirs: this is no XML parser, and passes on
 // whatever it does not look into.
@@ -58,6 +62,35 @@ class XmlMarkupFilter {
     // Where the next start tag that the parser reports begins: its "<".
     XmlPosition NextStartTag();
 
+    // A run of plain markup that Filter read in place of the parser: what
+    // it returned holds, from `at`, `size` bytes of a comment that stands in
+    // for the run's `runSize` bytes from `runAt` of the bytes it was given.
+    // The comment holds the run's line ends, so the parser's lines go on as
+    // the document's; its columns after the comment, up to the next line
+    // end, fall short of the document's by `columnsSpared`. Its nodes are
+    // PlainNodes()[firstNode, endNode).
+    struct PlainRun {
+        std::size_t at = 0;
+        std::size_t size = 0;
+        std::size_t runAt = 0;
+        std::size_t runSize = 0;
+        std::size_t firstNode = 0;
+        std::size_t endNode = 0;
+        std::size_t columnsSpared = 0;
+        std::size_t startTagsBefore = 0;  // start tags that the parser reports before it
+    };
+
+    // Whether Filter reads runs of plain markup (none, until asked to).
+    void TakePlainMarkup(bool take) { takePlain_ = take; }
+
+    // Gives a run of the last Filter back to the parser, which reads its
+    // bytes itself: NextStartTag gives its start tags' places in their turn.
+    void ReturnPlainRun(const PlainRun& run);
+
+    // The runs that the last Filter read, in their order, and their nodes.
+    [[nodiscard]] const std::vector<PlainRun>& PlainRuns() const { return plainRuns_; }
+    [[nodiscard]] const std::vector<PlainNode>& PlainNodes() const { return plainNodes_; }
+
   private:
     enum class State : std::uint8_t {
         kText,
@@ -73,6 +106,7 @@ class XmlMarkupFilter {
     };
 
     bool WholeTags(std::size_t& at);
+    bool TakePlainRun(std::size_t& at);
     void Byte(char c);
     void TagByte(char c);
     bool OverLong(const char* what);
@@ -112,12 +146,20 @@ class XmlMarkupFilter {
     std::size_t tagAt_ = 0;    // of input_: the "<" of tagStart_, when not counted
     bool tagCounted_ = true;   // whether tagStart_ is known
 
+    bool takePlain_ = false;
+    std::size_t plainFrom_ = 0;    // of input_: where the next run may start
+    std::size_t plainMisses_ = 0;  // tries in a row that took no run
+    std::vector<PlainRun> plainRuns_;
+    std::vector<PlainNode> plainNodes_;
+
     std::string failure_;  // the problem, empty while none
     XmlPosition failurePlace_;
     // Where the start tags that the parser has not yet reported begin, from
     // nextStartTag_ on.
     std::vector<XmlPosition> startTags_;
     std::size_t nextStartTag_ = 0;
+    std::size_t startTagsDropped_ = 0;   // taken from the front of startTags_
+    std::size_t startTagsReturned_ = 0;  // of runs of the last Filter given back
 
     // The position of the next byte.
     std::size_t line_ = 1;

@@ -78,9 +78,9 @@ class XmlNodeSource {
     // start just read.
     [[nodiscard]] virtual std::optional<std::string_view> Attribute(std::string_view localName) = 0;
 
-    // Where the node just read stands, counted from 1: for a start, the "<"
-    // of its tag, counted alike on both systems (lines end at CR LF, CR or
-    // LF; a column is a character).
+    // Where the start just read stands, counted from 1: the "<" of its tag,
+    // counted alike on both systems (lines end at CR LF, CR or LF; a column
+    // is a character). Nothing is promised of other nodes.
     [[nodiscard]] virtual std::size_t Line() const = 0;
     [[nodiscard]] virtual std::size_t Column() const = 0;
 };
@@ -88,9 +88,13 @@ class XmlNodeSource {
 // A parser over the rest of `log`, which starts at the document's first "<"
 // (or is empty), read in `encoding`. What came before that "<" (a byte
 // order mark, blank space) was skipped: `start` is where the "<" stands in
-// the log, so that every line and column named is the log's own.
+// the log, so that every line and column named is the log's own. With
+// `plainMarkup`, libxml2 is spared the runs of plain markup
+// (xml_plain_markup.h), which are read without it into the same nodes;
+// XmlLite reads everything.
 [[nodiscard]] std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log,
                                                                XmlEncoding encoding,
-                                                               XmlPosition start = {});
+                                                               XmlPosition start = {},
+                                                               bool plainMarkup = true);
 
 }  // namespace routalo

@@ -393,7 +393,7 @@ class XmlLiteNodeSource : public XmlNodeSource {
 }  // namespace
 
 std::unique_ptr<XmlNodeSource> MakeXmlNodeSource(TextInputFile& log, XmlEncoding encoding,
-                                                 XmlPosition start) {
+                                                 XmlPosition start, bool /*plainMarkup*/) {
     return std::make_unique<XmlLiteNodeSource>(log, encoding, start);
 }
 
