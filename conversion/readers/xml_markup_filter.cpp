@@ -170,7 +170,7 @@ std::string_view XmlMarkupFilter::Filter(std::string_view bytes, bool atEnd, std
                 }
             }
             if (state_ == State::kText) {  // "<"
-                if (takePlain_ && depth_ > 0 && at >= plainFrom_ && TakePlainRun(at)) {
+                if (PlainRunMayStart(at, depth_) && TakePlainRun(at)) {
                     continue;
                 }
                 if (WholeTags(at)) {
@@ -334,10 +334,8 @@ bool XmlMarkupFilter::WholeTags(std::size_t& at) {
             taken = next;
         }
         open = next;
-        // A start tag where a run of plain markup may begin is left to
-        // Filter, which tries one there.
-        if (takePlain_ && depth > 0 && open >= plainFrom_ && open + 1 < size &&
-            data[open + 1] != '/' && data[open + 1] != '!' && data[open + 1] != '?') {
+        // Where a run of plain markup may begin, Filter tries one.
+        if (PlainRunMayStart(open, depth)) {
             break;
         }
     }
@@ -352,6 +350,17 @@ bool XmlMarkupFilter::WholeTags(std::size_t& at) {
     passed_ += taken - at;
     at = taken;
     return true;
+}
+
+// Whether a run of plain markup may begin at the "<" at `at` of input_, in
+// `depth` open elements: at a start tag inside the root element, where no
+// try has looked yet.
+bool XmlMarkupFilter::PlainRunMayStart(std::size_t at, std::size_t depth) const {
+    if (!takePlain_ || depth == 0 || at < plainFrom_ || at + 1 >= input_.size()) {
+        return false;
+    }
+    const char next = input_[at + 1];
+    return next != '/' && next != '!' && next != '?';
 }
 
 // Reads the run of plain markup from the "<" at `at` of input_, if there is

@@ -106,6 +106,7 @@ class XmlMarkupFilter {
     };
 
     bool WholeTags(std::size_t& at);
+    [[nodiscard]] bool PlainRunMayStart(std::size_t at, std::size_t depth) const;
     bool TakePlainRun(std::size_t& at);
     void Byte(char c);
     void TagByte(char c);

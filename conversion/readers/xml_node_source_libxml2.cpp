@@ -315,43 +315,39 @@ class LibXml2NodeSource : public XmlNodeSource {
     }
 
     // Whether the run of plain markup whose bytes are `bytes` can be read
-    // here: the parser would find every prefix in them declared, and holds
-    // back nothing of what came before but a text that the stand-in ends
-    // (not a reference that it waits to see the end of). Else the parser is
-    // to read them itself.
+    // here: the parser holds back nothing of what came before but a text
+    // that the stand-in ends (not a reference that it waits to see the end
+    // of), and would find every prefix in the run declared. Each start's
+    // namespace, declared around the run, is kept in plainUris_ on the way.
+    // Else the parser is to read the run itself.
     bool RunReadable(const XmlMarkupFilter::PlainRun& run, std::string_view bytes) {
         const xmlParserInputPtr input = parser_->input;
         if (ViewOf(input->cur, input->end).find_first_of("<&") != std::string_view::npos) {
             return false;
         }
         const std::vector<PlainNode>& plainNodes = filter_.PlainNodes();
+        plainUris_.resize(plainNodes.size());
         for (std::size_t i = run.firstNode; i < run.endNode; ++i) {
             const PlainNode& plain = plainNodes[i];
-            if (plain.kind == XmlNode::Kind::kStart && plain.prefix > 0 &&
-                !NamespaceOf(bytes.substr(plain.at, plain.prefix))) {
-                return false;
+            if (plain.kind == XmlNode::Kind::kStart) {
+                const std::optional<std::string_view> uri =
+                    NamespaceOf(bytes.substr(plain.at, plain.prefix));
+                if (!uri) {
+                    return false;
+                }
+                plainUris_[i] = *uri;
             }
         }
         return true;
     }
 
-    // Queues a run of plain markup whose bytes are `bytes`, with the
-    // namespaces of its starts' names, declared around it, as the parser
-    // would name them.
+    // Queues a run of plain markup, whose bytes are `bytes`, that
+    // RunReadable found readable.
     void QueueRun(const XmlMarkupFilter::PlainRun& run, std::string_view bytes) {
         QueuedNode& queued = nodes_.emplace_back();
         queued.firstAttribute = run.firstNode;
         queued.endAttribute = run.endNode;
         queued.name = bytes;
-        const std::vector<PlainNode>& plainNodes = filter_.PlainNodes();
-        plainUris_.resize(plainNodes.size());
-        for (std::size_t i = run.firstNode; i < run.endNode; ++i) {
-            const PlainNode& plain = plainNodes[i];
-            if (plain.kind == XmlNode::Kind::kStart) {
-                plainUris_[i] =
-                    NamespaceOf(bytes.substr(plain.at, plain.prefix)).value_or(std::string_view());
-            }
-        }
     }
 
     // Reads the next node of the run being read.
